@@ -1,0 +1,68 @@
+// A read-only registry under the Windows names, read from a registration file in the Windows .reg text
+// format ("Windows Registry Editor Version 5.00" or "REGEDIT4"). The file is TEVRA_REGISTRY, else
+// kDefaultRegistryPath; it is read on first use.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tevra::platform {
+
+using HKEY = uintptr_t;
+inline constexpr HKEY HKEY_CLASSES_ROOT = 0x80000000u;
+inline constexpr HKEY HKEY_CURRENT_USER = 0x80000001u;
+inline constexpr HKEY HKEY_LOCAL_MACHINE = 0x80000002u;
+inline constexpr HKEY HKEY_USERS = 0x80000003u;
+
+inline constexpr uint32_t KEY_READ = 0x20019u;
+inline constexpr uint32_t KEY_ALL_ACCESS = 0xF003Fu;
+
+inline constexpr uint32_t REG_NONE = 0;
+inline constexpr uint32_t REG_SZ = 1;
+inline constexpr uint32_t REG_EXPAND_SZ = 2;
+inline constexpr uint32_t REG_BINARY = 3;
+inline constexpr uint32_t REG_DWORD = 4;
+inline constexpr uint32_t REG_MULTI_SZ = 7;
+inline constexpr uint32_t REG_QWORD = 11;
+
+inline constexpr const char* kDefaultRegistryPath = "/etc/tevra/registry.reg";
+
+// Results are Win32 error codes (0 = ERROR_SUCCESS); each call also sets the thread's last error to its result.
+// Key paths use '\' between keys and compare without regard to case; HKEY_CLASSES_ROOT is also reachable as
+// HKEY_LOCAL_MACHINE\SOFTWARE\Classes.
+int32_t RegOpenKeyEx(HKEY root, const char* subKey, uint32_t options, uint32_t access, HKEY* result);
+// Reads a value ("" or null for the default value). REG_SZ data is returned zero-terminated; when data is
+// null only the size is returned; a buffer that is too small gives ERROR_MORE_DATA with the size needed.
+int32_t RegQueryValueEx(HKEY key, const char* valueName, uint32_t* reserved, uint32_t* type, uint8_t* data,
+                        uint32_t* size);
+int32_t RegCloseKey(HKEY key);
+
+struct RegValue {
+  uint32_t type = REG_NONE;
+  std::vector<uint8_t> data;  // REG_SZ/REG_EXPAND_SZ: the text in UTF-8 with its terminating zero
+};
+
+struct RegKeyData {
+  std::string path;                         // full path as written, e.g. HKEY_CLASSES_ROOT\CLSID\{...}
+  std::map<std::string, RegValue> values;   // keyed by lower-case value name; "" is the default value
+};
+
+struct RegFile {
+  std::vector<RegKeyData> keys;
+};
+
+// Parses the text of a .reg file (UTF-8, or UTF-16LE with a byte-order mark). Lines it cannot read are
+// skipped; an unknown header gives nothing.
+std::optional<RegFile> ParseRegFile(std::string_view text);
+
+// Replaces the loaded registry by the given file (tests, and a caller that moves the file).
+// Returns false when the file cannot be read or parsed; the registry is then empty.
+bool LoadRegistryFile(const std::string& path);
+// Forgets the loaded registry, so that the next call reads TEVRA_REGISTRY again.
+void ResetRegistry();
+
+}  // namespace tevra::platform

@@ -1,0 +1,26 @@
+// Driver-wide error state of the call frame: COM last error, position number and the error-text buffer.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+namespace tevra::core {
+
+inline constexpr size_t kErrorTextSize = 500;
+
+struct ErrorState {
+  // Atomics only so that concurrent callers cannot tear them; callers still drive the driver from one thread.
+  std::atomic<int32_t> comLastError{0};
+  std::atomic<int32_t> position{0};
+  char errorText[kErrorTextSize] = {};
+};
+
+ErrorState& errorState();
+
+inline void setPosition(int32_t position) { errorState().position.store(position, std::memory_order_relaxed); }
+inline int32_t position() { return errorState().position.load(std::memory_order_relaxed); }
+inline void setComLastError(int32_t hr) { errorState().comLastError.store(hr, std::memory_order_relaxed); }
+inline int32_t comLastError() { return errorState().comLastError.load(std::memory_order_relaxed); }
+
+}  // namespace tevra::core
