@@ -1,0 +1,37 @@
+// Replaces the kernel's clock and thread id with fixed values and captures the debugger output, for the
+// lifetime of the object; the system's sources come back when it is destroyed.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/kernel/kernel.h"
+
+namespace tevra::test {
+
+// A local time with its day of the week filled in.
+platform::SystemTime localTime(uint16_t year, uint16_t month, uint16_t day, uint16_t hour = 9,
+                               uint16_t minute = 30, uint16_t second = 5, uint16_t milliseconds = 123);
+
+class FakeKernel {
+ public:
+  // Starts at Thursday 2008-04-17 09:30:05.123 on thread 0xABCD.
+  FakeKernel();
+  ~FakeKernel();
+  FakeKernel(const FakeKernel&) = delete;
+  FakeKernel& operator=(const FakeKernel&) = delete;
+
+  void setTime(const platform::SystemTime& time);
+  void setThreadId(uint32_t threadId);
+  std::vector<std::string> debugLines() const;
+
+ private:
+  mutable std::mutex mutex_;
+  platform::SystemTime time_;
+  uint32_t threadId_ = 0xABCD;
+  std::vector<std::string> debugLines_;
+};
+
+}  // namespace tevra::test
