@@ -11,4 +11,6 @@ ErrorState& errorState() {
 
 }  // namespace tevra::core
 
-extern "C" TEVRA_API int32_t Tevra_GetCOMLastError(void) { return tevra::core::comLastError(); }
+extern "C" TEVRA_API int32_t Tevra_GetCOMLastError(void) {
+  return tevra::core::comLastError();
+}

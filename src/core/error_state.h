@@ -18,9 +18,17 @@ struct ErrorState {
 
 ErrorState& errorState();
 
-inline void setPosition(int32_t position) { errorState().position.store(position, std::memory_order_relaxed); }
-inline int32_t position() { return errorState().position.load(std::memory_order_relaxed); }
-inline void setComLastError(int32_t hr) { errorState().comLastError.store(hr, std::memory_order_relaxed); }
-inline int32_t comLastError() { return errorState().comLastError.load(std::memory_order_relaxed); }
+inline void setPosition(int32_t position) {
+  errorState().position.store(position, std::memory_order_relaxed);
+}
+inline int32_t position() {
+  return errorState().position.load(std::memory_order_relaxed);
+}
+inline void setComLastError(int32_t hr) {
+  errorState().comLastError.store(hr, std::memory_order_relaxed);
+}
+inline int32_t comLastError() {
+  return errorState().comLastError.load(std::memory_order_relaxed);
+}
 
 }  // namespace tevra::core

@@ -1,0 +1,124 @@
+#include "src/core/frame.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <mutex>
+
+#include "src/log/driver_logs.h"
+#include "src/server/instrument.h"
+
+namespace tevra::core {
+namespace {
+
+// Serialises the use of the one error-text buffer by failing calls on different threads.
+std::mutex& errorTextMutex() {
+  static std::mutex m;
+  return m;
+}
+
+void traceErrorText(const char* format, va_list args) {
+  std::lock_guard<std::mutex> lock(errorTextMutex());
+  char* buffer = errorState().errorText;
+  std::vsnprintf(buffer, kErrorTextSize, format, args);
+  log::traceLog().LogText(-1, buffer);
+}
+
+void traceErrorTextf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void traceErrorTextf(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  traceErrorText(format, args);
+  va_end(args);
+}
+
+}  // namespace
+
+platform::CriticalSection& playbackLock() {
+  static platform::CriticalSection lock;
+  return lock;
+}
+
+int32_t traceFailure(int32_t code, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  traceErrorText(format, args);
+  va_end(args);
+  return code;
+}
+
+std::string describeComError(const _com_error& error) {
+  std::string description = error.Description();
+  if (description.empty()) description = error.ErrorMessage();
+  if (description.empty()) description = "<unknown>";
+  return description;
+}
+
+CallFrame::CallFrame(const FrameSpec& spec) : spec_(spec) {
+  if (spec_.resetsComLastError) setComLastError(0);
+  startTick_ = platform::GetTickCount();
+  log::countCall(spec_.stat);
+}
+
+CallFrame::~CallFrame() {
+  if (locked_) playbackLock().Leave();
+}
+
+void CallFrame::start(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  log::traceLog().LogItV(format, args);
+  va_end(args);
+}
+
+void CallFrame::lockPlayback() {
+  if (locked_) return;
+  playbackLock().Enter();
+  locked_ = true;
+}
+
+bool CallFrame::skipWithoutInstrument(int32_t skipCode) {
+  if (server::instrument().held()) return false;
+  log::traceLog().LogIt("ERR %d,** skip %s() due to globallptrInstr is NULL **", skipCode, spec_.name);
+  return true;
+}
+
+int32_t CallFrame::end(int32_t result) {
+  log::traceLog().LogIt("> End of %s(), RetCode = %d", spec_.name, result);
+  finish();
+  return result;
+}
+
+void CallFrame::endWith(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  log::traceLog().LogItV(format, args);
+  va_end(args);
+  finish();
+}
+
+void CallFrame::finish() {
+  if (finished_) return;
+  finished_ = true;
+  const uint32_t used = platform::GetTickCount() - startTick_;
+  if (spec_.usedTimeLine) log::traceLog().LogIt("* used time: %u ms *", used);
+  log::addCallTime(spec_.stat, used);
+  if (locked_) {
+    locked_ = false;
+    playbackLock().Leave();
+  }
+}
+
+int32_t CallFrame::onComError(const _com_error& error) const {
+  setComLastError(error.Error());
+  const std::string description = describeComError(error);
+  traceErrorTextf("ERR %d,L%d,0x%08X,%s", spec_.failureCode, position(), static_cast<uint32_t>(error.Error()),
+                  description.c_str());
+  return spec_.failureCode;
+}
+
+int32_t CallFrame::onUnhandledException() const {
+  traceErrorTextf("ERR %d,L%d,%s", spec_.failureCode, position(), "*** Unhandled Exception ***");
+  return spec_.failureCode;
+}
+
+}  // namespace tevra::core

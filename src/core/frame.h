@@ -1,0 +1,107 @@
+// The call frame every exported function that reaches the instrument runs in: it resets the COM last error,
+// times and counts the call, traces its start, end and used time, and turns every exception of the body
+// into the function's failure code with a traced ERR line.
+//
+//   int32_t Tevra_Preset() {
+//     core::CallFrame frame(kPresetFrame);
+//     frame.start("> Start Preset()");
+//     const int32_t rc = frame.guard([] { core::setPosition(863); server::instrument().Preset(); return 0;
+//     }); return frame.end(rc);
+//   }
+#pragma once
+
+#include <cstdint>
+#include <type_traits>
+
+#include "platform/com/com_error.h"
+#include "platform/kernel/kernel.h"
+#include "src/core/error_state.h"
+#include "src/core/result_codes.h"
+#include "src/log/statistics.h"
+
+namespace tevra::core {
+
+struct FrameSpec {
+  const char* name;  // without the Tevra_ prefix: "Preset"
+  int32_t failureCode;
+  log::StatEntry stat = log::StatEntry::kNone;
+  bool usedTimeLine = true;
+  bool resetsComLastError = true;
+};
+
+// Formats an ERR text into the driver's error-text buffer (cut at its size) and traces it. Returns code, so
+// that a failure site reads `return traceFailure(code, "ERR %d,...", code, ...)`.
+int32_t traceFailure(int32_t code, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+// "" for a null text, so that a caller's null pointer traces as an empty text.
+inline const char* orEmpty(const char* text) {
+  return text == nullptr ? "" : text;
+}
+
+// The process-wide playback lock.
+platform::CriticalSection& playbackLock();
+
+class CallFrame {
+ public:
+  explicit CallFrame(const FrameSpec& spec);
+  CallFrame(const CallFrame&) = delete;
+  CallFrame& operator=(const CallFrame&) = delete;
+  ~CallFrame();
+
+  void start(const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+  // Runs body (returning int32_t) with the COM-error handler and the catch-all handler.
+  template <class Body>
+  int32_t guard(Body&& body);
+
+  // Enters the playback lock until end() has written the used time and updated the statistics.
+  void lockPlayback();
+  // The skip rule of the locked functions: without an instrument interface, traces the skip line and
+  // returns true.
+  bool skipWithoutInstrument(int32_t skipCode);
+
+  // "> End of <name>(), RetCode = %d", then the used time and the statistics; returns result.
+  int32_t end(int32_t result);
+  // An end line of the function's own; then the used time and the statistics.
+  void endWith(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  // The used-time line and the statistics alone, for an end line written by the caller.
+  void finish();
+
+  const FrameSpec& spec() const { return spec_; }
+
+ private:
+  int32_t onComError(const _com_error& error) const;
+  int32_t onUnhandledException() const;
+
+  const FrameSpec& spec_;
+  uint32_t startTick_;
+  bool locked_ = false;
+  bool finished_ = false;
+};
+
+template <class Body>
+int32_t CallFrame::guard(Body&& body) {
+  static_assert(std::is_convertible_v<std::invoke_result_t<Body>, int32_t>,
+                "a frame body returns its result");
+  try {
+    return body();
+  } catch (const _com_error& error) {
+    return onComError(error);
+  } catch (...) {
+    return onUnhandledException();
+  }
+}
+
+// A whole framed call whose start line names the function without arguments.
+template <class Body>
+int32_t framed(const FrameSpec& spec, Body&& body) {
+  CallFrame frame(spec);
+  frame.start("> Start %s()", spec.name);
+  const int32_t result = frame.guard(std::forward<Body>(body));
+  return frame.end(result);
+}
+
+// The description a COM error is traced with: the server's, else the HRESULT's message, else "<unknown>".
+std::string describeComError(const _com_error& error);
+
+}  // namespace tevra::core

@@ -1,0 +1,73 @@
+// The measurement server's operations, each described once. Everything that speaks to the server is
+// derived from this list: the operation ids, the driver's typed wrappers, the test fake and the server
+// module's dispatch.
+//
+//   METHOD(Name, Result, Arguments...)   an operation; Result void means it returns only its HRESULT
+//   PROPERTY(Name, Type)                 a setting read with get_Name and written with put_Name
+//   READONLY(Name, Type)                 a value read with get_Name
+//
+// Types: int32_t, double, VBool (16-bit boolean), Text (16-bit text), DoubleArray, TextArray.
+// Units towards the server: Hz, V, seconds, dBm.
+#pragma once
+
+#define TEVRA_SERVER_OPERATIONS(METHOD, PROPERTY, READONLY) \
+  /* session */                                             \
+  METHOD(ActivateInstrument, void)                          \
+  METHOD(Suspend, void)                                     \
+  METHOD(Dispose, void)                                     \
+  METHOD(Preset, void)                                      \
+  METHOD(SelfTest, int32_t)                                 \
+  READONLY(SerialNumber, Text)                              \
+  READONLY(DriverVersion, Text)                             \
+  READONLY(FirmwareRevision, Text)                          \
+  PROPERTY(ResourceAddress, Text)                           \
+  PROPERTY(InitOption1, VBool)                              \
+  PROPERTY(InitOption2, VBool)                              \
+  PROPERTY(ShowSplashScreen, VBool)                         \
+  PROPERTY(InitOption4, VBool)                              \
+  /* analyzer settings held by the driver too */            \
+  PROPERTY(Frequency, double)                               \
+  PROPERTY(PowerRange, double)                              \
+  PROPERTY(MaxPacketLength, double)                         \
+  PROPERTY(TriggerLevel, double)                            \
+  PROPERTY(TriggerStyle, int32_t)                           \
+  PROPERTY(TriggerDelay, double)                            \
+  PROPERTY(TriggerHoldoff, double)                          \
+  PROPERTY(WindowType, int32_t)                             \
+  /* settings reached by name */                            \
+  PROPERTY(UseAlternateSyncSequence, VBool)                 \
+  PROPERTY(FramesUsed, int32_t)                             \
+  PROPERTY(MaxSymbolsUsed, int32_t)                         \
+  PROPERTY(MeasurementOffset11ag, int32_t)                  \
+  PROPERTY(MeasurementOffset11b, int32_t)                   \
+  PROPERTY(MeasurementOffset11n, int32_t)                   \
+  PROPERTY(SubcarrierSpacing11ag, double)                   \
+  PROPERTY(DemodLeftGatedPowerTime11b, double)              \
+  PROPERTY(DemodRightGatedPowerTime11b, double)             \
+  PROPERTY(DemodLeftGatedPowerTime11ag, double)             \
+  PROPERTY(DemodRightGatedPowerTime11ag, double)            \
+  PROPERTY(EqualizationType11ag, int32_t)                   \
+  PROPERTY(EqualizationType11b, int32_t)                    \
+  PROPERTY(EqualizationType11n, int32_t)                    \
+  PROPERTY(AWG_HighPowerMode, VBool)                        \
+  PROPERTY(AveragePowerExpectedSignalBandwidth, int32_t)    \
+  PROPERTY(DemodReferenceFilterType11b, int32_t)            \
+  PROPERTY(SpectralMaskIncreasedDynamicRange11b, VBool)     \
+  PROPERTY(TrackPhase, VBool)                               \
+  PROPERTY(TrackTiming, VBool)                              \
+  PROPERTY(TrackTiming11n, VBool)                           \
+  PROPERTY(TrackAmplitude, VBool)                           \
+  PROPERTY(TrackPhaseOfdm, VBool)                           \
+  PROPERTY(FastMask11ag, VBool)                             \
+  PROPERTY(FastMask11b, VBool)                              \
+  PROPERTY(FastMask11n, VBool)                              \
+  /* findings of the server's auto-ranging */               \
+  READONLY(AutoRangePowerRange11ag, double)                 \
+  READONLY(AutoRangeTriggerLevel11ag, double)               \
+  READONLY(AutoRangeMaxPacketLength11ag, double)            \
+  READONLY(AutoRangeMaxSymbolsUsed11ag, int32_t)            \
+  READONLY(AutoRangePowerRange11b, double)                  \
+  READONLY(AutoRangeTriggerLevel11b, double)                \
+  READONLY(AutoRangeMaxPacketLength11b, double)             \
+  /* waveform generator */                                  \
+  METHOD(AWG_Stop, void)

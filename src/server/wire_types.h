@@ -1,0 +1,164 @@
+// How each type of the operation table travels as a VARIANT: what the driver passes and gets back, and what
+// the server module receives and fills in.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/com/com_error.h"
+#include "platform/com/variant.h"
+
+namespace tevra::server {
+
+using platform::BSTR;
+using platform::HRESULT;
+using platform::SAFEARRAY;
+using platform::VARIANT;
+using platform::VARIANT_BOOL;
+using platform::VARTYPE;
+
+// Tags of the operation table that are not plain C++ types.
+struct VBool;
+struct Text;
+struct DoubleArray;
+struct TextArray;
+
+// A text argument as the driver gives it: an 8-bit text, or null for a null BSTR.
+class TextArg {
+ public:
+  TextArg(const char* text) : text_(text) {}
+  TextArg(const std::string& text) : text_(text.c_str()) {}
+  const char* get() const { return text_; }
+
+ private:
+  const char* text_;
+};
+
+template <class T>
+struct Wire;
+
+template <>
+struct Wire<int32_t> {
+  static constexpr VARTYPE vt = platform::VT_I4;
+  using ClientIn = int32_t;
+  using ClientOut = int32_t;
+  using ServerIn = int32_t;
+  using ServerOut = int32_t;
+  static void pack(VARIANT& v, int32_t x) {
+    v.vt = vt;
+    v.lVal = x;
+  }
+  static int32_t take(VARIANT& v) { return v.lVal; }
+  static int32_t view(const VARIANT& v) { return v.lVal; }
+  static ServerOut initial() { return 0; }
+  static void release(ServerOut&) {}
+};
+
+template <>
+struct Wire<double> {
+  static constexpr VARTYPE vt = platform::VT_R8;
+  using ClientIn = double;
+  using ClientOut = double;
+  using ServerIn = double;
+  using ServerOut = double;
+  static void pack(VARIANT& v, double x) {
+    v.vt = vt;
+    v.dblVal = x;
+  }
+  static double take(VARIANT& v) { return v.dblVal; }
+  static double view(const VARIANT& v) { return v.dblVal; }
+  static ServerOut initial() { return 0.0; }
+  static void release(ServerOut&) {}
+};
+
+template <>
+struct Wire<VBool> {
+  static constexpr VARTYPE vt = platform::VT_BOOL;
+  using ClientIn = VARIANT_BOOL;
+  using ClientOut = VARIANT_BOOL;
+  using ServerIn = VARIANT_BOOL;
+  using ServerOut = VARIANT_BOOL;
+  static void pack(VARIANT& v, VARIANT_BOOL x) {
+    v.vt = vt;
+    v.boolVal = x;
+  }
+  static VARIANT_BOOL take(VARIANT& v) { return v.boolVal; }
+  static VARIANT_BOOL view(const VARIANT& v) { return v.boolVal; }
+  static ServerOut initial() { return platform::VARIANT_FALSE; }
+  static void release(ServerOut&) {}
+};
+
+template <>
+struct Wire<Text> {
+  static constexpr VARTYPE vt = platform::VT_BSTR;
+  using ClientIn = TextArg;
+  using ClientOut = std::string;
+  using ServerIn = BSTR;
+  using ServerOut = BSTR;
+  static void pack(VARIANT& v, TextArg text) {
+    v.vt = vt;
+    v.bstrVal = platform::Bstr(text.get()).detach();
+  }
+  static void pack(VARIANT& v, BSTR text) {
+    v.vt = vt;
+    v.bstrVal = text;
+  }
+  static std::string take(VARIANT& v) {
+    return platform::Bstr::attach(std::exchange(v.bstrVal, nullptr)).utf8();
+  }
+  static BSTR view(const VARIANT& v) { return v.bstrVal; }
+  static ServerOut initial() { return nullptr; }
+  static void release(ServerOut& text) { platform::SysFreeString(std::exchange(text, nullptr)); }
+};
+
+template <class Element, VARTYPE ElementType>
+struct WireArray {
+  static constexpr VARTYPE vt = platform::VT_ARRAY | ElementType;
+  using ClientIn = const std::vector<Element>&;
+  using ClientOut = std::vector<Element>;
+  using ServerIn = SAFEARRAY*;
+  using ServerOut = SAFEARRAY*;
+  static void pack(VARIANT& v, const std::vector<Element>& values) {
+    platform::SafeArrayPtr array = fromVector(values);
+    if (!array) _com_issue_error(platform::E_OUTOFMEMORY);
+    v.vt = vt;
+    v.parray = array.release();
+  }
+  static void pack(VARIANT& v, SAFEARRAY* array) {
+    v.vt = vt;
+    v.parray = array;
+  }
+  static ClientOut take(VARIANT& v) {
+    platform::SafeArrayPtr array(std::exchange(v.parray, nullptr));
+    ClientOut values;
+    if (array && platform::FAILED(toVector(array.get(), &values)))
+      _com_issue_error(platform::DISP_E_TYPEMISMATCH);
+    return values;
+  }
+  static SAFEARRAY* view(const VARIANT& v) { return v.parray; }
+  static ServerOut initial() { return nullptr; }
+  static void release(ServerOut& array) { platform::SafeArrayDestroy(std::exchange(array, nullptr)); }
+
+ private:
+  static platform::SafeArrayPtr fromVector(const std::vector<Element>& values) {
+    if constexpr (ElementType == platform::VT_R8) {
+      return platform::SafeArrayFromDoubles(values);
+    } else {
+      return platform::SafeArrayFromStrings(values);
+    }
+  }
+  static HRESULT toVector(const SAFEARRAY* array, ClientOut* out) {
+    if constexpr (ElementType == platform::VT_R8) {
+      return platform::SafeArrayToDoubles(array, out);
+    } else {
+      return platform::SafeArrayToStrings(array, out);
+    }
+  }
+};
+
+template <>
+struct Wire<DoubleArray> : WireArray<double, platform::VT_R8> {};
+template <>
+struct Wire<TextArray> : WireArray<std::string, platform::VT_BSTR> {};
+
+}  // namespace tevra::server
