@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Set-up, build and run on a fresh Debian 12 machine (as root, or with sudo available):
+#   ./build.sh demo       install packages, build, run the demonstration test station
+#   ./build.sh test       install packages, build, run the whole test suite (ctest)
+#   ./build.sh sanitize   address+undefined build of the unit tests, thread sanitizer run of the logging tests
+set -euo pipefail
+cd "$(dirname "$0")"
+
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config git
+  libgtest-dev libgmock-dev libbenchmark-dev libspdlog-dev
+  liblxi-dev libtirpc-dev rpcbind
+  python3 python3-pyvisa python3-pyvisa-py
+)
+JOBS=$(nproc 2>/dev/null || echo 2)
+
+install_packages() {
+  local missing=()
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+}
+
+configure_and_build() {
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir" -j "$JOBS"
+}
+
+run_demo() {
+  install_packages
+  configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  ./build/examples/station/tevra-station
+}
+
+run_tests() {
+  install_packages
+  configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  ctest --test-dir build --output-on-failure -j "$JOBS" --timeout 300
+}
+
+run_sanitizers() {
+  install_packages
+  configure_and_build build-asan -DCMAKE_BUILD_TYPE=Debug -DTEVRA_SANITIZE=address,undefined -DTEVRA_BUILD_BENCH=OFF
+  ctest --test-dir build-asan --output-on-failure -j "$JOBS" --timeout 600 -L 'unit|fuzz'
+  configure_and_build build-tsan -DCMAKE_BUILD_TYPE=Debug -DTEVRA_SANITIZE=thread -DTEVRA_BUILD_BENCH=OFF
+  TSAN_OPTIONS="halt_on_error=1" ./build-tsan/tests/unit/tevra_unit_tests --gtest_filter='Log*'
+}
+
+case "${1:-}" in
+  demo) run_demo ;;
+  test) run_tests ;;
+  sanitize) run_sanitizers ;;
+  *)
+    echo "usage: $0 demo|test|sanitize" >&2
+    exit 2
+    ;;
+esac
