@@ -1,0 +1,50 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "src/core/library.h"
+#include "src/log/driver_logs.h"
+#include "tests/support/fake_kernel.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/trace_compare.h"
+
+namespace tevra::core {
+namespace {
+
+class LibraryTest : public ::testing::Test {
+ protected:
+  void SetUp() override { setenv("TEVRA_TRACE_FILE", dir_.file("Velkorin.log.txt").c_str(), 1); }
+  void TearDown() override {
+    log::traceLog().Close();
+    unsetenv("TEVRA_TRACE_FILE");
+  }
+
+  test::FakeKernel kernel_;
+  test::TempDir dir_;
+};
+
+TEST_F(LibraryTest, StartUpOpensTheWeeklyTraceAndShutDownClosesItOnlyOnTheLoadingThread) {
+  kernel_.setTime(test::localTime(2008, 4, 16));
+  libraryStartUp();
+  const std::string trace = dir_.file("Velkorin.log.08W16-0413.txt");
+  EXPECT_EQ(log::traceLog().fileName(), trace);
+  const uint32_t loader = startUpThread();
+  ASSERT_NE(loader, 0u);
+
+  kernel_.setThreadId(loader + 1);
+  libraryShutDown();
+  EXPECT_TRUE(log::traceLog().isOpen()) << "another thread leaves the trace open";
+  kernel_.setThreadId(loader);
+  libraryShutDown();
+  EXPECT_FALSE(log::traceLog().isOpen());
+  test::expectTraceLines(trace, {"*** Start of Log ***", kVersionBanner, "ExitInstance()", "*** End of Log ***"});
+}
+
+TEST_F(LibraryTest, DefaultTraceFileFollowsTheEnvironment) {
+  EXPECT_EQ(defaultTraceFile(), dir_.file("Velkorin.log.txt"));
+  unsetenv("TEVRA_TRACE_FILE");
+  EXPECT_EQ(defaultTraceFile(), "/tmp/Velkorin.log.txt");
+}
+
+}  // namespace
+}  // namespace tevra::core
