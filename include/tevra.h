@@ -46,6 +46,82 @@ extern "C" {
 /* The HRESULT of the COM error caught by the last framed call, 0 when it caught none. Runs no frame. */
 TEVRA_API int32_t Tevra_GetCOMLastError(void);
 
+/* ---- Driver properties ---- */
+
+/* Sets the property called name (any length, matched without regard to case) to value. Returns 1 when the
+ * name is known and the value was taken, 0 for an unknown or null name (nothing traced), -1598 on a failure:
+ * a server error (a server setting without an open session fails with 0x80004003), or a value the property
+ * cannot take, traced as "ERR -1598,invalid value %g for SetProperty(%s)". On a failure nothing is sent or
+ * stored. Value rules: a number for an integer, code or boolean is truncated toward zero and held to the
+ * integer's range (1e300 gives the largest integer, booleans travel as 16-bit values, 40000 gives 32767);
+ * NaN there is invalid. WindowType takes 0 to 3, AveragePower_ExpectedSignalBandwidth 0 or 1,
+ * Demod_ReferenceFilterType_11b 0 to 2; other codes are invalid. Settings the driver holds
+ * (CenterFrequency_MHz, PowerRange, MaxPacketLength_s, TriggerStyle, TriggerLevel_mV, TriggerDelay_s,
+ * TriggerHoldoff_s) are stored without a session and sent to the server first while one is open;
+ * WindowType always needs a session. */
+TEVRA_API int32_t Tevra_SetProperty(const char* name, double value);
+/* Reads the property called name into *value. Returns 1 when the name is known and has a value, 0 when it
+ * does not (*value unchanged), -1882 on a server error (*value unchanged; a server setting without an open
+ * session fails with 0x80004003). "all" traces every property in table order, then sets *value to 0.0 and
+ * returns 1. A null or empty name sets *value to the number of property names (63) and returns 0. A null
+ * value pointer writes nothing and returns -1882, traced as "ERR -1882,null value pointer for
+ * GetProperty(%s)". Booleans read back as the server's 16-bit value (true may read -1.0). */
+TEVRA_API int32_t Tevra_GetProperty(const char* name, double* value);
+
+/* ---- Direct instrument I/O ---- */
+
+/* Opens the driver's VISA session on field 0 of resourceList (fields separated by ';'), e.g.
+ * "TCPIP0::127.0.0.1::5025::SOCKET". Returns the session (positive) or -538 (no resource manager),
+ * -548 (the resource cannot be opened, or field 0 is longer than 99 characters), -565 (server error). */
+TEVRA_API int32_t Tevra_InitViSession(const char* resourceList);
+/* Closes the instrument session if one is open. Returns 0. */
+TEVRA_API int32_t Tevra_CloseViSession(void);
+/* Clears and resets the instrument ("*RST;*CLS") and reads its error queue: 0, -8774 (instrument error),
+ * -8777 (server error). */
+TEVRA_API int32_t Tevra_ViPreset(void);
+
+/* ---- RF ports and TTL outputs ---- */
+
+/* Makes port 0..4 the primary RF port: 1, or 0 for another port (nothing sent); -8656 on a server error. */
+TEVRA_API int32_t Tevra_SetPrimaryRFPort(int32_t port);
+/* 1 with the primary port (0..4) written to *port; 0 when the server reports another value (*port unchanged);
+ * -8746 on a server error or a null port. */
+TEVRA_API int32_t Tevra_GetPrimaryRFPort(int32_t* port);
+/* Bit k-1 of mask makes port k (1..4) a reference port; higher bits are ignored. 1, or -8680. */
+TEVRA_API int32_t Tevra_SetReferencePorts(int32_t mask);
+/* The reference-port mask 0..15, or -8705. */
+TEVRA_API int32_t Tevra_GetReferencePorts(void);
+/* Sets TTL lines 17, 18, 19 and 24 from mask bits 0x1, 0x2, 0x4 and 0x8 (all four each time). Needs a
+ * session: the server's Suspend HRESULT (0), or -7435. */
+TEVRA_API int32_t Tevra_TTL_Output(int32_t mask);
+/* A pulse of at least 10 ms on line (channel modulo 32): 0 -> 17, 1 -> 18, 2 -> 19, 3 -> 24, others none.
+ * The result of the pulse's TTL_Output. */
+TEVRA_API int32_t Tevra_TTL_SwitchChannel(int32_t channel);
+
+/* ---- Direct playback over SCPI ----
+ * The frequency offset is added to the analyzer's frequency (the server's when a session is open, else the
+ * CenterFrequency_MHz property). Frequencies are sent with enough digits to carry them to 1 Hz. A sequence
+ * name holding a double quote, a ';' or a control character is refused before anything is sent. */
+
+/* Selects and arms sequence "SEQ:<name>" with the RF output off. 0, or -7645 (write failed), -7674
+ * (instrument error), -7683 (server error or name refused). */
+TEVRA_API int32_t Tevra_ARBEx_Select_Sequence(const char* name, double powerDbm, double offsetMHz,
+                                              int32_t sampleClockMHz);
+/* As Tevra_ARBEx_Select_Sequence with a 40 MHz (11ag) or 44 MHz (11b) sample clock. */
+TEVRA_API int32_t Tevra_ARBEx_Select_Sequence_11ag(const char* name, double powerDbm, double offsetMHz);
+TEVRA_API int32_t Tevra_ARBEx_Select_Sequence_11b(const char* name, double powerDbm, double offsetMHz);
+/* New power and frequency for the selected sequence. 0, -7560, -7577, -7586. */
+TEVRA_API int32_t Tevra_ARBEx_ReSelect(double powerDbm, double offsetMHz);
+/* An unmodulated carrier. 0, -7487, -7494, -7506, -7519, -7524. */
+TEVRA_API int32_t Tevra_ARBEx_CWTone(double powerDbm, double offsetMHz);
+/* Output on and one run of the selected sequence. 0, -7738, -7744, -7747. */
+TEVRA_API int32_t Tevra_ARBEx_TriggerSequence(void);
+/* Output off, level -90 dBm, generator off. 1, -7782 (write failed), -7799 (server error). */
+TEVRA_API int32_t Tevra_ARBEx_Stop(int32_t unused);
+/* 1 while the instrument's operation condition register has a bit set, else 0; -7828 (write failed),
+ * -7835 (read failed), -7839 (server error). traceFlag 0 traces only failures. */
+TEVRA_API int32_t Tevra_ARBEx_SequencePlaying(int32_t traceFlag);
+
 /* ---- Trace log ---- */
 
 /* Moves the trace log to fileName (appending, line mode on). Returns 1 when the log is open, else -1;

@@ -1,0 +1,216 @@
+#include "src/arb/direct_playback.h"
+
+#include <atomic>
+#include <string>
+
+#include "src/arb/scpi_commands.h"
+#include "src/core/frame.h"
+#include "src/core/settings.h"
+#include "src/log/driver_logs.h"
+#include "src/server/instrument.h"
+#include "src/visa/scpi_reply.h"
+#include "src/visa/visa_session.h"
+#include "tevra.h"
+
+namespace tevra::arb {
+namespace {
+
+std::atomic<bool> g_directPlayback{false};
+
+const core::FrameSpec kSelectFrame{"ARBEx_Select_Sequence", -7683};
+const core::FrameSpec kReSelectFrame{"ARBEx_ReSelect", -7586};
+const core::FrameSpec kCwToneFrame{"ARBEx_CWTone", -7524};
+const core::FrameSpec kTriggerFrame{"ARBEx_TriggerSequence", -7747};
+const core::FrameSpec kStopFrame{"ARBEx_Stop", -7799};
+// A server error of Suspend must not leave SequencePlaying, which has no failure code of its own.
+constexpr int32_t kPlayingFailure = -7839;
+const core::FrameSpec kPlayingTracedFrame{"ARBEx_SequencePlaying", kPlayingFailure};
+const core::FrameSpec kPlayingQuietFrame{"ARBEx_SequencePlaying", kPlayingFailure, log::StatEntry::kNone,
+                                         false};
+
+constexpr size_t kPlayingReplySize = 101;
+
+void traceSuspended() {
+  log::traceLog().LogText(-1, "OK, suspended");
+}
+
+// The output frequency is an offset from the analyzer's frequency: the server's, else the held one.
+double outputFrequencyMHz(int32_t position, double offsetMHz) {
+  core::setPosition(position);
+  server::Instrument& instr = server::instrument();
+  const double base = instr.held() ? instr.get_Frequency() * 1e-6 : core::settings().held.centerFrequencyMHz;
+  return base + offsetMHz;
+}
+
+platform::HRESULT suspendStatus(int32_t position) {
+  server::Instrument& instr = server::instrument();
+  if (!instr.held()) return platform::S_OK;
+  core::setPosition(position);
+  return instr.Suspend();
+}
+
+// Writes the commands in order without checking them; the error-queue check that follows finds their errors.
+void writeUnchecked(std::initializer_list<std::string> commands) {
+  for (const auto& command : commands) visa::scpiWrite(command.c_str());
+}
+
+std::string printableName(const char* name) {
+  std::string text = core::orEmpty(name);
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  }
+  return text;
+}
+
+int32_t selectSequence(const char* name, double power, double offset, int clock) {
+  if (!visa::isSafeScpiName(name)) {
+    return core::traceFailure(kSelectFrame.failureCode, "ERR %d,sequence name '%s' refused",
+                              kSelectFrame.failureCode, printableName(name).c_str());
+  }
+  const double frequency = outputFrequencyMHz(7634, offset);
+  const platform::HRESULT suspended = suspendStatus(7637);
+  traceSuspended();
+  visa::clearInstrument();
+  if (const int32_t failed = visa::writeChecked(-7645, ":OUTput OFF"); failed != 0) return failed;
+  writeUnchecked({":OUTput:MODulation:STATe OFF", ":SOURce:RADio:ARB:STATe OFF", powerCommand(power),
+                  frequencyCommand(frequency), sampleClockCommand(clock),
+                  ":SOURce:RADio:ARB:TRIGger:TYPE SINGle", ":SOURce:RADio:ARB:STATe ON",
+                  ":SOURce:RADio:ARB:TRIGger BUS", sampleClockCommand(clock), sequenceWaveformCommand(name),
+                  ":SOURce:RADio:ARB:TRIGger:TYPE SINGle"});
+  if (const int32_t failed = visa::checkInstrumentError(-7674); failed != 0) return failed;
+  visa::scpiWrite(":OUTput:MODulation:STATe ON");
+  setDirectPlayback(true);
+  return suspended;
+}
+
+int32_t reSelect(double power, double offset) {
+  const double frequency = outputFrequencyMHz(7549, offset);
+  const platform::HRESULT suspended = suspendStatus(7552);
+  traceSuspended();
+  visa::clearInstrument();
+  if (const int32_t failed = visa::writeChecked(-7560, ":OUTput OFF"); failed != 0) return failed;
+  writeUnchecked({":OUTput:MODulation:STATe OFF", ":SOURce:RADio:ARB:STATe OFF", powerCommand(power),
+                  frequencyCommand(frequency), ":SOURce:RADio:ARB:STATe ON"});
+  if (const int32_t failed = visa::checkInstrumentError(-7577); failed != 0) return failed;
+  visa::scpiWrite(":OUTput:MODulation:STATe ON");
+  setDirectPlayback(true);
+  return suspended;
+}
+
+int32_t cwTone(double power, double offset) {
+  const double frequency = outputFrequencyMHz(7478, offset);
+  const platform::HRESULT suspended = suspendStatus(7480);
+  visa::clearInstrument();
+  if (const int32_t failed = visa::writeChecked(-7487, "*CLS"); failed != 0) return failed;
+  if (const int32_t failed = visa::checkInstrumentError(-7494); failed != 0) return failed;
+  writeUnchecked({":OUTput OFF", ":OUTput:MODulation:STATe OFF", ":SOURce:RADio:ARB:STATe OFF"});
+  if (const int32_t failed = visa::checkInstrumentError(-7506); failed != 0) return failed;
+  writeUnchecked({powerCommand(power), frequencyCommand(frequency), ":OUTput ON"});
+  if (const int32_t failed = visa::checkInstrumentError(-7519); failed != 0) return failed;
+  return suspended;
+}
+
+int32_t triggerSequence() {
+  const platform::HRESULT suspended = suspendStatus(7728);
+  traceSuspended();
+  visa::clearInstrument();
+  visa::scpiWrite(":OUTput ON");
+  const int32_t writeFailed = visa::writeChecked(-7738, ":SOURce:RADio:ARB:TRIGger:SOFT");
+  if (const int32_t failed = visa::checkInstrumentError(-7744); failed != 0) return failed;
+  return writeFailed != 0 ? writeFailed : suspended;
+}
+
+int32_t stop() {
+  suspendStatus(7774);
+  traceSuspended();
+  visa::clearInstrument();
+  if (const int32_t failed = visa::writeChecked(-7782, ":OUTput OFF"); failed != 0) return failed;
+  writeUnchecked({":SOURce:POWer:LEVel:IMMediate:AMPLitude -90", ":OUTput:MODulation:STATe OFF",
+                  ":SOURce:RADio:ARB:STATe OFF"});
+  visa::checkInstrumentError(-7793);
+  setDirectPlayback(false);
+  return 1;
+}
+
+int32_t sequencePlaying(bool traced) {
+  suspendStatus(7820);
+  if (traced) traceSuspended();
+  if (const int32_t failed = visa::writeChecked(-7828, "STATus:OPERation:COND?"); failed != 0) return failed;
+  char reply[kPlayingReplySize];
+  if (const int32_t failed = visa::readChecked(-7835, reply, sizeof reply); failed != 0) return failed;
+  return visa::leadingInteger(reply, std::char_traits<char>::length(reply)) > 0 ? 1 : 0;
+}
+
+}  // namespace
+
+bool directPlaybackActive() {
+  return g_directPlayback.load();
+}
+void setDirectPlayback(bool active) {
+  g_directPlayback.store(active);
+}
+
+}  // namespace tevra::arb
+
+using namespace tevra;
+
+extern "C" TEVRA_API int32_t Tevra_ARBEx_Select_Sequence(const char* name, double power, double offset,
+                                                         int32_t sampleClock) {
+  core::CallFrame frame(arb::kSelectFrame);
+  frame.start("> Start ARBEx_Select_Sequence(%s,%gdBm,%gMHz,%dMHz)", core::orEmpty(name), power, offset,
+              static_cast<int>(sampleClock));
+  return frame.end(frame.guard([&] { return arb::selectSequence(name, power, offset, sampleClock); }));
+}
+
+namespace {
+
+int32_t selectWithClock(const char* wrapper, const char* name, double power, double offset, int32_t clock) {
+  log::traceLog().LogIt("> Start %s()", wrapper);
+  const int32_t result = Tevra_ARBEx_Select_Sequence(name, power, offset, clock);
+  log::traceLog().LogIt("> End of %s(), RetCode = %d", wrapper, result);
+  return result;
+}
+
+}  // namespace
+
+extern "C" TEVRA_API int32_t Tevra_ARBEx_Select_Sequence_11ag(const char* name, double power, double offset) {
+  return selectWithClock("ARBEx_Select_Sequence_11ag", name, power, offset, 40);
+}
+
+extern "C" TEVRA_API int32_t Tevra_ARBEx_Select_Sequence_11b(const char* name, double power, double offset) {
+  return selectWithClock("ARBEx_Select_Sequence_11b", name, power, offset, 44);
+}
+
+extern "C" TEVRA_API int32_t Tevra_ARBEx_ReSelect(double power, double offset) {
+  core::CallFrame frame(arb::kReSelectFrame);
+  frame.start("> Start ARBEx_ReSelect(%gdBm,%gMHz)", power, offset);
+  return frame.end(frame.guard([&] { return arb::reSelect(power, offset); }));
+}
+
+extern "C" TEVRA_API int32_t Tevra_ARBEx_CWTone(double power, double offset) {
+  core::CallFrame frame(arb::kCwToneFrame);
+  frame.start("> Start ARBEx_CWTone(%g dBm,%g MHz)", power, offset);
+  return frame.end(frame.guard([&] { return arb::cwTone(power, offset); }));
+}
+
+extern "C" TEVRA_API int32_t Tevra_ARBEx_TriggerSequence(void) {
+  return core::framed(arb::kTriggerFrame, [] { return arb::triggerSequence(); });
+}
+
+extern "C" TEVRA_API int32_t Tevra_ARBEx_Stop(int32_t /*unused*/) {
+  return core::framed(arb::kStopFrame, [] { return arb::stop(); });
+}
+
+extern "C" TEVRA_API int32_t Tevra_ARBEx_SequencePlaying(int32_t traceFlag) {
+  const bool traced = traceFlag != 0;
+  core::CallFrame frame(traced ? arb::kPlayingTracedFrame : arb::kPlayingQuietFrame);
+  if (traced) frame.start("> Start ARBEx_SequencePlaying()");
+  const int32_t result = frame.guard([&] { return arb::sequencePlaying(traced); });
+  if (traced) return frame.end(result);
+  if (result < 0) {
+    frame.endWith("> End of ARBEx_SequencePlaying(0), RetCode = %d", result);
+  } else {
+    frame.finish();
+  }
+  return result;
+}

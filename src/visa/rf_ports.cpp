@@ -1,0 +1,78 @@
+// The instrument's RF port routing, held by the measurement server.
+#include "src/core/frame.h"
+#include "src/server/instrument.h"
+#include "tevra.h"
+
+namespace tevra::visa {
+namespace {
+
+constexpr int32_t kMaxPort = 4;
+const core::FrameSpec kSetPrimaryFrame{"SetPrimaryRFPort", -8656};
+const core::FrameSpec kGetPrimaryFrame{"GetPrimaryRFPort", -8746};
+const core::FrameSpec kSetReferenceFrame{"SetReferencePorts", -8680};
+const core::FrameSpec kGetReferenceFrame{"GetReferencePorts", -8705};
+
+platform::VARIANT_BOOL flagOf(int32_t mask, int bit) {
+  return static_cast<platform::VARIANT_BOOL>((mask >> bit) & 1);
+}
+
+}  // namespace
+}  // namespace tevra::visa
+
+using namespace tevra;
+
+extern "C" TEVRA_API int32_t Tevra_SetPrimaryRFPort(int32_t port) {
+  core::CallFrame frame(visa::kSetPrimaryFrame);
+  frame.start("> Start SetPrimaryRFPort(%d)", static_cast<int>(port));
+  return frame.end(frame.guard([&] {
+    if (static_cast<uint32_t>(port) > visa::kMaxPort) return 0;
+    core::setPosition(8651);
+    server::instrument().put_PrimaryRFPort(port);
+    return 1;
+  }));
+}
+
+extern "C" TEVRA_API int32_t Tevra_GetPrimaryRFPort(int32_t* port) {
+  core::CallFrame frame(visa::kGetPrimaryFrame);
+  // The caller's variable is traced as it stands; its address would say nothing.
+  frame.start("> Start GetPrimaryRFPort(%d)", port == nullptr ? 0 : static_cast<int>(*port));
+  const int32_t result = frame.guard([&] {
+    if (port == nullptr) {
+      return core::traceFailure(visa::kGetPrimaryFrame.failureCode, "ERR %d,no Port variable",
+                                visa::kGetPrimaryFrame.failureCode);
+    }
+    core::setPosition(8731);
+    const int32_t value = server::instrument().get_PrimaryRFPort();
+    if (value < 0 || value > visa::kMaxPort) return 0;
+    *port = value;
+    return 1;
+  });
+  frame.endWith("> End of GetPrimaryRFPort(%d), RetCode = %d", port == nullptr ? 0 : static_cast<int>(*port),
+                static_cast<int>(result));
+  return result;
+}
+
+extern "C" TEVRA_API int32_t Tevra_SetReferencePorts(int32_t mask) {
+  core::CallFrame frame(visa::kSetReferenceFrame);
+  frame.start("> Start SetReferencePorts(0x%04X)", static_cast<unsigned>(mask));
+  return frame.end(frame.guard([&] {
+    server::Instrument& instr = server::instrument();
+    instr.put_ReferencePort1(visa::flagOf(mask, 0));
+    instr.put_ReferencePort2(visa::flagOf(mask, 1));
+    instr.put_ReferencePort3(visa::flagOf(mask, 2));
+    instr.put_ReferencePort4(visa::flagOf(mask, 3));
+    return 1;
+  }));
+}
+
+extern "C" TEVRA_API int32_t Tevra_GetReferencePorts(void) {
+  return core::framed(visa::kGetReferenceFrame, [] {
+    server::Instrument& instr = server::instrument();
+    int32_t mask = 0;
+    if (instr.get_ReferencePort1() != 0) mask |= 1;
+    if (instr.get_ReferencePort2() != 0) mask |= 2;
+    if (instr.get_ReferencePort3() != 0) mask |= 4;
+    if (instr.get_ReferencePort4() != 0) mask |= 8;
+    return mask;
+  });
+}

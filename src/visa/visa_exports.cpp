@@ -1,0 +1,86 @@
+#include <cstdio>
+
+#include "src/core/frame.h"
+#include "src/core/settings.h"
+#include "src/log/driver_logs.h"
+#include "src/visa/scpi_reply.h"
+#include "src/visa/visa_session.h"
+#include "tevra.h"
+
+namespace tevra::visa {
+namespace {
+
+constexpr int32_t kRmFailed = -538;
+constexpr int32_t kOpenFailed = -548;
+constexpr int32_t kPresetInstrumentError = -8774;
+
+const core::FrameSpec kInitViSessionFrame{"InitViSession", core::code::kInitViSession};
+const core::FrameSpec kViPresetFrame{"ViPreset", core::code::kViPreset, log::StatEntry::kPreset};
+
+int32_t openResourceManager() {
+  VisaState& s = visaState();
+  if (s.resourceManager != 0) return 0;
+  const ViStatus status = viOpenDefaultRM(&s.resourceManager);
+  if (status < 0) {
+    s.resourceManager = 0;
+    return core::traceFailure(kRmFailed, "ERR %d,viOpenDefaultRM() failed, rc 0x%08X", kRmFailed,
+                              static_cast<uint32_t>(status));
+  }
+  log::traceLog().LogIt("OK, viOpenDefaultRM() session %d", static_cast<int>(s.resourceManager));
+  return 0;
+}
+
+int32_t openInstrument(const char* resourceList) {
+  VisaState& s = visaState();
+  char resource[kResourceFieldSize];
+  // A resource string that does not fit is refused: a cut one could name another instrument.
+  const ViStatus status = getListField(resourceList, 0, resource, sizeof resource)
+                              ? viOpen(s.resourceManager, resource, VI_NULL, 0, &s.instrument)
+                              : VI_ERROR_INV_RSRC_NAME;
+  if (status < 0) {
+    s.instrument = 0;
+    return core::traceFailure(kOpenFailed, "ERR %d,Q7730 viOpen(%s) failed, rc 0x%08X", kOpenFailed,
+                              core::orEmpty(resourceList), static_cast<uint32_t>(status));
+  }
+  log::traceLog().LogIt("OK, Q7730 viOpen() session %d", static_cast<int>(s.instrument));
+  return static_cast<int32_t>(s.instrument);
+}
+
+}  // namespace
+}  // namespace tevra::visa
+
+using namespace tevra;
+
+extern "C" TEVRA_API int32_t Tevra_CloseViSession(void) {
+  visa::VisaState& s = visa::visaState();
+  if (s.instrument != 0) {
+    core::setPosition(577);
+    viClose(s.instrument);
+    s.instrument = 0;
+  }
+  return 0;
+}
+
+extern "C" TEVRA_API int32_t Tevra_InitViSession(const char* resourceList) {
+  core::CallFrame frame(visa::kInitViSessionFrame);
+  frame.start("> Start InitViSession(%s)", core::orEmpty(resourceList));
+  const int32_t result = frame.guard([&] {
+    visa::suspendServer(532);
+    Tevra_CloseViSession();
+    if (const int32_t failed = visa::openResourceManager(); failed != 0) return failed;
+    return visa::openInstrument(resourceList);
+  });
+  return frame.end(result);
+}
+
+extern "C" TEVRA_API int32_t Tevra_ViPreset(void) {
+  core::CallFrame frame(visa::kViPresetFrame);
+  core::markAllChanged();
+  frame.start("> Start ViPreset()");
+  const int32_t result = frame.guard([] {
+    visa::clearInstrument();
+    visa::scpiWrite("*RST;*CLS");
+    return visa::checkInstrumentError(visa::kPresetInstrumentError);
+  });
+  return frame.end(result);
+}
