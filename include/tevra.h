@@ -36,6 +36,9 @@ extern "C" {
 
 /* ---- Bounds of texts and buffers ---- */
 
+/* Tevra_SerialNumber, Tevra_DriverVersion, Tevra_FirmwareRevision: the caller's buffer holds at least this
+ * many bytes; a longer text is cut to TEVRA_IDENTITY_TEXT_SIZE - 1 bytes and terminated. */
+#define TEVRA_IDENTITY_TEXT_SIZE 128
 /* Tevra_Log_LogIt: the formatted text is cut after this many bytes. */
 #define TEVRA_LOGIT_TEXT_MAX 2047
 /* Tevra_Stat_Measurement: the block has this many int32_t. */
@@ -67,6 +70,36 @@ TEVRA_API int32_t Tevra_SetProperty(const char* name, double value);
  * value pointer writes nothing and returns -1882, traced as "ERR -1882,null value pointer for
  * GetProperty(%s)". Booleans read back as the server's 16-bit value (true may read -1.0). */
 TEVRA_API int32_t Tevra_GetProperty(const char* name, double* value);
+
+/* ---- Session ---- */
+
+/* Opens a session: checks the installed server's version, opens the VISA session on field 0 of
+ * resourceList, stops the generator, creates the measurement server and activates the instrument.
+ * flagA and flagB are passed to the server's start-up settings; the last two are only traced. Returns the
+ * server's HRESULT of the last step (0), or -642/-652 (registry), -693 (no version registered), -1 (another
+ * server version), -698 (COM error in the version check), -838 (server error). A session that is open is
+ * closed first. */
+TEVRA_API int32_t Tevra_Init(const char* resourceList, int32_t flagA, int32_t flagB, int32_t traced1,
+                             int32_t traced2);
+/* Stops the generator, disposes of the server and closes the VISA session: the HRESULT of Dispose (0), 1
+ * when no session was open, -970 on a server error (the session stays open; call again). */
+TEVRA_API int32_t Tevra_Close(void);
+/* 0, or -879. */
+TEVRA_API int32_t Tevra_Preset(void);
+/* 0, or -899. */
+TEVRA_API int32_t Tevra_SelfTest(void);
+/* Hands the instrument's I/O to the driver's VISA session: the server's HRESULT, or -5059. */
+TEVRA_API int32_t Tevra_Suspend(void);
+/* Gives the instrument back to the server: its HRESULT, or -5079. */
+TEVRA_API int32_t Tevra_ActivateInstrument(void);
+/* The identity texts into buffer (TEVRA_IDENTITY_TEXT_SIZE bytes): 0, or -1908 / -1937 / -1962 (server
+ * error, or a null buffer). */
+TEVRA_API int32_t Tevra_SerialNumber(char* buffer);
+TEVRA_API int32_t Tevra_DriverVersion(char* buffer);
+TEVRA_API int32_t Tevra_FirmwareRevision(char* buffer);
+/* Makes window the owner of the chart windows (0: the current foreground window, 0 when there is none).
+ * Returns the window stored. */
+TEVRA_API int32_t Tevra_SetForegroundWindow(int32_t window);
 
 /* ---- Direct instrument I/O ---- */
 
@@ -121,6 +154,41 @@ TEVRA_API int32_t Tevra_ARBEx_Stop(int32_t unused);
 /* 1 while the instrument's operation condition register has a bit set, else 0; -7828 (write failed),
  * -7835 (read failed), -7839 (server error). traceFlag 0 traces only failures. */
 TEVRA_API int32_t Tevra_ARBEx_SequencePlaying(int32_t traceFlag);
+
+/* ---- Playback through the server ----
+ * Power in dBm, frequencies in MHz (sent in Hz), sample clocks in MHz (sent in Hz; one that does not fit a
+ * 32-bit count of Hz is refused with the failure code). The select, trigger and stop functions hold the
+ * playback lock and, without a session, return their skip code (-7006, -6967, -3823, -3882, -3937,
+ * -3993). */
+
+TEVRA_API int32_t Tevra_ARB_Select_Sequence(const char* name, double powerDbm, double frequencyMHz,
+                                            int32_t sampleClockMHz); /* 0, -7063 */
+TEVRA_API int32_t Tevra_ARB_Select_SequenceEx(const char* name, double powerDbm, double frequencyMHz,
+                                              double sampleClockMHz); /* 0, -6974 */
+TEVRA_API int32_t Tevra_ARB_Select_Sequence_11ag(const char* name, double powerDbm,
+                                                 double frequencyMHz); /* status, -3830 */
+TEVRA_API int32_t Tevra_ARB_Select_Sequence_11b(const char* name, double powerDbm,
+                                                double frequencyMHz); /* status, -3888 */
+TEVRA_API int32_t Tevra_ARB_Play_Segment(const char* name, double powerDbm, double frequencyMHz,
+                                         int32_t sampleClockMHz); /* 0, -7149 */
+TEVRA_API int32_t Tevra_ARB_Play_SegmentEx(const char* name, double powerDbm, double frequencyMHz,
+                                           double sampleClockMHz); /* 0, -7176 */
+TEVRA_API int32_t Tevra_ARB_Play_Segment_11ag(const char* name, double powerDbm,
+                                              double frequencyMHz); /* status, -3856 */
+TEVRA_API int32_t Tevra_ARB_Play_Segment_11b(const char* name, double powerDbm,
+                                             double frequencyMHz); /* status, -3914 */
+/* Over SCPI after a direct selection: -3952 (write failed), -3958 (instrument error); else -3967. */
+TEVRA_API int32_t Tevra_ARB_TriggerSequence(void);
+/* Over SCPI after a direct selection: -4010 (write failed), -4019 (instrument error); else -4056. */
+TEVRA_API int32_t Tevra_ARB_Stop(int32_t traced);
+TEVRA_API int32_t Tevra_ARB_CWTone(double powerDbm, double frequencyMHz);       /* 0, -4151 */
+TEVRA_API int32_t Tevra_ARB_AdjustOutput(double powerDbm, double frequencyMHz); /* 0, -7871 */
+/* The server's count, or -4129. */
+TEVRA_API int32_t Tevra_ARB_FreeSegmentSpace(void);
+/* 1 or 0, or -5011. */
+TEVRA_API int32_t Tevra_ARB_SourceActive(void);
+/* 1 or 0, or -5033; traceFlag 0 traces only failures. */
+TEVRA_API int32_t Tevra_ARB_SequencePlaying(int32_t traceFlag);
 
 /* ---- Trace log ---- */
 

@@ -9,6 +9,7 @@
 #include "src/core/settings.h"
 #include "src/log/driver_logs.h"
 #include "src/server/instrument.h"
+#include "tevra.h"
 
 namespace tevra::core {
 namespace {
@@ -45,7 +46,7 @@ void libraryStartUp() {
 }
 
 void libraryShutDown() {
-  server::instrument().reset();
+  Tevra_Close();
   platform::CoUninitialize();
   if (platform::GetCurrentThreadId() == g_startUpThread.load()) {
     log::traceLog().Close();

@@ -29,15 +29,27 @@ FakeKernel::FakeKernel() : time_(localTime(2008, 4, 17)) {
     std::lock_guard<std::mutex> lock(mutex_);
     return threadId_;
   });
+  platform::SetTickSourceForTest([this] {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const uint32_t now = tick_;
+    tick_ += tickStep_;
+    return now;
+  });
   platform::SetDebugOutputSinkForTest([this](const char* text) {
     std::lock_guard<std::mutex> lock(mutex_);
     debugLines_.emplace_back(text);
   });
 }
 
+void FakeKernel::setTickStep(uint32_t milliseconds) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  tickStep_ = milliseconds;
+}
+
 FakeKernel::~FakeKernel() {
   platform::SetLocalTimeSourceForTest({});
   platform::SetThreadIdSourceForTest({});
+  platform::SetTickSourceForTest({});
   platform::SetDebugOutputSinkForTest({});
 }
 

@@ -1,4 +1,4 @@
-// Replaces the kernel's clock and thread id with fixed values and captures the debugger output, for the
+// Replaces the kernel's clock, tick count and thread id with fixed values and captures the debugger output, for the
 // lifetime of the object; the system's sources come back when it is destroyed.
 #pragma once
 
@@ -25,12 +25,16 @@ class FakeKernel {
 
   void setTime(const platform::SystemTime& time);
   void setThreadId(uint32_t threadId);
+  // Each reading of the tick count advances it by this much (0 at first: every call takes 0 ms).
+  void setTickStep(uint32_t milliseconds);
   std::vector<std::string> debugLines() const;
 
  private:
   mutable std::mutex mutex_;
   platform::SystemTime time_;
   uint32_t threadId_ = 0xABCD;
+  uint32_t tick_ = 1000;
+  uint32_t tickStep_ = 0;
   std::vector<std::string> debugLines_;
 };
 
