@@ -1,0 +1,136 @@
+#include <mutex>
+#include <string_view>
+
+#include "platform/visa/instrument_link.h"
+#include "platform/visa/resource_name.h"
+#include "platform/visa/visa_object.h"
+
+namespace tevra::platform::visa {
+namespace {
+
+constexpr ViAccessMode kKnownAccessModes = VI_EXCLUSIVE_LOCK | VI_SHARED_LOCK | VI_LOAD_CONFIG;
+
+// At most limit characters of a zero-terminated text: enough to tell an overlong name.
+std::string_view boundedText(const char* text, size_t limit) {
+  size_t length = 0;
+  while (length < limit && text[length] != '\0') ++length;
+  return {text, length};
+}
+
+void setCount(ViPUInt32 count, size_t value) {
+  if (count != nullptr) *count = static_cast<ViUInt32>(value);
+}
+
+// An instrument session on a link. Calls on one session are serialised; close() wakes a call in progress.
+class BuiltinSession final : public VisaObject {
+ public:
+  explicit BuiltinSession(std::unique_ptr<InstrumentLink> link) : link_(std::move(link)) {}
+
+  bool isResourceManager() const override { return false; }
+
+  ViStatus close() override {
+    link_->shutdown();
+    return VI_SUCCESS;
+  }
+  void closeWithManager() override { link_->shutdown(); }
+
+  ViStatus write(ViConstBuf buf, ViUInt32 cnt, ViPUInt32 retCnt) override {
+    setCount(retCnt, 0);
+    if (buf == nullptr && cnt > 0) return VI_ERROR_USER_BUF;
+    std::lock_guard<std::mutex> lock(io_);
+    size_t sent = 0;
+    ViStatus status = link_->write(buf, cnt, Deadline::afterMilliseconds(timeoutMs_), &sent);
+    setCount(retCnt, sent);
+    return status;
+  }
+
+  ViStatus read(ViPBuf buf, ViUInt32 cnt, ViPUInt32 retCnt) override {
+    setCount(retCnt, 0);
+    if (buf == nullptr && cnt > 0) return VI_ERROR_USER_BUF;
+    std::lock_guard<std::mutex> lock(io_);
+    size_t received = 0;
+    ViStatus status = link_->read(buf, cnt, termination_, Deadline::afterMilliseconds(timeoutMs_), &received);
+    setCount(retCnt, received);
+    return status;
+  }
+
+  ViStatus clear() override {
+    std::lock_guard<std::mutex> lock(io_);
+    return link_->clear(termination_, Deadline::afterMilliseconds(timeoutMs_));
+  }
+
+  ViStatus setAttribute(ViAttr attr, ViAttrState value) override {
+    std::lock_guard<std::mutex> lock(io_);
+    switch (attr) {
+      case VI_ATTR_TMO_VALUE:
+        if (value > VI_TMO_INFINITE) return VI_ERROR_NSUP_ATTR_STATE;
+        timeoutMs_ = static_cast<ViUInt32>(value);
+        return VI_SUCCESS;
+      case VI_ATTR_TERMCHAR:
+        if (value > 0xFF) return VI_ERROR_NSUP_ATTR_STATE;
+        termination_.character = static_cast<char>(value);
+        return VI_SUCCESS;
+      case VI_ATTR_TERMCHAR_EN:
+        if (value != VI_TRUE && value != VI_FALSE) return VI_ERROR_NSUP_ATTR_STATE;
+        termination_.enabled = value == VI_TRUE;
+        return VI_SUCCESS;
+      default:
+        return VI_ERROR_NSUP_ATTR;
+    }
+  }
+
+  ViStatus getAttribute(ViAttr attr, void* value) override {
+    if (value == nullptr) return VI_ERROR_USER_BUF;
+    std::lock_guard<std::mutex> lock(io_);
+    switch (attr) {
+      case VI_ATTR_TMO_VALUE:
+        *static_cast<ViUInt32*>(value) = timeoutMs_;
+        return VI_SUCCESS;
+      case VI_ATTR_TERMCHAR:
+        *static_cast<ViUInt8*>(value) = static_cast<ViUInt8>(termination_.character);
+        return VI_SUCCESS;
+      case VI_ATTR_TERMCHAR_EN:
+        *static_cast<ViBoolean*>(value) = termination_.enabled ? VI_TRUE : VI_FALSE;
+        return VI_SUCCESS;
+      default:
+        return VI_ERROR_NSUP_ATTR;
+    }
+  }
+
+ private:
+  std::unique_ptr<InstrumentLink> link_;
+  std::mutex io_;
+  ViUInt32 timeoutMs_ = TEVRA_VISA_DEFAULT_TMO_MS;
+  ReadTermination termination_;
+};
+
+class BuiltinResourceManager final : public VisaObject {
+ public:
+  bool isResourceManager() const override { return true; }
+  ViStatus close() override { return VI_SUCCESS; }
+  void closeWithManager() override {}
+
+  ViStatus open(ViConstRsrc name, ViAccessMode mode, ViUInt32,
+                std::shared_ptr<VisaObject>* session) override {
+    if (name == nullptr) return VI_ERROR_INV_RSRC_NAME;
+    if ((mode & ~kKnownAccessModes) != 0 ||
+        (mode & (VI_EXCLUSIVE_LOCK | VI_SHARED_LOCK)) == (VI_EXCLUSIVE_LOCK | VI_SHARED_LOCK)) {
+      return VI_ERROR_INV_ACC_MODE;
+    }
+    ParsedResource parsed = parseResourceName(boundedText(name, kMaxResourceNameLength + 1));
+    if (parsed.status < 0) return parsed.status;
+    ViStatus status = VI_ERROR_RSRC_NFOUND;
+    auto link = openInstrumentLink(parsed.name, &status);
+    if (!link) return status;
+    *session = std::make_shared<BuiltinSession>(std::move(link));
+    return VI_SUCCESS;
+  }
+};
+
+}  // namespace
+
+std::shared_ptr<VisaObject> makeBuiltinResourceManager() {
+  return std::make_shared<BuiltinResourceManager>();
+}
+
+}  // namespace tevra::platform::visa

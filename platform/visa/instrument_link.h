@@ -1,0 +1,59 @@
+// The connection behind an instrument session. The socket link is built in; VXI-11 and other transports
+// plug in as further InstrumentLink implementations chosen by openInstrumentLink.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "platform/visa/deadline.h"
+#include "platform/visa/resource_name.h"
+#include "platform/visa/visa.h"
+
+namespace tevra::platform::visa {
+
+struct ReadTermination {
+  bool enabled = true;
+  char character = TEVRA_VISA_DEFAULT_TERMCHAR;
+};
+
+class InstrumentLink {
+ public:
+  virtual ~InstrumentLink() = default;
+  // Sends one whole message; *sent counts the caller's bytes that went out.
+  virtual ViStatus write(const ViByte* data, size_t size, const Deadline& deadline, size_t* sent) = 0;
+  // Reads up to size bytes; ends at the termination character, at the count or at the deadline.
+  virtual ViStatus read(ViByte* data, size_t size, const ReadTermination& termination,
+                        const Deadline& deadline, size_t* received) = 0;
+  // Drops every reply that has arrived and not been read, a partly received one up to its end.
+  virtual ViStatus clear(const ReadTermination& termination, const Deadline& deadline) = 0;
+  // Ends the connection and wakes a call that waits on it; later calls fail with VI_ERROR_CONN_LOST.
+  virtual void shutdown() = 0;
+};
+
+// A stream of bytes to an instrument: the OS socket under a socket link.
+class ByteStream {
+ public:
+  virtual ~ByteStream() = default;
+  // Sends every byte before the deadline; *sent counts what went out.
+  virtual ViStatus sendAll(const void* data, size_t size, const Deadline& deadline, size_t* sent) = 0;
+  // Waits for at least one byte and takes what has arrived, up to size: VI_SUCCESS, VI_ERROR_TMO at the
+  // deadline (an expired deadline takes only what is there already), VI_ERROR_CONN_LOST when the peer closed.
+  virtual ViStatus receiveSome(void* data, size_t size, const Deadline& deadline, size_t* received) = 0;
+  virtual void shutdown() = 0;
+};
+
+// The bound on how long opening a TCP connection may take.
+inline constexpr ViUInt32 kConnectTimeoutMs = 3000;
+
+// A TCP connection with TCP_NODELAY, or nothing with the status that says why.
+std::unique_ptr<ByteStream> connectTcp(const std::string& host, uint16_t port, const Deadline& deadline,
+                                       ViStatus* status);
+
+// A link that frames raw SCPI messages on a byte stream.
+std::unique_ptr<InstrumentLink> makeStreamLink(std::unique_ptr<ByteStream> stream);
+
+// The link for a parsed resource: VI_ERROR_RSRC_NFOUND for resources no transport serves.
+std::unique_ptr<InstrumentLink> openInstrumentLink(const ResourceName& resource, ViStatus* status);
+
+}  // namespace tevra::platform::visa

@@ -1,0 +1,58 @@
+#include <string>
+
+#include "platform/visa/visa_library.h"
+#include "platform/visa/visa_object.h"
+
+namespace tevra::platform::visa {
+namespace {
+
+// A session of the loaded library: every call goes to it with the library's own session number.
+class LibrarySession final : public VisaObject {
+ public:
+  LibrarySession(const VisaLibraryCalls& calls, ViSession native, bool manager)
+      : calls_(calls), native_(native), manager_(manager) {}
+
+  bool isResourceManager() const override { return manager_; }
+  ViStatus close() override { return calls_.close(native_); }
+  // The library closes the sessions of a resource manager itself.
+  void closeWithManager() override {}
+
+  ViStatus open(ViConstRsrc name, ViAccessMode mode, ViUInt32 timeout,
+                std::shared_ptr<VisaObject>* session) override {
+    ViSession native = VI_NULL;
+    ViStatus status = calls_.open(native_, name, mode, timeout, &native);
+    if (status >= 0) *session = std::make_shared<LibrarySession>(calls_, native, false);
+    return status;
+  }
+  ViStatus write(ViConstBuf buf, ViUInt32 cnt, ViPUInt32 retCnt) override {
+    return calls_.write(native_, buf, cnt, retCnt);
+  }
+  ViStatus read(ViPBuf buf, ViUInt32 cnt, ViPUInt32 retCnt) override {
+    return calls_.read(native_, buf, cnt, retCnt);
+  }
+  ViStatus clear() override { return calls_.clear(native_); }
+  ViStatus setAttribute(ViAttr attr, ViAttrState value) override {
+    return calls_.setAttribute(native_, attr, value);
+  }
+  ViStatus getAttribute(ViAttr attr, void* value) override {
+    return calls_.getAttribute(native_, attr, value);
+  }
+
+ private:
+  const VisaLibraryCalls& calls_;
+  ViSession native_;
+  bool manager_;
+};
+
+}  // namespace
+
+ViStatus openLibraryResourceManager(const char* path, std::shared_ptr<VisaObject>* manager) {
+  const VisaLibraryCalls* calls = loadVisaLibrary(path);
+  if (calls == nullptr) return VI_ERROR_LIBRARY_NFOUND;
+  ViSession native = VI_NULL;
+  ViStatus status = calls->openDefaultRM(&native);
+  if (status >= 0) *manager = std::make_shared<LibrarySession>(*calls, native, true);
+  return status;
+}
+
+}  // namespace tevra::platform::visa

@@ -1,0 +1,141 @@
+#include <atomic>
+#include <cstring>
+#include <vector>
+
+#include "platform/visa/instrument_link.h"
+#include "platform/visa/message_framer.h"
+
+namespace tevra::platform::visa {
+namespace {
+
+constexpr size_t kReceiveChunk = size_t{64} * 1024;
+
+class StreamLink final : public InstrumentLink {
+ public:
+  explicit StreamLink(std::unique_ptr<ByteStream> stream) : stream_(std::move(stream)) {}
+
+  ViStatus write(const ViByte* data, size_t size, const Deadline& deadline, size_t* sent) override {
+    *sent = 0;
+    if (lost_) return VI_ERROR_CONN_LOST;
+    if (size == 0) return VI_SUCCESS;
+    // One buffer and one send, so that the message leaves in as few segments as possible.
+    message_.assign(data, data + size);
+    if (!endsWithTerminator(message_)) message_.push_back('\n');
+    size_t wentOut = 0;
+    ViStatus status = noteLoss(stream_->sendAll(message_.data(), message_.size(), deadline, &wentOut));
+    *sent = wentOut < size ? wentOut : size;
+    return status;
+  }
+
+  ViStatus read(ViByte* data, size_t size, const ReadTermination& termination, const Deadline& deadline,
+                size_t* received) override {
+    *received = 0;
+    framer_.setTerminator(termination.character);
+    for (;;) {
+      if (deliverPending(data, size, termination.enabled, received)) return VI_SUCCESS_TERM_CHAR;
+      if (*received == size) return VI_SUCCESS_MAX_CNT;
+      ViStatus status = receiveMore(deadline);
+      if (status < 0) return status;
+    }
+  }
+
+  ViStatus clear(const ReadTermination& termination, const Deadline& deadline) override {
+    if (lost_) return VI_ERROR_CONN_LOST;
+    framer_.setTerminator(termination.character);
+    ViStatus status = VI_SUCCESS;
+    for (;;) {
+      skipPending();
+      // A partly received reply is dropped up to its end; otherwise only what has already arrived.
+      status = receiveMore(framer_.inMessage() ? deadline : Deadline::now());
+      if (status == VI_ERROR_TMO && !framer_.inMessage()) {
+        status = VI_SUCCESS;
+        break;
+      }
+      if (status < 0) break;
+      if (deadline.expired()) {
+        skipPending();
+        status = framer_.inMessage() ? VI_ERROR_TMO : VI_SUCCESS;
+        break;
+      }
+    }
+    dropPending();
+    framer_.reset();
+    return status;
+  }
+
+  void shutdown() override {
+    lost_ = true;
+    stream_->shutdown();
+  }
+
+ private:
+  // Whether the data's last byte ends a message: a '\n' that is the last byte of a definite-length block
+  // does not, and the message still needs its terminator.
+  static bool endsWithTerminator(const std::vector<ViByte>& data) {
+    MessageFramer framer;
+    const char* bytes = reinterpret_cast<const char*>(data.data());
+    for (size_t at = 0; at < data.size();) at += framer.scan(bytes + at, data.size() - at);
+    return framer.atMessageEnd();
+  }
+
+  // Copies buffered bytes of the current message to the caller; true when its terminator was among them.
+  bool deliverPending(ViByte* data, size_t size, bool terminationEnabled, size_t* received) {
+    size_t available = pending_.size() - pendingStart_;
+    size_t room = size - *received;
+    size_t take = available < room ? available : room;
+    if (take == 0) return false;
+    const char* from = reinterpret_cast<const char*>(pending_.data()) + pendingStart_;
+    size_t length = terminationEnabled ? framer_.scan(from, take) : take;
+    std::memcpy(data + *received, from, length);
+    *received += length;
+    pendingStart_ += length;
+    if (pendingStart_ == pending_.size()) dropPending();
+    return terminationEnabled && framer_.atMessageEnd() && length > 0;
+  }
+
+  ViStatus receiveMore(const Deadline& deadline) {
+    if (lost_) return VI_ERROR_CONN_LOST;
+    if (pendingStart_ > 0 && pendingStart_ == pending_.size()) dropPending();
+    size_t oldSize = pending_.size();
+    pending_.resize(oldSize + kReceiveChunk);
+    size_t got = 0;
+    ViStatus status =
+        noteLoss(stream_->receiveSome(pending_.data() + oldSize, kReceiveChunk, deadline, &got));
+    pending_.resize(oldSize + got);
+    return status;
+  }
+
+  // A connection that the peer closed stays lost: raw SCPI has no way to resume it.
+  ViStatus noteLoss(ViStatus status) {
+    if (status == VI_ERROR_CONN_LOST) lost_ = true;
+    return status;
+  }
+
+  // Runs the buffered bytes through the framer and drops them.
+  void skipPending() {
+    const char* data = reinterpret_cast<const char*>(pending_.data());
+    for (size_t at = pendingStart_; at < pending_.size();)
+      at += framer_.scan(data + at, pending_.size() - at);
+    dropPending();
+  }
+
+  void dropPending() {
+    pending_.clear();
+    pendingStart_ = 0;
+  }
+
+  std::unique_ptr<ByteStream> stream_;
+  MessageFramer framer_;
+  std::vector<ViByte> pending_;  // received, not yet delivered, from pendingStart_ on
+  size_t pendingStart_ = 0;
+  std::vector<ViByte> message_;
+  std::atomic<bool> lost_{false};
+};
+
+}  // namespace
+
+std::unique_ptr<InstrumentLink> makeStreamLink(std::unique_ptr<ByteStream> stream) {
+  return std::make_unique<StreamLink>(std::move(stream));
+}
+
+}  // namespace tevra::platform::visa

@@ -1,0 +1,25 @@
+// The calls of a VISA shared library that the layer forwards to.
+#pragma once
+
+#include <string>
+
+#include "platform/visa/visa.h"
+
+namespace tevra::platform::visa {
+
+struct VisaLibraryCalls {
+  ViStatus (*openDefaultRM)(ViPSession);
+  ViStatus (*open)(ViSession, ViConstRsrc, ViAccessMode, ViUInt32, ViPSession);
+  ViStatus (*close)(ViObject);
+  ViStatus (*write)(ViSession, ViConstBuf, ViUInt32, ViPUInt32);
+  ViStatus (*read)(ViSession, ViPBuf, ViUInt32, ViPUInt32);
+  ViStatus (*clear)(ViSession);
+  ViStatus (*setAttribute)(ViObject, ViAttr, ViAttrState);
+  ViStatus (*getAttribute)(ViObject, ViAttr, void*);
+};
+
+// The calls of the library at path, loaded once per path and kept for the life of the process; null when
+// the library cannot be loaded or lacks one of the calls.
+const VisaLibraryCalls* loadVisaLibrary(const std::string& path);
+
+}  // namespace tevra::platform::visa

@@ -1,0 +1,17 @@
+#include "sim/instrument/event_status.h"
+
+namespace tevra::sim {
+
+void EventStatus::recordError(int code) {
+  if (code <= -100 && code > -200) {
+    set(kCommandError);
+  } else if (code <= -200 && code > -300) {
+    set(kExecutionError);
+  } else if (code <= -400 && code > -500) {
+    set(kQueryError);
+  } else if (code != 0) {
+    set(kDeviceError);
+  }
+}
+
+}  // namespace tevra::sim

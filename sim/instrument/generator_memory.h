@@ -1,0 +1,54 @@
+// The waveform generator's memory: segment files (".wf1", big-endian 16-bit I and Q per sample) and
+// sequence files (".seq") kept as files in the storage folder, so that they outlive the simulator. Names
+// compare without regard to case, as on the instrument. A new folder is seeded with a CW tone segment and
+// a sequence that plays it.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tevra::sim {
+
+class GeneratorMemory {
+ public:
+  static constexpr const char* kToneSegment = "CW_TONE.wf1";
+  static constexpr const char* kToneSequence = "CW_TONE.seq";
+  static constexpr size_t kMaxFileSize = 32u << 20;
+
+  // Creates the folder when needed and seeds the built-in waveforms that are missing; throws
+  // std::runtime_error when the folder cannot be used.
+  explicit GeneratorMemory(std::filesystem::path folder);
+
+  // Stores a file, replacing one of the same name; ScpiError for a bad name, bad contents or a failed write.
+  void store(std::string_view name, const std::string& bytes);
+  std::string load(std::string_view name) const;
+  void remove(std::string_view name);
+  std::vector<std::string> names() const;
+
+  // The samples that one pass of "SEQ:<name>" or "WFM1:<name>" plays (an extension may be left out).
+  uint64_t samplesOfWaveform(std::string_view selection) const;
+
+  const std::filesystem::path& folder() const { return folder_; }
+
+ private:
+  const std::string& storedName(std::string_view name) const;
+  uint64_t samplesOfSegment(std::string_view name) const;
+  uint64_t samplesOfSequence(std::string_view name) const;
+  void seedBuiltins();
+
+  std::filesystem::path folder_;
+  std::map<std::string, std::string> index_;  // lower-case name -> name as stored
+};
+
+// Whether a name can be a file of the memory: 1 to 128 letters, digits, '_', '-', '+', '.', not
+// beginning with '.'; nothing that could leave the storage folder.
+bool isValidMemoryName(std::string_view name);
+
+// The built-in CW tone: a whole number of periods of a complex tone, so that it repeats without a step.
+std::string makeToneSegment();
+
+}  // namespace tevra::sim

@@ -1,0 +1,74 @@
+#include "tests/integration/sim_session.h"
+
+#include <vector>
+
+namespace tevra::test {
+
+SimSession::SimSession(ViSession manager, const std::string& resource) {
+  EXPECT_EQ(viOpen(manager, resource.c_str(), VI_NO_LOCK, 0, &vi_), VI_SUCCESS) << resource;
+}
+
+SimSession::~SimSession() {
+  if (vi_ != VI_NULL) viClose(vi_);
+}
+
+ViStatus SimSession::write(const std::string& text) {
+  ViUInt32 count = 0;
+  ViStatus status =
+      viWrite(vi_, reinterpret_cast<ViConstBuf>(text.data()), static_cast<ViUInt32>(text.size()), &count);
+  if (status >= 0) {
+    EXPECT_EQ(count, text.size()) << text;
+  }
+  return status;
+}
+
+ReadResult SimSession::read(size_t count) {
+  std::vector<ViByte> buffer(count);
+  ViUInt32 received = 0;
+  ReadResult result;
+  result.status = viRead(vi_, buffer.data(), static_cast<ViUInt32>(count), &received);
+  result.data.assign(reinterpret_cast<const char*>(buffer.data()), received);
+  return result;
+}
+
+std::string SimSession::query(const std::string& text) {
+  EXPECT_EQ(write(text), VI_SUCCESS) << text;
+  ReadResult reply = read();
+  EXPECT_EQ(reply.status, VI_SUCCESS_TERM_CHAR) << text;
+  if (!reply.data.empty() && reply.data.back() == '\n') reply.data.pop_back();
+  return reply.data;
+}
+
+void SimSession::setTimeout(ViUInt32 ms) {
+  EXPECT_EQ(viSetAttribute(vi_, VI_ATTR_TMO_VALUE, ms), VI_SUCCESS);
+}
+
+void SimFixture::SetUp() {
+  simulator_ =
+      std::make_unique<sim::Simulator>(sim::InstrumentConfig{.storageDir = storage_.path(), .profile = {}});
+  simulator_->start();
+  ASSERT_EQ(viOpenDefaultRM(&manager_), VI_SUCCESS);
+  session_ = openSession();
+}
+
+void SimFixture::TearDown() {
+  session_.reset();
+  if (manager_ != VI_NULL) viClose(manager_);
+  if (simulator_) simulator_->stop();
+}
+
+std::unique_ptr<SimSession> SimFixture::openSession() {
+  return std::make_unique<SimSession>(manager_, simulator_->resource());
+}
+
+void SimFixture::restartSimulator() {
+  session_.reset();
+  simulator_->stop();
+  simulator_.reset();
+  simulator_ =
+      std::make_unique<sim::Simulator>(sim::InstrumentConfig{.storageDir = storage_.path(), .profile = {}});
+  simulator_->start();
+  session_ = openSession();
+}
+
+}  // namespace tevra::test

@@ -1,0 +1,56 @@
+// A simulator on a loopback port with VISA sessions to it, for the loopback tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "platform/visa/visa.h"
+#include "sim/scpi/simulator.h"
+#include "tests/support/temp_dir.h"
+
+namespace tevra::test {
+
+struct ReadResult {
+  ViStatus status = VI_SUCCESS;
+  std::string data;
+};
+
+// One VISA instrument session to the simulator.
+class SimSession {
+ public:
+  SimSession(ViSession manager, const std::string& resource);
+  ~SimSession();
+  SimSession(const SimSession&) = delete;
+  SimSession& operator=(const SimSession&) = delete;
+
+  ViSession vi() const { return vi_; }
+  ViStatus write(const std::string& text);
+  ReadResult read(size_t count = 65536);
+  // Writes a query and returns its reply without the terminator; fails the test on a bad status.
+  std::string query(const std::string& text);
+  void setTimeout(ViUInt32 ms);
+
+ private:
+  ViSession vi_ = VI_NULL;
+};
+
+class SimFixture : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // A further session to the running simulator.
+  std::unique_ptr<SimSession> openSession();
+  // Stops the simulator and starts a new one on the same storage folder.
+  void restartSimulator();
+  void startSimulator();
+
+  TempDir storage_;
+  std::unique_ptr<sim::Simulator> simulator_;
+  ViSession manager_ = VI_NULL;
+  std::unique_ptr<SimSession> session_;
+};
+
+}  // namespace tevra::test

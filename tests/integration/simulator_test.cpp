@@ -1,0 +1,199 @@
+// The simulated instrument's state as the driver's SCPI sequences change it, read back over SCPI.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sim/instrument/sequence_file.h"
+#include "tests/integration/sim_session.h"
+
+namespace tevra::test {
+namespace {
+
+using SimulatorTest = SimFixture;
+
+void writeAll(SimSession& session, const std::vector<std::string>& commands) {
+  for (const auto& command : commands) ASSERT_EQ(session.write(command), VI_SUCCESS) << command;
+}
+
+// The selection of a sequence over SCPI, as the driver sends it (texts without terminator).
+std::vector<std::string> selectSequence(const std::string& name) {
+  return {":OUTput OFF",
+          ":OUTput:MODulation:STATe OFF",
+          ":SOURce:RADio:ARB:STATe OFF",
+          ":SOURce:POWer:LEVel:IMMediate:AMPLitude -10.000000",
+          ":SOURce:FREQuency:FIXed 2437.5MHz",
+          ":SOURce:RADio:ARB:CLOCK:SRATe 40MHz",
+          ":SOURce:RADio:ARB:TRIGger:TYPE SINGle",
+          ":SOURce:RADio:ARB:STATe ON",
+          ":SOURce:RADio:ARB:TRIGger BUS",
+          ":SOURce:RADio:ARB:CLOCK:SRATe 40MHz",
+          ":SOURce:RADio:ARB:WAVEform \"SEQ:" + name + "\"",
+          ":SOURce:RADio:ARB:TRIGger:TYPE SINGle"};
+}
+
+TEST_F(SimulatorTest, DirectPlaybackSequenceDrivesTheGenerator) {
+  writeAll(*session_, selectSequence("CW_TONE"));
+  EXPECT_EQ(session_->query("SYST:ERR?"), "0,\"No error\"");
+  writeAll(*session_, {":OUTput:MODulation:STATe ON"});
+  struct Query {
+    const char* query;
+    const char* reply;
+  } selected[] = {
+      {":OUTP?", "0"},
+      {":OUTP:MOD?", "1"},
+      {":SOUR:POW?", "-1.000000000E+01"},
+      {":SOURce:FREQuency:FIXed?", "2.437500000E+09"},
+      {":SOUR:RAD:ARB:CLOC:SRAT?", "4.000000000E+07"},
+      {":SOUR:RAD:ARB?", "1"},
+      {":SOUR:RAD:ARB:TRIG:TYPE?", "SING"},
+      {":SOUR:RAD:ARB:TRIG?", "BUS"},
+      {":SOUR:RAD:ARB:WAVE?", "\"SEQ:CW_TONE\""},
+      {"STATus:OPERation:COND?", "0"},
+  };
+  for (const auto& q : selected) EXPECT_EQ(session_->query(q.query), q.reply) << q.query;
+
+  // The run lasts one pass of the 4000-sample tone at 40 MHz: 100 us on the held clock.
+  writeAll(*session_, {":SIMulation:CLOCk:MODE MANual", ":OUTput ON", ":SOURce:RADio:ARB:TRIGger:SOFT"});
+  EXPECT_EQ(session_->query("SYST:ERR?"), "0,\"No error\"");
+  EXPECT_EQ(session_->query("STATus:OPERation:COND?"), "8");
+  writeAll(*session_, {":SIMulation:CLOCk:ADVance 99us"});
+  EXPECT_EQ(session_->query("STATus:OPERation:CONDition?"), "8");
+  writeAll(*session_, {":SIMulation:CLOCk:ADVance 2us"});
+  EXPECT_EQ(session_->query("STATus:OPERation:COND?"), "0");
+  EXPECT_EQ(session_->query(":OUTP?"), "1");
+
+  writeAll(*session_, {":OUTput OFF", ":SOURce:POWer:LEVel:IMMediate:AMPLitude -90",
+                       ":OUTput:MODulation:STATe OFF", ":SOURce:RADio:ARB:STATe OFF"});
+  struct Query stopped[] = {
+      {":OUTP?", "0"}, {":OUTP:MOD?", "0"}, {":SOUR:POW?", "-9.000000000E+01"}, {":SOUR:RAD:ARB?", "0"}};
+  for (const auto& q : stopped) EXPECT_EQ(session_->query(q.query), q.reply) << q.query;
+  EXPECT_EQ(session_->query("SYST:ERR?"), "0,\"No error\"");
+}
+
+TEST_F(SimulatorTest, ContinuousPlaybackPlaysWhileThePlayerIsOn) {
+  writeAll(*session_,
+           {":SOUR:RAD:ARB:WAVE \"WFM1:CW_TONE\"", ":SOUR:RAD:ARB:TRIG:TYPE CONT", ":SOUR:RAD:ARB ON"});
+  EXPECT_EQ(session_->query("STAT:OPER:COND?"), "8");
+  writeAll(*session_, {":SOUR:RAD:ARB OFF"});
+  EXPECT_EQ(session_->query("STAT:OPER:COND?"), "0");
+  EXPECT_EQ(session_->query("SYST:ERR?"), "0,\"No error\"");
+}
+
+TEST_F(SimulatorTest, AnUnknownSequenceIsRefusedAndKeepsTheSelection) {
+  writeAll(*session_, selectSequence("CW_TONE"));
+  writeAll(*session_, selectSequence("NO_SUCH"));
+  EXPECT_EQ(session_->query("SYST:ERR?"), "-256,\"File name not found;NO_SUCH.seq\"");
+  EXPECT_EQ(session_->query("SYST:ERR?"), "0,\"No error\"");
+  EXPECT_EQ(session_->query(":SOUR:RAD:ARB:WAVE?"), "\"SEQ:CW_TONE\"");
+}
+
+TEST_F(SimulatorTest, HeadersAreReadInShortAndLongFormsAndRelativeToThePath) {
+  struct Case {
+    const char* command;
+    const char* frequency;
+  } cases[] = {
+      {":SOURce:FREQuency:FIXed 2412MHz", "2.412000000E+09"},  {"sour:freq:fix 2.4GHZ", "2.400000000E+09"},
+      {":SOURCE:FREQUENCY:CW 5180.12MHz", "5.180120000E+09"},  {"FREQ 100000 kHz", "1.000000000E+08"},
+      {":SOUR:POW -20;FREQ 1e9", "1.000000000E+09"},           {":SOUR:POW -20;:FREQ 2e9", "2.000000000E+09"},
+      {":SOUR:POW -20;SYST:ERR?;FREQ 3e9", "3.000000000E+09"},
+  };
+  for (const auto& c : cases) {
+    ASSERT_EQ(session_->write(c.command), VI_SUCCESS);
+    if (std::string(c.command).find('?') != std::string::npos) session_->read();
+    EXPECT_EQ(session_->query(":SOURce:FREQuency?"), c.frequency) << c.command;
+  }
+  EXPECT_EQ(session_->query("SYST:ERR?"), "0,\"No error\"");
+}
+
+TEST_F(SimulatorTest, ResetAndClearInOneMessage) {
+  writeAll(*session_, {":OUTP ON", "FOO", "*OPC"});
+  EXPECT_EQ(session_->query("*ESR?"), "161");
+  writeAll(*session_, {"FOO", "*RST;*CLS"});
+  EXPECT_EQ(session_->query(":OUTP?;*ESR?;SYST:ERR?"), "0;0;0,\"No error\"");
+}
+
+TEST_F(SimulatorTest, RoutingTtlAndSidecarSettings) {
+  writeAll(*session_,
+           {"DIAG:HW:MB:MUX:TFW 17,HIGH", "DIAG:HW:MB:MUX:TFW 18,LOW", "DIAG:HW:MB:MUX:TFW 19,HIGH",
+            "DIAG:HW:MB:MUX:TFW 24,LOW", "DIAGnostic:HW:SCAR:LCOMpensate:COUPle 0", "ROUTe:PORT:PRIMary 3",
+            "ROUT:PORT:REF2 ON", "ROUT:PORT:REF4:STAT 1"});
+  EXPECT_EQ(session_->query("DIAG:HW:MB:MUX:TFW? 17;TFW? 18;TFW? 19;TFW? 24"), "HIGH;LOW;HIGH;LOW");
+  EXPECT_EQ(session_->query("DIAG:HW:SCAR:LCOM:COUP?"), "0");
+  EXPECT_EQ(session_->query("ROUT:PORT:PRIM?;REF1?;REF2?;REF3?;REF4?"), "3;0;1;0;1");
+  writeAll(*session_, {"*RST", "ROUT:PORT:PRIM 5", "DIAG:HW:MB:MUX:TFW 32,HIGH"});
+  EXPECT_EQ(session_->query("SYST:ERR?"), "-222,\"Data out of range\"");
+  EXPECT_EQ(session_->query("SYST:ERR?"), "-222,\"Data out of range;TTL line 32\"");
+  EXPECT_EQ(session_->query("ROUT:PORT:PRIM?;:DIAG:HW:MB:MUX:TFW? 17"), "3;HIGH");
+}
+
+TEST_F(SimulatorTest, DirectCommandsWhileTheServerOwnsTheIoAreCounted) {
+  auto server = openSession();
+  writeAll(*server, {":SIMulation:IO:SERVer"});
+  EXPECT_EQ(server->query(":SIMulation:IO:SERVer?;OWNer?"), "1;SERVER");
+  EXPECT_EQ(session_->query(":SIMulation:IO:SERVer?"), "0");
+
+  writeAll(*session_, {":OUTput OFF", ":OUTput:MODulation:STATe OFF;*CLS"});
+  EXPECT_EQ(session_->query(":SIMulation:IO:CONFlicts?"), "3");
+  // Each connection's commands run in order, those of two connections in any order: a reply on the server
+  // connection shows that its Suspend has run.
+  EXPECT_EQ(server->query(":SIMulation:IO:SUSPend;OWNer?"), "DIRECT");
+  writeAll(*session_, {":OUTput OFF"});
+  EXPECT_EQ(session_->query(":SIMulation:IO:CONFlicts?;OWNer?"), "3;DIRECT");
+  EXPECT_EQ(server->query("*IDN?").substr(0, 7), "Bextora");
+  writeAll(*session_, {":OUTput OFF"});
+  EXPECT_EQ(session_->query(":SIMulation:IO:CONFlicts?"), "4");
+
+  writeAll(*session_, {":SIMulation:IO:SUSPend"});
+  EXPECT_EQ(session_->query("SYST:ERR?"), "-221,\"Settings conflict;not the server connection\"");
+  EXPECT_EQ(server->query(":SIMulation:IO:CLAim;OWNer?"), "SERVER");
+  writeAll(*session_, {":SIMulation:IO:CONFlicts:RESet"});
+  server.reset();
+  std::string owner = "SERVER";
+  for (int i = 0; i < 400 && owner != "DIRECT"; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    owner = session_->query(":SIMulation:IO:OWNer?");
+  }
+  writeAll(*session_, {":OUTput OFF"});
+  EXPECT_EQ(session_->query(":SIMulation:IO:CONFlicts?;OWNer?"), "0;DIRECT");
+}
+
+TEST_F(SimulatorTest, QueuedErrorsAndGlobalFaults) {
+  writeAll(*session_,
+           {":SIMulation:FAULt:ERRor -310,\"System error;fan\"", ":SIMulation:FAULt:ERRor 17,\"lamp\""});
+  EXPECT_EQ(session_->query("SYST:ERR?;SYST:ERR?;*ESR?"), "-310,\"System error;fan\";17,\"lamp\";136");
+
+  auto other = openSession();
+  writeAll(*session_, {":SIMulation:FAULt:GLOBal:MISSing 1"});
+  // Control replies are never faulted; the next instrument reply on any connection is lost.
+  EXPECT_EQ(session_->query(":SIMulation:IO:OWNer?"), "DIRECT");
+  other->setTimeout(100);
+  ASSERT_EQ(other->write("*OPC?"), VI_SUCCESS);
+  EXPECT_EQ(other->read().status, VI_ERROR_TMO);
+  EXPECT_EQ(session_->query("*OPC?"), "1");
+}
+
+TEST_F(SimulatorTest, GeneratorMemoryOutlivesTheSimulator) {
+  std::string segment("\x00\x10\xff\xf0\x0a\x0a\x00\x01", 8);
+  std::string sequence = sim::encodeSingleEntrySequence({"mine", 3});
+  writeAll(*session_, {"MMEM:DATA \"mine.wf1\",#18" + segment,
+                       "MMEM:DATA \"MINE.seq\",#3" + std::to_string(sequence.size()) + sequence,
+                       "MMEM:DATA \"../escape.wf1\",#14abcd", "MMEM:DATA \"odd.wf1\",#13abc"});
+  EXPECT_EQ(session_->query("SYST:ERR?"), "-257,\"File name error;../escape.wf1\"");
+  EXPECT_EQ(session_->query("SYST:ERR?"),
+            "-224,\"Illegal parameter value;segment size is not a whole number of IQ samples\"");
+  EXPECT_EQ(session_->query("SYST:ERR?"), "0,\"No error\"");
+
+  restartSimulator();
+  EXPECT_EQ(session_->query("MMEM:CAT?"), "\"CW_TONE.seq\",\"CW_TONE.wf1\",\"MINE.seq\",\"mine.wf1\"");
+  EXPECT_EQ(session_->query("MMEM:DATA? \"MINE.WF1\""), "#18" + segment);
+  writeAll(*session_, selectSequence("mine"));
+  EXPECT_EQ(session_->query("SYST:ERR?"), "0,\"No error\"");
+  writeAll(*session_, {"MMEM:DEL \"mine.wf1\"", ":SOUR:RAD:ARB:WAVE \"SEQ:mine\""});
+  EXPECT_EQ(session_->query("SYST:ERR?"), "-256,\"File name not found;mine.wf1\"");
+}
+
+}  // namespace
+}  // namespace tevra::test
