@@ -36,7 +36,8 @@ configure_and_build() {
 run_demo() {
   install_packages
   configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-  ./build/examples/station/tevra-station
+  TEVRA_REGISTRY="${TEVRA_REGISTRY:-$PWD/build/registry/tevra.reg}" \
+    ./build/examples/station/tevra-station ./build/tools/q7730-sim/q7730-sim /tmp/tevra-station.log.txt
 }
 
 run_tests() {

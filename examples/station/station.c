@@ -1,9 +1,49 @@
-/* A demonstration test station: the way a production test program drives the Tevra driver. */
+/* A demonstration test station: the way a production test program drives the Tevra driver, here against
+ * q7730-sim, the simulated instrument, which the station starts itself on a free loopback port. */
+#define _POSIX_C_SOURCE 200809L
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
 
 #include "tevra.h"
+
+static pid_t g_simulator = 0;
+
+static void sleepMs(long ms) {
+  struct timespec t = {ms / 1000, (ms % 1000) * 1000000L};
+  nanosleep(&t, NULL);
+}
+
+/* Starts "q7730-sim --port 0 --storage DIR" and reads the port it prints. */
+static int startSimulator(const char* program, const char* storage) {
+  int out[2];
+  if (pipe(out) != 0) return -1;
+  g_simulator = fork();
+  if (g_simulator < 0) return -1;
+  if (g_simulator == 0) {
+    dup2(out[1], STDOUT_FILENO);
+    close(out[0]);
+    execl(program, program, "--port", "0", "--storage", storage, (char*)NULL);
+    _exit(127);
+  }
+  close(out[1]);
+  FILE* reader = fdopen(out[0], "r");
+  int port = -1;
+  if (reader == NULL || fscanf(reader, "%d", &port) != 1) port = -1;
+  if (reader != NULL) fclose(reader);
+  return port;
+}
+
+static void stopSimulator(void) {
+  if (g_simulator <= 0) return;
+  kill(g_simulator, SIGTERM);
+  waitpid(g_simulator, NULL, 0);
+  g_simulator = 0;
+}
 
 static void printFile(const char* path) {
   FILE* file = fopen(path, "rb");
@@ -19,23 +59,102 @@ static void printFile(const char* path) {
   fclose(file);
 }
 
+/* Polls the generator until its run has ended, for at most five seconds. */
+static int waitUntilStopped(int32_t (*playing)(int32_t)) {
+  for (int i = 0; i < 5000; ++i) {
+    const int32_t state = playing(0);
+    if (state <= 0) return state;
+    sleepMs(1);
+  }
+  return 1;
+}
+
+static void directPlayback(const char* resource) {
+  printf("\n-- direct I/O over the driver's VISA session --\n");
+  printf("InitViSession        -> session %d\n", (int)Tevra_InitViSession(resource));
+  printf("ViPreset             -> %d\n", (int)Tevra_ViPreset());
+  printf("ARBEx_Select_Sequence(CW_TONE, -10 dBm, +0 MHz, 40 MHz) -> %d\n",
+         (int)Tevra_ARBEx_Select_Sequence("CW_TONE", -10, 0, 40));
+  printf("ARBEx_TriggerSequence -> %d\n", (int)Tevra_ARBEx_TriggerSequence());
+  printf("ARBEx_SequencePlaying -> %d (just triggered)\n", (int)Tevra_ARBEx_SequencePlaying(1));
+  printf("ARBEx_SequencePlaying -> %d (after polling)\n", waitUntilStopped(Tevra_ARBEx_SequencePlaying));
+  printf("ARBEx_Stop           -> %d\n", (int)Tevra_ARBEx_Stop(0));
+  Tevra_CloseViSession();
+}
+
+static void serverSession(const char* resource) {
+  char text[TEVRA_IDENTITY_TEXT_SIZE];
+  double value = 0;
+  int32_t port = 0;
+  printf("\n-- session through the measurement server --\n");
+  const int32_t init = Tevra_Init(resource, 0, 0, 0, 0);
+  printf("Init                 -> %d\n", (int)init);
+  if (init < 0) {
+    printf("(no session: is the server registered? TEVRA_REGISTRY=%s)\n", getenv("TEVRA_REGISTRY"));
+    return;
+  }
+  Tevra_SerialNumber(text);
+  printf("SerialNumber         -> %s\n", text);
+  Tevra_DriverVersion(text);
+  printf("DriverVersion        -> %s\n", text);
+  Tevra_FirmwareRevision(text);
+  printf("FirmwareRevision     -> %s\n", text);
+  Tevra_SetProperty("CenterFrequency_MHz", 2437);
+  Tevra_GetProperty("CenterFrequency_MHz", &value);
+  printf("CenterFrequency_MHz  -> %g\n", value);
+  Tevra_SetProperty("TriggerStyle", 3);
+  Tevra_GetProperty("TriggerStyle", &value);
+  printf("TriggerStyle         -> %g\n", value);
+  printf("SetPrimaryRFPort(2)  -> %d\n", (int)Tevra_SetPrimaryRFPort(2));
+  printf("GetPrimaryRFPort     -> %d, port %d\n", (int)Tevra_GetPrimaryRFPort(&port), (int)port);
+  printf("ARB_Select_Sequence(CW_TONE, -10 dBm, 2437 MHz, 40 MHz) -> %d\n",
+         (int)Tevra_ARB_Select_Sequence("CW_TONE", -10, 2437, 40));
+  printf("ARB_TriggerSequence  -> %d\n", (int)Tevra_ARB_TriggerSequence());
+  printf("ARB_SourceActive     -> %d\n", (int)Tevra_ARB_SourceActive());
+  printf("ARB_SequencePlaying  -> %d (after polling)\n", waitUntilStopped(Tevra_ARB_SequencePlaying));
+  printf("ARB_Stop             -> %d\n", (int)Tevra_ARB_Stop(0));
+  printf("ARBEx_Select_Sequence_11b(CW_TONE, -15 dBm, +1 MHz) -> %d\n",
+         (int)Tevra_ARBEx_Select_Sequence_11b("CW_TONE", -15, 1));
+  printf("ARB_TriggerSequence  -> %d (over SCPI after a direct selection)\n", (int)Tevra_ARB_TriggerSequence());
+  printf("ARB_Stop             -> %d (over SCPI)\n", (int)Tevra_ARB_Stop(0));
+  printf("TTL_Output(0x05)     -> %d\n", (int)Tevra_TTL_Output(0x05));
+  printf("TTL_SwitchChannel(1) -> %d\n", (int)Tevra_TTL_SwitchChannel(1));
+  printf("Close                -> %d\n", (int)Tevra_Close());
+}
+
 int main(int argc, char** argv) {
-  const char* trace = argc > 1 ? argv[1] : "/tmp/tevra-station.log.txt";
+  const char* simulator = argc > 1 ? argv[1] : "q7730-sim";
+  const char* trace = argc > 2 ? argv[2] : "/tmp/tevra-station.log.txt";
+  char storage[] = "/tmp/tevra-station-XXXXXX";
   int32_t block[TEVRA_STAT_BLOCK_COUNT];
 
   printf("Tevra demonstration station\n");
+  remove(trace);
   if (Tevra_Log_Open(trace) != 1) {
     fprintf(stderr, "cannot open the trace log %s\n", trace);
     return 1;
   }
-  Tevra_Log_LogIt("station: begin of test run, DUT %s", "SN-000123");
-  Tevra_Log_LogIt("station: channel %d at %.1f MHz", 6, 2437.0);
+  if (mkdtemp(storage) == NULL) return 1;
+  const int port = startSimulator(simulator, storage);
+  if (port <= 0) {
+    fprintf(stderr, "cannot start the simulated instrument %s\n", simulator);
+    stopSimulator();
+    return 1;
+  }
+  char resource[128];
+  snprintf(resource, sizeof resource, "TCPIP0::127.0.0.1::%d::SOCKET", port);
+  printf("simulated Q7730 at %s\n", resource);
+  Tevra_Log_LogIt("station: begin of test run on %s", resource);
+
+  directPlayback(resource);
+  serverSession(resource);
+
   Tevra_Stat_Measurement(2, block);
-  Tevra_Log_LogIt("station: COM last error %d", (int)Tevra_GetCOMLastError());
   Tevra_Log_LogIt("station: end of test run");
   Tevra_Log_Close();
+  stopSimulator();
 
-  printf("statistics: total %d ms over all counted calls\n", (int)block[1]);
+  printf("\nstatistics: %d ms in counted calls\n", (int)block[1]);
   printf("trace file: %s\n", trace);
   printFile(trace);
   return EXIT_SUCCESS;
