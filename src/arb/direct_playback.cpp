@@ -203,14 +203,6 @@ extern "C" TEVRA_API int32_t Tevra_ARBEx_Stop(int32_t /*unused*/) {
 
 extern "C" TEVRA_API int32_t Tevra_ARBEx_SequencePlaying(int32_t traceFlag) {
   const bool traced = traceFlag != 0;
-  core::CallFrame frame(traced ? arb::kPlayingTracedFrame : arb::kPlayingQuietFrame);
-  if (traced) frame.start("> Start ARBEx_SequencePlaying()");
-  const int32_t result = frame.guard([&] { return arb::sequencePlaying(traced); });
-  if (traced) return frame.end(result);
-  if (result < 0) {
-    frame.endWith("> End of ARBEx_SequencePlaying(0), RetCode = %d", result);
-  } else {
-    frame.finish();
-  }
-  return result;
+  return core::framedPoll(arb::kPlayingTracedFrame, arb::kPlayingQuietFrame, traced,
+                          [&] { return arb::sequencePlaying(traced); });
 }

@@ -45,9 +45,17 @@ bool sampleClockHz(double mhz, int32_t* clockHz) {
   return true;
 }
 
-int32_t refuseClock(const core::FrameSpec& spec, double mhz) {
-  return core::traceFailure(spec.failureCode, "ERR %d,sample clock %g MHz out of range", spec.failureCode,
-                            mhz);
+// Converts the sample clock and makes the server call with it; a clock that does not fit is refused.
+template <class Call>
+int32_t callWithClock(const core::FrameSpec& spec, double clockMHz, int32_t position, Call&& call) {
+  int32_t clockHz = 0;
+  if (!sampleClockHz(clockMHz, &clockHz)) {
+    return core::traceFailure(spec.failureCode, "ERR %d,sample clock %g MHz out of range", spec.failureCode,
+                              clockMHz);
+  }
+  core::setPosition(position);
+  call(clockHz);
+  return 0;
 }
 
 // The frame of the select, trigger and stop family: lock, skip without a server, body, end.
@@ -91,20 +99,10 @@ int32_t directStop() {
 }
 
 int32_t sequencePlaying(bool traced) {
-  const core::FrameSpec& spec = traced ? kPlayingTracedFrame : kPlayingQuietFrame;
-  core::CallFrame frame(spec);
-  if (traced) frame.start("> Start ARB_SequencePlaying()");
-  const int32_t result = frame.guard([] {
+  return core::framedPoll(kPlayingTracedFrame, kPlayingQuietFrame, traced, [] {
     core::setPosition(5031);
     return server::instrument().AWG_SequencePlaying() != 0 ? 1 : 0;
   });
-  if (traced) return frame.end(result);
-  if (result < 0) {
-    frame.endWith("> End of ARB_SequencePlaying(0), RetCode = %d", result);
-  } else {
-    frame.finish();
-  }
-  return result;
 }
 
 }  // namespace
@@ -119,12 +117,9 @@ extern "C" TEVRA_API int32_t Tevra_ARB_Select_Sequence(const char* name, double 
   frame.start("> Start ARB_Select_Sequence(%s,%gdBm,%gMHz,%dMHz)", core::orEmpty(name), power, frequencyMHz,
               static_cast<int>(sampleClockMHz));
   return arb::lockedCall(frame, -7006, [&] {
-    int32_t clock = 0;
-    if (!arb::sampleClockHz(sampleClockMHz, &clock))
-      return arb::refuseClock(arb::kSelectSequenceFrame, sampleClockMHz);
-    core::setPosition(7010);
-    server::instrument().AWG_SelectSequence(name, power, hz(frequencyMHz), clock);
-    return 0;
+    return arb::callWithClock(arb::kSelectSequenceFrame, sampleClockMHz, 7010, [&](int32_t clock) {
+      server::instrument().AWG_SelectSequence(name, power, hz(frequencyMHz), clock);
+    });
   });
 }
 
@@ -134,12 +129,9 @@ extern "C" TEVRA_API int32_t Tevra_ARB_Select_SequenceEx(const char* name, doubl
   frame.start("> Start ARB_Select_SequenceEx(%s,%gdBm,%gMHz,%gMHz)", core::orEmpty(name), power, frequencyMHz,
               sampleClockMHz);
   return arb::lockedCall(frame, -6967, [&] {
-    int32_t clock = 0;
-    if (!arb::sampleClockHz(sampleClockMHz, &clock))
-      return arb::refuseClock(arb::kSelectSequenceExFrame, sampleClockMHz);
-    core::setPosition(6971);
-    server::instrument().AWG_SelectSequence(name, power, hz(frequencyMHz), clock);
-    return 0;
+    return arb::callWithClock(arb::kSelectSequenceExFrame, sampleClockMHz, 6971, [&](int32_t clock) {
+      server::instrument().AWG_SelectSequence(name, power, hz(frequencyMHz), clock);
+    });
   });
 }
 
@@ -169,12 +161,9 @@ extern "C" TEVRA_API int32_t Tevra_ARB_Play_Segment(const char* name, double pow
   frame.start("> Start ARB_Play_Segment(%s,%gdBm,%gMHz,%dMHz)", core::orEmpty(name), power, frequencyMHz,
               static_cast<int>(sampleClockMHz));
   return frame.end(frame.guard([&] {
-    int32_t clock = 0;
-    if (!arb::sampleClockHz(sampleClockMHz, &clock))
-      return arb::refuseClock(arb::kPlaySegmentFrame, sampleClockMHz);
-    core::setPosition(7093);
-    server::instrument().AWG_PlaySegment(name, power, hz(frequencyMHz), clock);
-    return 0;
+    return arb::callWithClock(arb::kPlaySegmentFrame, sampleClockMHz, 7093, [&](int32_t clock) {
+      server::instrument().AWG_PlaySegment(name, power, hz(frequencyMHz), clock);
+    });
   }));
 }
 
@@ -184,12 +173,9 @@ extern "C" TEVRA_API int32_t Tevra_ARB_Play_SegmentEx(const char* name, double p
   frame.start("> Start ARB_Play_SegmentEx(%s,%gdBm,%gMHz,%gMHz)", core::orEmpty(name), power, frequencyMHz,
               sampleClockMHz);
   return frame.end(frame.guard([&] {
-    int32_t clock = 0;
-    if (!arb::sampleClockHz(sampleClockMHz, &clock))
-      return arb::refuseClock(arb::kPlaySegmentExFrame, sampleClockMHz);
-    core::setPosition(7174);
-    server::instrument().AWG_PlaySegment(name, power, hz(frequencyMHz), clock);
-    return 0;
+    return arb::callWithClock(arb::kPlaySegmentExFrame, sampleClockMHz, 7174, [&](int32_t clock) {
+      server::instrument().AWG_PlaySegment(name, power, hz(frequencyMHz), clock);
+    });
   }));
 }
 

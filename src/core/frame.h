@@ -101,6 +101,21 @@ int32_t framed(const FrameSpec& spec, Body&& body) {
   return frame.end(result);
 }
 
+// A poll called in a loop: traced, it runs like framed(); quiet, it writes no start or used-time line and
+// an end line "> End of <name>(0), RetCode = %d" only for a failure. spec has no used-time line when quiet.
+template <class Body>
+int32_t framedPoll(const FrameSpec& tracedSpec, const FrameSpec& quietSpec, bool traced, Body&& body) {
+  if (traced) return framed(tracedSpec, std::forward<Body>(body));
+  CallFrame frame(quietSpec);
+  const int32_t result = frame.guard(std::forward<Body>(body));
+  if (result < 0) {
+    frame.endWith("> End of %s(0), RetCode = %d", quietSpec.name, result);
+  } else {
+    frame.finish();
+  }
+  return result;
+}
+
 // The description a COM error is traced with: the server's, else the HRESULT's message, else "<unknown>".
 std::string describeComError(const _com_error& error);
 

@@ -49,6 +49,7 @@ class DirectPlaybackTest : public SimFixture {
 
 TEST_F(DirectPlaybackTest, SelectTriggerPollAndStopDriveTheGenerator) {
   session_->write(":SIMulation:CLOCk:MODE MANual");
+  session_->query(":SIMulation:IO:OWNer?");
   EXPECT_EQ(Tevra_ARBEx_Select_Sequence("CW_TONE", -10, 0.5, 40), 0);
   EXPECT_TRUE(arb::directPlaybackActive());
   EXPECT_EQ(state(":SOURce:FREQuency:FIXed?"), "2.412500000E+09") << "offset from the held 2412 MHz";
@@ -61,6 +62,7 @@ TEST_F(DirectPlaybackTest, SelectTriggerPollAndStopDriveTheGenerator) {
   EXPECT_EQ(state(":OUTP?"), "1");
   EXPECT_EQ(Tevra_ARBEx_SequencePlaying(1), 1);
   session_->write(":SIMulation:CLOCk:ADVance 1ms");
+  session_->query(":SIMulation:IO:OWNer?");
   EXPECT_EQ(Tevra_ARBEx_SequencePlaying(0), 0);
 
   EXPECT_EQ(Tevra_ARBEx_ReSelect(-20, 3), 0);
@@ -149,6 +151,7 @@ TEST_F(DirectPlaybackTest, ADeadOrSilentInstrumentEndsWithTheFailureCodeWithinTh
     SCOPED_TRACE(c.fault);
     ASSERT_GT(Tevra_InitViSession(simulator_->resource().c_str()), 0);
     session_->write(c.fault);
+    session_->query(":SIMulation:IO:OWNer?");  // a control query: answered, never faulted
     const auto start = std::chrono::steady_clock::now();
     const int32_t result = Tevra_ARBEx_SequencePlaying(1);
     const auto waited = std::chrono::steady_clock::now() - start;
