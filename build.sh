@@ -9,7 +9,7 @@ cd "$(dirname "$0")"
 PACKAGES=(
   build-essential cmake ninja-build pkg-config git
   libgtest-dev libgmock-dev libbenchmark-dev libspdlog-dev
-  liblxi-dev libtirpc-dev rpcbind
+  liblxi-dev libtirpc-dev rpcbind rpcsvc-proto
   python3 python3-pyvisa python3-pyvisa-py
 )
 JOBS=$(nproc 2>/dev/null || echo 2)
@@ -49,7 +49,7 @@ run_tests() {
 run_sanitizers() {
   install_packages
   configure_and_build build-asan -DCMAKE_BUILD_TYPE=Debug -DTEVRA_SANITIZE=address,undefined -DTEVRA_BUILD_BENCH=OFF
-  ctest --test-dir build-asan --output-on-failure -j "$JOBS" --timeout 600 -L 'unit|fuzz'
+  ctest --test-dir build-asan --output-on-failure -j "$JOBS" --timeout 600 -L 'unit|fuzz|integration'
   configure_and_build build-tsan -DCMAKE_BUILD_TYPE=Debug -DTEVRA_SANITIZE=thread -DTEVRA_BUILD_BENCH=OFF
   TSAN_OPTIONS="halt_on_error=1" ./build-tsan/tests/unit/tevra_unit_tests --gtest_filter='Log*'
 }

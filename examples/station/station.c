@@ -106,7 +106,8 @@ static void serverSession(const char* resource) {
   Tevra_GetProperty("TriggerStyle", &value);
   printf("TriggerStyle         -> %g\n", value);
   printf("SetPrimaryRFPort(2)  -> %d\n", (int)Tevra_SetPrimaryRFPort(2));
-  printf("GetPrimaryRFPort     -> %d, port %d\n", (int)Tevra_GetPrimaryRFPort(&port), (int)port);
+  const int32_t gotPort = Tevra_GetPrimaryRFPort(&port);
+  printf("GetPrimaryRFPort     -> %d, port %d\n", (int)gotPort, (int)port);
   printf("ARB_Select_Sequence(CW_TONE, -10 dBm, 2437 MHz, 40 MHz) -> %d\n",
          (int)Tevra_ARB_Select_Sequence("CW_TONE", -10, 2437, 40));
   printf("ARB_TriggerSequence  -> %d\n", (int)Tevra_ARB_TriggerSequence());

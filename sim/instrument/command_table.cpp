@@ -22,6 +22,7 @@ CommandTable::CommandTable() {
   addGeneratorCommands(*this);
   addMemoryCommands(*this);
   addRoutingCommands(*this);
+  addAnalyzerCommands(*this);
   addSimulationCommands(*this);
 }
 

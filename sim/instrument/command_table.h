@@ -72,6 +72,7 @@ class CommandTable {
   std::vector<CommandEntry> entries_;
 };
 
+void addAnalyzerCommands(CommandTable& table);
 void addCommonCommands(CommandTable& table);
 void addGeneratorCommands(CommandTable& table);
 void addMemoryCommands(CommandTable& table);

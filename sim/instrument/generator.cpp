@@ -5,29 +5,22 @@
 #include "sim/scpi/scpi_error.h"
 
 namespace tevra::sim {
-namespace {
 
 using scpi::ScpiError;
 namespace errc = scpi::errc;
 
-void checkRange(double value, double low, double high) {
-  if (!(value >= low && value <= high)) throw ScpiError{errc::kDataOutOfRange, {}};
-}
-
-}  // namespace
-
 void Generator::setLevelDbm(double dbm) {
-  checkRange(dbm, kMinLevelDbm, kMaxLevelDbm);
+  scpi::checkInRange(dbm, kMinLevelDbm, kMaxLevelDbm);
   state_.levelDbm = dbm;
 }
 
 void Generator::setFrequencyHz(double hz) {
-  checkRange(hz, kMinFrequencyHz, kMaxFrequencyHz);
+  scpi::checkInRange(hz, kMinFrequencyHz, kMaxFrequencyHz);
   state_.frequencyHz = hz;
 }
 
 void Generator::setSampleRateHz(double hz) {
-  checkRange(hz, kMinSampleRateHz, kMaxSampleRateHz);
+  scpi::checkInRange(hz, kMinSampleRateHz, kMaxSampleRateHz);
   state_.sampleRateHz = hz;
 }
 

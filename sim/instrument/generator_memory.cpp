@@ -157,6 +157,16 @@ std::vector<std::string> GeneratorMemory::names() const {
   return result;
 }
 
+uint64_t GeneratorMemory::freeBytes() const {
+  uint64_t used = 0;
+  for (const auto& [key, name] : index_) {
+    std::error_code error;
+    const auto size = fs::file_size(folder_ / name, error);
+    if (!error) used += size;
+  }
+  return used < kCapacityBytes ? kCapacityBytes - used : 0;
+}
+
 uint64_t GeneratorMemory::samplesOfSegment(std::string_view name) const {
   std::string file = withExtension(name, ".wf1");
   if (!isValidMemoryName(file)) throw ScpiError{errc::kFileNameError, std::string(name)};

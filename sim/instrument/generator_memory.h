@@ -18,6 +18,8 @@ class GeneratorMemory {
   static constexpr const char* kToneSegment = "CW_TONE.wf1";
   static constexpr const char* kToneSequence = "CW_TONE.seq";
   static constexpr size_t kMaxFileSize = 32u << 20;
+  // The waveform memory's size; what the stored files leave of it is reported as free.
+  static constexpr uint64_t kCapacityBytes = uint64_t{256} << 20;
 
   // Creates the folder when needed and seeds the built-in waveforms that are missing; throws
   // std::runtime_error when the folder cannot be used.
@@ -28,6 +30,8 @@ class GeneratorMemory {
   std::string load(std::string_view name) const;
   void remove(std::string_view name);
   std::vector<std::string> names() const;
+  // kCapacityBytes less the size of the stored files, 0 when they fill it.
+  uint64_t freeBytes() const;
 
   // The samples that one pass of "SEQ:<name>" or "WFM1:<name>" plays (an extension may be left out).
   uint64_t samplesOfWaveform(std::string_view selection) const;

@@ -53,6 +53,7 @@ void Instrument::raise(int code, const std::string& detail) {
 
 void Instrument::reset() {
   generator_.reset();
+  analyzer_.reset();
 }
 
 int Instrument::operationCondition() const {

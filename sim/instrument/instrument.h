@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "sim/instrument/analyzer.h"
 #include "sim/instrument/command_table.h"
 #include "sim/instrument/error_queue.h"
 #include "sim/instrument/event_status.h"
@@ -66,6 +67,7 @@ class Instrument {
   GeneratorMemory& memory() { return memory_; }
   Generator& generator() { return generator_; }
   Routing& routing() { return routing_; }
+  Analyzer& analyzer() { return analyzer_; }
   SimClock& clock() { return clock_; }
   FaultInjector& faults() { return faults_; }
   IoOwnership& io() { return io_; }
@@ -87,6 +89,7 @@ class Instrument {
   GeneratorMemory memory_;
   Generator generator_;
   Routing routing_;
+  Analyzer analyzer_;
   FaultInjector faults_;
   IoOwnership io_;
   uint64_t nextConnection_ = 1;

@@ -25,6 +25,10 @@ void addMemoryCommands(CommandTable& table) {
         c.instrument.memory().remove(scpi::toText(c.parameter(0)));
       },
       nullptr);
+  table.add("MMEMory:FREE", nullptr, [](CommandContext& c) {
+    c.expectParameters(0, 0);
+    return scpi::formatInteger(static_cast<int64_t>(c.instrument.memory().freeBytes()));
+  });
   table.add("MMEMory:CATalog", nullptr, [](CommandContext& c) {
     c.expectParameters(0, 0);
     std::string list;

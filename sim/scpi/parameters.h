@@ -19,6 +19,7 @@ struct Unit {
 inline constexpr Unit kFrequencyUnits[] = {{"HZ", 1.0}, {"KHZ", 1e3}, {"MHZ", 1e6}, {"GHZ", 1e9}};
 inline constexpr Unit kTimeUnits[] = {{"S", 1.0}, {"MS", 1e-3}, {"US", 1e-6}, {"NS", 1e-9}};
 inline constexpr Unit kPowerUnits[] = {{"DBM", 1.0}};
+inline constexpr Unit kVoltageUnits[] = {{"V", 1.0}, {"MV", 1e-3}, {"UV", 1e-6}};
 inline constexpr Unit kMillisecondUnits[] = {{"MS", 1.0}, {"S", 1e3}};
 
 // A number in the base unit: a number without a suffix is in the base unit, one with a suffix outside

@@ -40,4 +40,9 @@ inline constexpr int kInputBufferOverrun = -363;
 // The standard text of a SCPI error number; "Device-specific error" for numbers without one.
 const char* standardErrorText(int code);
 
+// -222 "Data out of range" unless low <= value <= high (NaN is outside every range).
+inline void checkInRange(double value, double low, double high) {
+  if (!(value >= low && value <= high)) throw ScpiError{errc::kDataOutOfRange, {}};
+}
+
 }  // namespace tevra::sim::scpi

@@ -1,0 +1,118 @@
+// The measurement server's implementation of the instrument interface: one member per operation of the
+// operation table, called by the object's dispatch. A member returns S_OK or raises ServerFailure.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "sim/server/scpi_link.h"
+#include "sim/server/server_settings.h"
+#include "src/server/wire_types.h"
+
+namespace tevra::q7730 {
+
+using platform::BSTR;
+using platform::HRESULT;
+using platform::VARIANT_BOOL;
+
+// The server's version, also registered as its assembly version.
+inline constexpr const char* kServerVersion = Q7730_SERVER_VERSION;
+
+class Q7730Server {
+ public:
+  // Session and identity.
+  HRESULT ActivateInstrument();
+  HRESULT Suspend();
+  HRESULT Dispose();
+  HRESULT Preset();
+  HRESULT SelfTest(int32_t* outcome);
+  HRESULT get_SerialNumber(BSTR* out);
+  HRESULT get_DriverVersion(BSTR* out);
+  HRESULT get_FirmwareRevision(BSTR* out);
+  HRESULT get_ResourceAddress(BSTR* out);
+  HRESULT put_ResourceAddress(BSTR address);
+
+  // Held settings.
+#define Q7730_DECLARE_NUMBER(Name, Type, ...) \
+  HRESULT get_##Name(Type* out);              \
+  HRESULT put_##Name(Type value);
+#define Q7730_DECLARE_FLAG(Name, initial) \
+  HRESULT get_##Name(VARIANT_BOOL* out);  \
+  HRESULT put_##Name(VARIANT_BOOL value);
+  Q7730_SERVER_SETTINGS(Q7730_DECLARE_NUMBER, Q7730_DECLARE_FLAG)
+#undef Q7730_DECLARE_NUMBER
+#undef Q7730_DECLARE_FLAG
+  HRESULT get_TriggerStyle(int32_t* out);
+  HRESULT put_TriggerStyle(int32_t code);
+
+  // Findings of the auto-ranging.
+  HRESULT get_AutoRangePowerRange11ag(double* out);
+  HRESULT get_AutoRangeTriggerLevel11ag(double* out);
+  HRESULT get_AutoRangeMaxPacketLength11ag(double* out);
+  HRESULT get_AutoRangeMaxSymbolsUsed11ag(int32_t* out);
+  HRESULT get_AutoRangePowerRange11b(double* out);
+  HRESULT get_AutoRangeTriggerLevel11b(double* out);
+  HRESULT get_AutoRangeMaxPacketLength11b(double* out);
+
+  // RF ports.
+  HRESULT get_PrimaryRFPort(int32_t* out);
+  HRESULT put_PrimaryRFPort(int32_t port);
+  HRESULT get_ReferencePort1(VARIANT_BOOL* out);
+  HRESULT put_ReferencePort1(VARIANT_BOOL on);
+  HRESULT get_ReferencePort2(VARIANT_BOOL* out);
+  HRESULT put_ReferencePort2(VARIANT_BOOL on);
+  HRESULT get_ReferencePort3(VARIANT_BOOL* out);
+  HRESULT put_ReferencePort3(VARIANT_BOOL on);
+  HRESULT get_ReferencePort4(VARIANT_BOOL* out);
+  HRESULT put_ReferencePort4(VARIANT_BOOL on);
+
+  // Waveform generator.
+  HRESULT AWG_SelectSequence(BSTR name, double dBm, double hz, int32_t clockHz);
+  HRESULT AWG_SelectSequence11ag(BSTR name, double dBm, double hz);
+  HRESULT AWG_SelectSequence11b(BSTR name, double dBm, double hz);
+  HRESULT AWG_PlaySegment(BSTR name, double dBm, double hz, int32_t clockHz);
+  HRESULT AWG_PlaySegment11ag(BSTR name, double dBm, double hz);
+  HRESULT AWG_PlaySegment11b(BSTR name, double dBm, double hz);
+  HRESULT AWG_TriggerSequence();
+  HRESULT AWG_CWTone(double dBm, double hz);
+  HRESULT AWG_AdjustOutput(double dBm, double hz);
+  HRESULT AWG_FreeSegmentSpace(int32_t* kSamples);
+  HRESULT AWG_SourceActive(VARIANT_BOOL* out);
+  HRESULT AWG_SequencePlaying(VARIANT_BOOL* out);
+  HRESULT AWG_Stop();
+
+ private:
+  struct Identity {
+    std::string serialNumber;
+    std::string firmwareRevision;
+  };
+  enum class Playback { kSingleRun, kContinuous };
+
+  Identity identify();
+  const Identity& identity() const;
+  // Sends the held analyzer settings to the instrument, as after a connection or a reset.
+  void applyAnalyzerSettings();
+  void applySetting(const char* scpiHeader, double value);
+  void startWaveform(const char* kind, BSTR name, double dBm, double hz, int32_t clockHz, Playback playback);
+  HRESULT putReferencePort(int port, VARIANT_BOOL on);
+  HRESULT getReferencePort(int port, VARIANT_BOOL* out);
+
+  ScpiLink link_;
+  std::string resourceAddress_;
+  bool identified_ = false;
+  Identity identity_;
+  HeldSettings settings_;
+  AutoRangeFindings findings11ag_;
+  AutoRangeFindings findings11b_;
+};
+
+// Conversions at the interface: a BSTR argument as UTF-8 (a null BSTR is empty), a text result as a new
+// BSTR, and a flag as VARIANT_TRUE (-1) or VARIANT_FALSE.
+std::string utf8Of(BSTR text);
+HRESULT returnText(std::string_view text, BSTR* out);
+inline VARIANT_BOOL variantBool(bool on) {
+  return on ? platform::VARIANT_TRUE : platform::VARIANT_FALSE;
+}
+
+}  // namespace tevra::q7730

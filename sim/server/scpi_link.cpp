@@ -1,0 +1,186 @@
+#include "sim/server/scpi_link.h"
+
+#include <charconv>
+#include <system_error>
+#include <vector>
+
+#include "sim/server/server_failure.h"
+
+namespace tevra::q7730 {
+namespace {
+
+// The error queue holds at most a few tens of entries; more reads than this mean it never empties.
+constexpr int kMaxErrorReads = 64;
+constexpr size_t kReadChunk = 4096;
+constexpr size_t kQuotedTextLimit = 200;
+
+const char* statusName(ViStatus status) {
+  switch (status) {
+    case VI_ERROR_TMO:
+      return "timeout";
+    case VI_ERROR_CONN_LOST:
+      return "connection lost";
+    case VI_ERROR_RSRC_NFOUND:
+      return "resource not found";
+    case VI_ERROR_INV_RSRC_NAME:
+      return "invalid resource name";
+    default:
+      return "VISA error";
+  }
+}
+
+// A command or reply as it can be quoted in a description: bounded and without control characters.
+std::string quotable(std::string_view text) {
+  std::string result;
+  for (char c : text.substr(0, kQuotedTextLimit)) {
+    result.push_back(static_cast<unsigned char>(c) < 0x20 ? '?' : c);
+  }
+  if (text.size() > kQuotedTextLimit) result += "...";
+  return result;
+}
+
+bool parseInteger(std::string_view text, int64_t* value) {
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), *value);
+  return error == std::errc{} && end == text.data() + text.size();
+}
+
+struct QueueEntry {
+  int64_t number = 0;
+  std::string text;
+};
+
+// `-256,"File name not found;NOPE.seq"`: the number and the text between the quotes, doubled quotes
+// taken as one.
+bool parseQueueEntry(std::string_view reply, QueueEntry* entry) {
+  const size_t comma = reply.find(',');
+  if (!parseInteger(reply.substr(0, comma), &entry->number)) return false;
+  if (comma == std::string_view::npos) return true;
+  std::string_view quoted = reply.substr(comma + 1);
+  if (quoted.size() < 2 || quoted.front() != '"' || quoted.back() != '"') return false;
+  quoted = quoted.substr(1, quoted.size() - 2);
+  for (size_t i = 0; i < quoted.size(); ++i) {
+    entry->text.push_back(quoted[i]);
+    if (quoted[i] == '"' && i + 1 < quoted.size() && quoted[i + 1] == '"') ++i;
+  }
+  return true;
+}
+
+}  // namespace
+
+void ScpiLink::open(const std::string& resource) {
+  close();
+  ViStatus status = viOpenDefaultRM(&manager_);
+  if (status < VI_SUCCESS) {
+    manager_ = VI_NULL;
+    failf(kIoFailed, "cannot open the VISA resource manager: status 0x%08X (%s)",
+          static_cast<uint32_t>(status), statusName(status));
+  }
+  status = viOpen(manager_, resource.c_str(), VI_NO_LOCK, kTimeoutMs, &session_);
+  if (status < VI_SUCCESS) {
+    session_ = VI_NULL;
+    close();
+    failf(kIoFailed, "cannot connect to the Q7730 at '%s': status 0x%08X (%s)", quotable(resource).c_str(),
+          static_cast<uint32_t>(status), statusName(status));
+  }
+  viSetAttribute(session_, VI_ATTR_TMO_VALUE, kTimeoutMs);
+  write(":SIMulation:IO:SERVer");
+}
+
+void ScpiLink::close() {
+  if (session_ != VI_NULL) viClose(session_);
+  if (manager_ != VI_NULL) viClose(manager_);
+  session_ = VI_NULL;
+  manager_ = VI_NULL;
+}
+
+void ScpiLink::requireOpen() const {
+  if (!isOpen()) fail(kNotConnected, "instrument not connected (call ActivateInstrument)");
+}
+
+void ScpiLink::failIo(const char* call, std::string_view command, ViStatus status) {
+  close();
+  failf(kIoFailed, "Q7730 I/O failed: %s for '%s' gave status 0x%08X (%s); the connection is closed", call,
+        quotable(command).c_str(), static_cast<uint32_t>(status), statusName(status));
+}
+
+void ScpiLink::write(std::string_view command) {
+  requireOpen();
+  ViUInt32 written = 0;
+  const ViStatus status = viWrite(session_, reinterpret_cast<ViConstBuf>(command.data()),
+                                  static_cast<ViUInt32>(command.size()), &written);
+  if (status < VI_SUCCESS) failIo("viWrite()", command, status);
+}
+
+std::string ScpiLink::readReply(std::string_view command) {
+  std::string reply;
+  std::vector<ViByte> chunk(kReadChunk);
+  for (;;) {
+    ViUInt32 count = 0;
+    const ViStatus status = viRead(session_, chunk.data(), static_cast<ViUInt32>(chunk.size()), &count);
+    if (status < VI_SUCCESS) failIo("viRead()", command, status);
+    reply.append(reinterpret_cast<const char*>(chunk.data()), count);
+    if (reply.size() > kMaxReplyBytes) {
+      close();
+      failf(kIoFailed, "Q7730 reply to '%s' is longer than %zu bytes; the connection is closed",
+            quotable(command).c_str(), kMaxReplyBytes);
+    }
+    if (status != VI_SUCCESS_MAX_CNT) break;
+  }
+  if (!reply.empty() && reply.back() == '\n') reply.pop_back();
+  return reply;
+}
+
+std::string ScpiLink::query(std::string_view command) {
+  write(command);
+  return readReply(command);
+}
+
+int64_t ScpiLink::queryInteger(std::string_view command) {
+  const std::string reply = query(command);
+  int64_t value = 0;
+  if (!parseInteger(reply, &value)) {
+    failf(kInstrumentError, "unexpected Q7730 reply '%s' to '%s'", quotable(reply).c_str(),
+          quotable(command).c_str());
+  }
+  return value;
+}
+
+bool ScpiLink::queryBoolean(std::string_view command) {
+  const int64_t value = queryInteger(command);
+  if (value != 0 && value != 1) {
+    failf(kInstrumentError, "unexpected Q7730 reply '%lld' to '%s'", static_cast<long long>(value),
+          quotable(command).c_str());
+  }
+  return value == 1;
+}
+
+void ScpiLink::checkErrors() {
+  std::string first;
+  for (int read = 0; read < kMaxErrorReads; ++read) {
+    const std::string reply = query("SYST:ERR?");
+    QueueEntry entry;
+    if (!parseQueueEntry(reply, &entry)) {
+      failf(kInstrumentError, "unexpected Q7730 error-queue reply '%s'", quotable(reply).c_str());
+    }
+    if (entry.number == 0) break;
+    if (first.empty()) first = "Q7730 error " + std::to_string(entry.number) + ": " + quotable(entry.text);
+  }
+  if (!first.empty()) fail(kInstrumentError, first);
+}
+
+void ScpiLink::run(std::initializer_list<std::string_view> commands) {
+  for (std::string_view command : commands) write(command);
+  checkErrors();
+}
+
+void ScpiLink::suspend() {
+  write(":SIMulation:IO:SUSPend");
+  // A control query: it confirms the hand-over without taking the I/O back as an instrument command would.
+  const std::string owner = query(":SIMulation:IO:OWNer?");
+  if (owner != "DIRECT") {
+    failf(kInstrumentError, "the Q7730 kept the I/O with the server (owner '%s')", quotable(owner).c_str());
+  }
+}
+
+}  // namespace tevra::q7730
