@@ -12,7 +12,7 @@ std::unique_ptr<InstrumentLink> openInstrumentLink(const ResourceName& resource,
       return makeStreamLink(std::move(stream));
     }
     case ResourceKind::kTcpipInstr:
-      break;
+      return openVxi11Link(resource, status);
   }
   *status = VI_ERROR_RSRC_NFOUND;
   return nullptr;

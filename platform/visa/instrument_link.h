@@ -1,5 +1,5 @@
-// The connection behind an instrument session. The socket link is built in; VXI-11 and other transports
-// plug in as further InstrumentLink implementations chosen by openInstrumentLink.
+// The connection behind an instrument session: the socket link or the VXI-11 link, chosen by
+// openInstrumentLink; other transports plug in as further InstrumentLink implementations.
 #pragma once
 
 #include <cstddef>
@@ -52,6 +52,10 @@ std::unique_ptr<ByteStream> connectTcp(const std::string& host, uint16_t port, c
 
 // A link that frames raw SCPI messages on a byte stream.
 std::unique_ptr<InstrumentLink> makeStreamLink(std::unique_ptr<ByteStream> stream);
+
+// A VXI-11 link to the resource's device, found through the host's portmapper within kConnectTimeoutMs
+// (rounded up to whole seconds); VI_ERROR_RSRC_NFOUND when none answers.
+std::unique_ptr<InstrumentLink> openVxi11Link(const ResourceName& resource, ViStatus* status);
 
 // The link for a parsed resource: VI_ERROR_RSRC_NFOUND for resources no transport serves.
 std::unique_ptr<InstrumentLink> openInstrumentLink(const ResourceName& resource, ViStatus* status);

@@ -7,8 +7,15 @@
  * (VI_SUCCESS_TERM_CHAR), at the count (VI_SUCCESS_MAX_CNT) or at the timeout (VI_ERROR_TMO). An
  * IEEE 488.2 definite-length block ("#" digit length bytes) in a reply is read whole, whatever bytes it
  * holds. viClear drops replies that were received but not read, a partly read reply up to its end included.
- * A lost connection gives VI_ERROR_CONN_LOST. TCPIP INSTR resources (VXI-11) are recognised but not served:
- * viOpen answers VI_ERROR_RSRC_NFOUND.
+ * A lost connection gives VI_ERROR_CONN_LOST.
+ *
+ * Built in too: VXI-11 through liblxi, resource "TCPIP[board]::host[::device][::INSTR]" (device "inst0"
+ * when none is named), found through the host's portmapper; VI_ERROR_RSRC_NFOUND when the portmapper or
+ * the device does not answer within about 3 s. Every viWrite is one device_write with END, sent as it is;
+ * viRead takes up to the count and ends with VI_SUCCESS_MAX_CNT when it fills it, VI_SUCCESS_TERM_CHAR when
+ * the reply ends with the enabled termination character, VI_SUCCESS at the reply's end otherwise and
+ * VI_ERROR_TMO at the timeout. viClear reads and drops the replies that the device holds (liblxi has no
+ * device_clear). A link that fails gives VI_ERROR_CONN_LOST; a write that the device refuses, VI_ERROR_IO.
  *
  * When the environment variable TEVRA_VISA_LIBRARY names a VISA shared library at viOpenDefaultRM, that
  * resource-manager session and every session opened from it go to that library instead; a library that

@@ -9,6 +9,12 @@ void Simulator::start(uint16_t port) {
   if (!server_.start(port, &error)) throw std::runtime_error(error);
 }
 
+bool Simulator::startVxi11(uint16_t port, std::string* registrationError) {
+  std::string error;
+  if (!vxi11_.start(port, &error)) throw std::runtime_error(error);
+  return vxi11_.registerWithPortmapper(registrationError);
+}
+
 std::string Simulator::resource() const {
   return "TCPIP0::127.0.0.1::" + std::to_string(port()) + "::SOCKET";
 }

@@ -1,8 +1,11 @@
-// The simulated instrument in-process: the engine and its TCP front end on a loopback port.
+// The simulated instrument in-process: the engine and its TCP front end on a loopback port, and on demand
+// its VXI-11 core channel.
 //
 //   tevra::sim::Simulator sim({.storageDir = folder});
 //   sim.start();                      // a free port on 127.0.0.1
 //   "TCPIP0::127.0.0.1::" + std::to_string(sim.port()) + "::SOCKET"
+//   sim.startVxi11(0, &why);          // a free port, registered with the portmapper when one answers
+//   "TCPIP0::127.0.0.1::inst0::INSTR"
 #pragma once
 
 #include <cstdint>
@@ -10,24 +13,36 @@
 
 #include "sim/instrument/instrument.h"
 #include "sim/scpi/tcp_server.h"
+#include "sim/vxi11/vxi11_server.h"
 
 namespace tevra::sim {
 
 class Simulator {
  public:
   // Throws std::runtime_error when the storage folder cannot be used.
-  explicit Simulator(const InstrumentConfig& config) : instrument_(config), server_(instrument_) {}
+  explicit Simulator(const InstrumentConfig& config)
+      : instrument_(config), server_(instrument_), vxi11_(instrument_) {}
 
   // Throws std::runtime_error when the port cannot be opened.
   void start(uint16_t port = 0);
-  void stop() { server_.stop(); }
+  // Serves the VXI-11 core channel on 127.0.0.1:port (0 = a free port) and registers it with the
+  // portmapper. Throws std::runtime_error when the port cannot be opened; returns false with the reason
+  // when the registration fails (the channel is served all the same).
+  bool startVxi11(uint16_t port, std::string* registrationError);
+  void stop() {
+    vxi11_.stop();
+    server_.stop();
+  }
   uint16_t port() const { return server_.port(); }
+  uint16_t vxi11Port() const { return vxi11_.port(); }
   std::string resource() const;
+  static std::string vxi11Resource() { return "TCPIP0::127.0.0.1::inst0::INSTR"; }
   Instrument& instrument() { return instrument_; }
 
  private:
   Instrument instrument_;
   TcpServer server_;
+  vxi11::Vxi11Server vxi11_;
 };
 
 }  // namespace tevra::sim

@@ -1,190 +1,51 @@
 #include "sim/scpi/tcp_server.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
-#include <cstring>
 
-#include "platform/visa/message_framer.h"
+#include "sim/scpi/message_assembler.h"
+#include "sim/scpi/reply_pieces.h"
 
 namespace tevra::sim {
 namespace {
 
 constexpr size_t kReceiveChunk = size_t{64} * 1024;
 
-bool sendAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-void setNoDelay(int fd) {
-  int on = 1;
-  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-}
-
 }  // namespace
 
-bool TcpServer::start(uint16_t port, std::string* error) {
-  listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (listenFd_ < 0 || wakeFd_ < 0) {
-    *error = std::strerror(errno);
-    return false;
-  }
-  int on = 1;
-  ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port);
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::listen(listenFd_, 16) != 0 ||
-      ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    *error = std::string("cannot listen on 127.0.0.1:") + std::to_string(port) + ": " + std::strerror(errno);
-    return false;
-  }
-  port_ = ntohs(address.sin_port);
-  acceptor_ = std::thread([this] { acceptLoop(); });
-  return true;
-}
-
-void TcpServer::stop() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (stopping_) return;
-    stopping_ = true;
-    for (auto& session : sessions_) ::shutdown(session->fd, SHUT_RDWR);
-  }
-  stopped_.notify_all();
-  if (wakeFd_ >= 0) {
-    uint64_t one = 1;
-    [[maybe_unused]] ssize_t ignored = ::write(wakeFd_, &one, sizeof one);
-  }
-  if (acceptor_.joinable()) acceptor_.join();
-  for (auto& session : sessions_) {
-    if (session->thread.joinable()) session->thread.join();
-  }
-  sessions_.clear();
-  if (listenFd_ >= 0) ::close(listenFd_);
-  if (wakeFd_ >= 0) ::close(wakeFd_);
-  listenFd_ = wakeFd_ = -1;
-}
-
-void TcpServer::acceptLoop() {
-  for (;;) {
-    pollfd fds[2] = {{listenFd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-    if (::poll(fds, 2, -1) < 0 && errno != EINTR) return;
-    if (fds[1].revents != 0) return;
-    if ((fds[0].revents & POLLIN) == 0) continue;
-    int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) continue;
-    std::lock_guard<std::mutex> lock(mutex_);
-    reapFinished();
-    if (stopping_ || sessions_.size() >= kMaxConnections) {
-      ::close(fd);
-      continue;
-    }
-    setNoDelay(fd);
-    auto session = std::make_unique<Session>();
-    session->fd = fd;
-    Session& s = *session;
-    sessions_.push_back(std::move(session));
-    s.thread = std::thread([this, &s] { serve(s); });
-  }
-}
-
-void TcpServer::reapFinished() {
-  for (auto it = sessions_.begin(); it != sessions_.end();) {
-    if ((*it)->done.load()) {
-      (*it)->thread.join();
-      it = sessions_.erase(it);
-    } else {
-      ++it;
-    }
-  }
-}
-
-void TcpServer::serve(Session& session) {
+void TcpServer::serve(int fd) {
   auto connection = instrument_.connect();
-  platform::visa::MessageFramer framer;
-  std::string message;
-  bool overrun = false;
+  MessageAssembler assembler(
+      kMaxMessageSize, [&](const std::string& message) { return handleMessage(fd, *connection, message); },
+      [this] { instrument_.reportInputOverrun(); });
   std::string chunk(kReceiveChunk, '\0');
   bool open = true;
   while (open) {
-    ssize_t n = ::recv(session.fd, chunk.data(), chunk.size(), 0);
+    ssize_t n = ::recv(fd, chunk.data(), chunk.size(), 0);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
-    size_t at = 0;
-    auto received = static_cast<size_t>(n);
-    while (open && at < received) {
-      size_t length = framer.scan(chunk.data() + at, received - at);
-      bool ended = framer.atMessageEnd();
-      if (!overrun) message.append(chunk, at, length);
-      at += length;
-      if (!overrun && message.size() > kMaxMessageSize) {
-        // Too long to hold: drop the rest of this message and report it once.
-        overrun = true;
-        message.clear();
-        message.shrink_to_fit();
-        instrument_.reportInputOverrun();
-      }
-      if (!ended) continue;
-      if (!overrun) {
-        message.pop_back();
-        open = handleMessage(session, *connection, message);
-      }
-      message.clear();
-      overrun = false;
-    }
+    open = assembler.feed(chunk.data(), static_cast<size_t>(n));
   }
   instrument_.disconnect(*connection);
-  ::shutdown(session.fd, SHUT_RDWR);
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    ::close(session.fd);
-    session.fd = -1;
-  }
-  session.done = true;
 }
 
-bool TcpServer::handleMessage(Session& session, Connection& connection, const std::string& message) {
+bool TcpServer::handleMessage(int fd, Connection& connection, const std::string& message) {
   MessageOutcome outcome = instrument_.process(connection, message);
   if (outcome.close) return false;
   if (!outcome.reply || !outcome.plan.send) return true;
-  if (outcome.plan.delayMs > 0 && !pause(outcome.plan.delayMs)) return false;
-  return sendReply(session.fd, *outcome.reply, outcome.plan);
+  if (outcome.plan.delayMs > 0 && !listener_.pause(outcome.plan.delayMs)) return false;
+  return sendReply(fd, *outcome.reply, outcome.plan);
 }
 
 bool TcpServer::sendReply(int fd, const std::string& reply, const ReplyPlan& plan) {
-  size_t pieces = plan.pieces > 1 ? static_cast<size_t>(plan.pieces) : 1;
-  if (pieces > reply.size()) pieces = reply.size();
-  size_t pieceSize = (reply.size() + pieces - 1) / pieces;
+  size_t pieceSize = replyPieceSize(reply.size(), plan);
   for (size_t at = 0; at < reply.size(); at += pieceSize) {
-    if (at > 0 && !pause(kSplitPauseMs)) return false;
+    if (at > 0 && !listener_.pause(kSplitPauseMs)) return false;
     size_t size = reply.size() - at < pieceSize ? reply.size() - at : pieceSize;
     if (!sendAll(fd, reply.data() + at, size)) return false;
   }
   return true;
-}
-
-bool TcpServer::pause(int ms) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  return !stopped_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping_; });
 }
 
 }  // namespace tevra::sim

@@ -3,16 +3,11 @@
 // splits, delays or drops it.
 #pragma once
 
-#include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <list>
-#include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 
 #include "sim/instrument/instrument.h"
+#include "sim/scpi/loopback_listener.h"
 
 namespace tevra::sim {
 
@@ -23,41 +18,25 @@ class TcpServer {
   // The pause between the pieces of a split reply, so that they leave as separate segments.
   static constexpr int kSplitPauseMs = 5;
 
-  explicit TcpServer(Instrument& instrument) : instrument_(instrument) {}
+  explicit TcpServer(Instrument& instrument)
+      : instrument_(instrument), listener_(kMaxConnections, [this](int fd) { serve(fd); }) {}
   ~TcpServer() { stop(); }
   TcpServer(const TcpServer&) = delete;
   TcpServer& operator=(const TcpServer&) = delete;
 
   // Listens on 127.0.0.1:port (0 = a free port); false with a reason when that fails.
-  bool start(uint16_t port, std::string* error);
-  uint16_t port() const { return port_; }
+  bool start(uint16_t port, std::string* error) { return listener_.start(port, error); }
+  uint16_t port() const { return listener_.port(); }
   // Closes the listener and every connection and waits for their threads; a delayed reply is abandoned.
-  void stop();
+  void stop() { listener_.stop(); }
 
  private:
-  struct Session {
-    int fd = -1;
-    std::thread thread;
-    std::atomic<bool> done{false};
-  };
-
-  void acceptLoop();
-  void serve(Session& session);
-  bool handleMessage(Session& session, Connection& connection, const std::string& message);
+  void serve(int fd);
+  bool handleMessage(int fd, Connection& connection, const std::string& message);
   bool sendReply(int fd, const std::string& reply, const ReplyPlan& plan);
-  // Waits for ms or until stop(); false when stopping.
-  bool pause(int ms);
-  void reapFinished();
 
   Instrument& instrument_;
-  int listenFd_ = -1;
-  int wakeFd_ = -1;
-  uint16_t port_ = 0;
-  std::thread acceptor_;
-  std::mutex mutex_;
-  std::condition_variable stopped_;
-  bool stopping_ = false;
-  std::list<std::unique_ptr<Session>> sessions_;
+  LoopbackListener listener_;
 };
 
 }  // namespace tevra::sim

@@ -1,5 +1,5 @@
-// q7730-sim: the simulated Q7730 as a daemon on 127.0.0.1. Prints the bound port on stdout and serves
-// until SIGINT or SIGTERM.
+// q7730-sim: the simulated Q7730 as a daemon on 127.0.0.1. Prints the bound port on stdout (and, with
+// --vxi11, the VXI-11 core channel's port on a second line) and serves until SIGINT or SIGTERM.
 #include <signal.h>
 
 #include <cstdio>
@@ -18,9 +18,11 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: q7730-sim --storage DIR [--port N] [--profile FILE] [fault options]\n"
+    "usage: q7730-sim --storage DIR [--port N] [--vxi11] [--profile FILE] [fault options]\n"
     "  --port N               TCP port on 127.0.0.1 (default 5025; 0 = a free port); the bound port is "
     "printed\n"
+    "  --vxi11                serve the VXI-11 core channel too, on a free port that is printed on a second\n"
+    "                         line and registered with the portmapper (rpcbind) when one runs\n"
     "  --storage DIR          generator memory folder, created and seeded when needed\n"
     "  --profile FILE         device-under-test profile of the measurement model\n"
     "fault options, for every connection (COUNT is a number of events or INF; without it, every event):\n"
@@ -32,6 +34,7 @@ constexpr const char* kUsage =
 
 struct Options {
   uint16_t port = 5025;
+  bool vxi11 = false;
   std::string storage;
   std::string profile;
   std::vector<std::string> controlMessages;
@@ -81,6 +84,10 @@ Options parseOptions(int argc, char** argv) {
       std::cout << kUsage;
       std::exit(0);
     }
+    if (option == "--vxi11") {
+      options.vxi11 = true;
+      continue;
+    }
     std::string value;
     if (auto eq = option.find('='); eq != std::string::npos) {
       value = option.substr(eq + 1);
@@ -106,6 +113,14 @@ Options parseOptions(int argc, char** argv) {
   return options;
 }
 
+// Serves VXI-11 and prints its port; without a portmapper clients must be told the port some other way.
+void startVxi11(tevra::sim::Simulator& simulator) {
+  std::string error;
+  if (!simulator.startVxi11(0, &error))
+    std::cerr << "q7730-sim: VXI-11 is not registered with the portmapper: " << error << "\n";
+  std::printf("%u\n", simulator.vxi11Port());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -128,6 +143,7 @@ int main(int argc, char** argv) {
     }
     simulator.start(options.port);
     std::printf("%u\n", simulator.port());
+    if (options.vxi11) startVxi11(simulator);
     std::fflush(stdout);
     int signal = 0;
     sigwait(&stopSignals, &signal);

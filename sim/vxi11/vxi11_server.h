@@ -1,0 +1,47 @@
+// The simulator's VXI-11 core channel: ONC RPC over TCP on 127.0.0.1, one thread per connection, and each
+// link (create_link to destroy_link) one connection of the engine, with its own errors, faults and I/O
+// ownership. It serves create_link (device "inst0"; no abort channel, its port is 0), device_write,
+// device_read, device_clear and destroy_link; other procedures are unavailable and locks are not kept.
+// A connection's links end with it. Clients find the port through the portmapper once it is registered.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "sim/instrument/instrument.h"
+#include "sim/scpi/loopback_listener.h"
+#include "sim/vxi11/link_table.h"
+
+namespace tevra::sim::vxi11 {
+
+class Vxi11Server {
+ public:
+  static constexpr size_t kMaxLinks = 64;
+  static constexpr size_t kMaxConnections = 64;
+  static constexpr const char* kDeviceName = "inst0";
+
+  explicit Vxi11Server(Instrument& instrument)
+      : links_(instrument, kMaxLinks), listener_(kMaxConnections, [this](int fd) { serve(fd); }) {}
+  ~Vxi11Server() { stop(); }
+  Vxi11Server(const Vxi11Server&) = delete;
+  Vxi11Server& operator=(const Vxi11Server&) = delete;
+
+  // Listens on 127.0.0.1:port (0 = a free port); false with a reason when that fails.
+  bool start(uint16_t port, std::string* error) { return listener_.start(port, error); }
+  uint16_t port() const { return listener_.port(); }
+  // Registers the core channel with the portmapper on 127.0.0.1; false with the reason when none answers
+  // or it refuses.
+  bool registerWithPortmapper(std::string* error);
+  // Withdraws the registration, ends every link and connection and waits for their threads.
+  void stop();
+
+ private:
+  void serve(int fd);
+
+  LinkTable links_;
+  LoopbackListener listener_;
+  std::atomic<bool> registered_{false};
+};
+
+}  // namespace tevra::sim::vxi11
