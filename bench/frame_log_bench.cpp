@@ -14,7 +14,7 @@ namespace {
 
 using namespace tevra;
 
-const core::FrameSpec kBenchFrame{"Preset", -879, log::StatEntry::kPreset};
+const core::FrameInfo kBenchFrame{"Preset", -879, log::StatEntry::kPreset};
 
 void BM_FramedCallWithTrace(benchmark::State& state) {
   test::TempDir dir;

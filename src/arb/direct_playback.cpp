@@ -17,15 +17,15 @@ namespace {
 
 std::atomic<bool> g_directPlayback{false};
 
-const core::FrameSpec kSelectFrame{"ARBEx_Select_Sequence", -7683};
-const core::FrameSpec kReSelectFrame{"ARBEx_ReSelect", -7586};
-const core::FrameSpec kCwToneFrame{"ARBEx_CWTone", -7524};
-const core::FrameSpec kTriggerFrame{"ARBEx_TriggerSequence", -7747};
-const core::FrameSpec kStopFrame{"ARBEx_Stop", -7799};
+const core::FrameInfo kSelectFrame{"ARBEx_Select_Sequence", -7683};
+const core::FrameInfo kReSelectFrame{"ARBEx_ReSelect", -7586};
+const core::FrameInfo kCwToneFrame{"ARBEx_CWTone", -7524};
+const core::FrameInfo kTriggerFrame{"ARBEx_TriggerSequence", -7747};
+const core::FrameInfo kStopFrame{"ARBEx_Stop", -7799};
 // A server error of Suspend must not leave SequencePlaying, which has no failure code of its own.
 constexpr int32_t kPlayingFailure = -7839;
-const core::FrameSpec kPlayingTracedFrame{"ARBEx_SequencePlaying", kPlayingFailure};
-const core::FrameSpec kPlayingQuietFrame{"ARBEx_SequencePlaying", kPlayingFailure, log::StatEntry::kNone,
+const core::FrameInfo kPlayingTracedFrame{"ARBEx_SequencePlaying", kPlayingFailure};
+const core::FrameInfo kPlayingQuietFrame{"ARBEx_SequencePlaying", kPlayingFailure, log::StatEntry::kNone,
                                          false};
 
 constexpr size_t kPlayingReplySize = 101;

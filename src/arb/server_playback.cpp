@@ -15,22 +15,22 @@ using log::StatEntry;
 
 constexpr double kHzPerMHz = 1e6;
 
-const core::FrameSpec kSelectSequenceFrame{"ARB_Select_Sequence", -7063, StatEntry::kArbSelectSequence};
-const core::FrameSpec kSelectSequenceExFrame{"ARB_Select_SequenceEx", -6974, StatEntry::kArbSelectSequenceEx};
-const core::FrameSpec kSelect11agFrame{"ARB_Select_Sequence_11ag", -3830, StatEntry::kArbSelectSequence11ag};
-const core::FrameSpec kSelect11bFrame{"ARB_Select_Sequence_11b", -3888, StatEntry::kArbSelectSequence11b};
-const core::FrameSpec kPlaySegmentFrame{"ARB_Play_Segment", -7149};
-const core::FrameSpec kPlaySegmentExFrame{"ARB_Play_SegmentEx", -7176};
-const core::FrameSpec kPlay11agFrame{"ARB_Play_Segment_11ag", -3856};
-const core::FrameSpec kPlay11bFrame{"ARB_Play_Segment_11b", -3914};
-const core::FrameSpec kTriggerFrame{"ARB_TriggerSequence", -3967, StatEntry::kArbTriggerSequence};
-const core::FrameSpec kStopFrame{"ARB_Stop", -4056, StatEntry::kArbStop};
-const core::FrameSpec kCwToneFrame{"ARB_CWTone", -4151};
-const core::FrameSpec kAdjustOutputFrame{"ARB_AdjustOutput", -7871, StatEntry::kArbAdjustOutput};
-const core::FrameSpec kFreeSpaceFrame{"ARB_FreeSegmentSpace", -4129};
-const core::FrameSpec kSourceActiveFrame{"ARB_SourceActive", -5011};
-const core::FrameSpec kPlayingTracedFrame{"ARB_SequencePlaying", -5033};
-const core::FrameSpec kPlayingQuietFrame{"ARB_SequencePlaying", -5033, StatEntry::kNone, false};
+const core::FrameInfo kSelectSequenceFrame{"ARB_Select_Sequence", -7063, StatEntry::kArbSelectSequence};
+const core::FrameInfo kSelectSequenceExFrame{"ARB_Select_SequenceEx", -6974, StatEntry::kArbSelectSequenceEx};
+const core::FrameInfo kSelect11agFrame{"ARB_Select_Sequence_11ag", -3830, StatEntry::kArbSelectSequence11ag};
+const core::FrameInfo kSelect11bFrame{"ARB_Select_Sequence_11b", -3888, StatEntry::kArbSelectSequence11b};
+const core::FrameInfo kPlaySegmentFrame{"ARB_Play_Segment", -7149};
+const core::FrameInfo kPlaySegmentExFrame{"ARB_Play_SegmentEx", -7176};
+const core::FrameInfo kPlay11agFrame{"ARB_Play_Segment_11ag", -3856};
+const core::FrameInfo kPlay11bFrame{"ARB_Play_Segment_11b", -3914};
+const core::FrameInfo kTriggerFrame{"ARB_TriggerSequence", -3967, StatEntry::kArbTriggerSequence};
+const core::FrameInfo kStopFrame{"ARB_Stop", -4056, StatEntry::kArbStop};
+const core::FrameInfo kCwToneFrame{"ARB_CWTone", -4151};
+const core::FrameInfo kAdjustOutputFrame{"ARB_AdjustOutput", -7871, StatEntry::kArbAdjustOutput};
+const core::FrameInfo kFreeSpaceFrame{"ARB_FreeSegmentSpace", -4129};
+const core::FrameInfo kSourceActiveFrame{"ARB_SourceActive", -5011};
+const core::FrameInfo kPlayingTracedFrame{"ARB_SequencePlaying", -5033};
+const core::FrameInfo kPlayingQuietFrame{"ARB_SequencePlaying", -5033, StatEntry::kNone, false};
 
 double hz(double mhz) {
   return mhz * kHzPerMHz;
@@ -47,10 +47,10 @@ bool sampleClockHz(double mhz, int32_t* clockHz) {
 
 // Converts the sample clock and makes the server call with it; a clock that does not fit is refused.
 template <class Call>
-int32_t callWithClock(const core::FrameSpec& spec, double clockMHz, int32_t position, Call&& call) {
+int32_t callWithClock(const core::FrameInfo& info, double clockMHz, int32_t position, Call&& call) {
   int32_t clockHz = 0;
   if (!sampleClockHz(clockMHz, &clockHz)) {
-    return core::traceFailure(spec.failureCode, "ERR %d,sample clock %g MHz out of range", spec.failureCode,
+    return core::traceFailure(info.failureCode, "ERR %d,sample clock %g MHz out of range", info.failureCode,
                               clockMHz);
   }
   core::setPosition(position);

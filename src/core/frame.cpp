@@ -53,10 +53,10 @@ std::string describeComError(const _com_error& error) {
   return description;
 }
 
-CallFrame::CallFrame(const FrameSpec& spec) : spec_(spec) {
-  if (spec_.resetsComLastError) setComLastError(0);
+CallFrame::CallFrame(const FrameInfo& info) : info_(info) {
+  if (info_.resetsComLastError) setComLastError(0);
   startTick_ = platform::GetTickCount();
-  log::countCall(spec_.stat);
+  log::countCall(info_.stat);
 }
 
 CallFrame::~CallFrame() {
@@ -78,12 +78,12 @@ void CallFrame::lockPlayback() {
 
 bool CallFrame::skipWithoutInstrument(int32_t skipCode) {
   if (server::instrument().held()) return false;
-  log::traceLog().LogIt("ERR %d,** skip %s() due to globallptrInstr is NULL **", skipCode, spec_.name);
+  log::traceLog().LogIt("ERR %d,** skip %s() due to globallptrInstr is NULL **", skipCode, info_.name);
   return true;
 }
 
 int32_t CallFrame::end(int32_t result) {
-  log::traceLog().LogIt("> End of %s(), RetCode = %d", spec_.name, result);
+  log::traceLog().LogIt("> End of %s(), RetCode = %d", info_.name, result);
   finish();
   return result;
 }
@@ -100,8 +100,8 @@ void CallFrame::finish() {
   if (finished_) return;
   finished_ = true;
   const uint32_t used = platform::GetTickCount() - startTick_;
-  if (spec_.usedTimeLine) log::traceLog().LogIt("* used time: %u ms *", used);
-  log::addCallTime(spec_.stat, used);
+  if (info_.usedTimeLine) log::traceLog().LogIt("* used time: %u ms *", used);
+  log::addCallTime(info_.stat, used);
   if (locked_) {
     locked_ = false;
     playbackLock().Leave();
@@ -111,14 +111,14 @@ void CallFrame::finish() {
 int32_t CallFrame::onComError(const _com_error& error) const {
   setComLastError(error.Error());
   const std::string description = describeComError(error);
-  traceErrorTextf("ERR %d,L%d,0x%08X,%s", spec_.failureCode, position(), static_cast<uint32_t>(error.Error()),
+  traceErrorTextf("ERR %d,L%d,0x%08X,%s", info_.failureCode, position(), static_cast<uint32_t>(error.Error()),
                   description.c_str());
-  return spec_.failureCode;
+  return info_.failureCode;
 }
 
 int32_t CallFrame::onUnhandledException() const {
-  traceErrorTextf("ERR %d,L%d,%s", spec_.failureCode, position(), "*** Unhandled Exception ***");
-  return spec_.failureCode;
+  traceErrorTextf("ERR %d,L%d,%s", info_.failureCode, position(), "*** Unhandled Exception ***");
+  return info_.failureCode;
 }
 
 }  // namespace tevra::core

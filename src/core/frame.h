@@ -21,7 +21,7 @@
 
 namespace tevra::core {
 
-struct FrameSpec {
+struct FrameInfo {
   const char* name;  // without the Tevra_ prefix: "Preset"
   int32_t failureCode;
   log::StatEntry stat = log::StatEntry::kNone;
@@ -43,7 +43,7 @@ platform::CriticalSection& playbackLock();
 
 class CallFrame {
  public:
-  explicit CallFrame(const FrameSpec& spec);
+  explicit CallFrame(const FrameInfo& info);
   CallFrame(const CallFrame&) = delete;
   CallFrame& operator=(const CallFrame&) = delete;
   ~CallFrame();
@@ -67,13 +67,13 @@ class CallFrame {
   // The used-time line and the statistics alone, for an end line written by the caller.
   void finish();
 
-  const FrameSpec& spec() const { return spec_; }
+  const FrameInfo& info() const { return info_; }
 
  private:
   int32_t onComError(const _com_error& error) const;
   int32_t onUnhandledException() const;
 
-  const FrameSpec& spec_;
+  const FrameInfo& info_;
   uint32_t startTick_;
   bool locked_ = false;
   bool finished_ = false;
@@ -94,22 +94,22 @@ int32_t CallFrame::guard(Body&& body) {
 
 // A whole framed call whose start line names the function without arguments.
 template <class Body>
-int32_t framed(const FrameSpec& spec, Body&& body) {
-  CallFrame frame(spec);
-  frame.start("> Start %s()", spec.name);
+int32_t framed(const FrameInfo& info, Body&& body) {
+  CallFrame frame(info);
+  frame.start("> Start %s()", info.name);
   const int32_t result = frame.guard(std::forward<Body>(body));
   return frame.end(result);
 }
 
 // A poll called in a loop: traced, it runs like framed(); quiet, it writes no start or used-time line and
-// an end line "> End of <name>(0), RetCode = %d" only for a failure. spec has no used-time line when quiet.
+// an end line "> End of <name>(0), RetCode = %d" only for a failure; quietInfo has no used-time line.
 template <class Body>
-int32_t framedPoll(const FrameSpec& tracedSpec, const FrameSpec& quietSpec, bool traced, Body&& body) {
-  if (traced) return framed(tracedSpec, std::forward<Body>(body));
-  CallFrame frame(quietSpec);
+int32_t framedPoll(const FrameInfo& tracedInfo, const FrameInfo& quietInfo, bool traced, Body&& body) {
+  if (traced) return framed(tracedInfo, std::forward<Body>(body));
+  CallFrame frame(quietInfo);
   const int32_t result = frame.guard(std::forward<Body>(body));
   if (result < 0) {
-    frame.endWith("> End of %s(0), RetCode = %d", quietSpec.name, result);
+    frame.endWith("> End of %s(0), RetCode = %d", quietInfo.name, result);
   } else {
     frame.finish();
   }

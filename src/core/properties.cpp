@@ -8,8 +8,8 @@
 namespace tevra::core {
 namespace {
 
-const FrameSpec kSetPropertyFrame{"SetProperty", code::kSetProperty, log::StatEntry::kNone, false};
-const FrameSpec kGetPropertyFrame{"GetProperty", code::kGetProperty, log::StatEntry::kNone, false};
+const FrameInfo kSetPropertyFrame{"SetProperty", code::kSetProperty, log::StatEntry::kNone, false};
+const FrameInfo kGetPropertyFrame{"GetProperty", code::kGetProperty, log::StatEntry::kNone, false};
 
 // Position numbers: one per table entry and direction, rising in table order.
 constexpr int32_t kFirstSetPosition = 1500;

@@ -20,7 +20,7 @@ constexpr size_t kAssemblySize = 256;
 constexpr size_t kClsidTextSize = 61;
 constexpr const char* kVersionKey = "Version=";
 
-const FrameSpec kVersionCheckFrame{"checkServerVersion", code::kServerVersionCheck, log::StatEntry::kNone,
+const FrameInfo kVersionCheckFrame{"checkServerVersion", code::kServerVersionCheck, log::StatEntry::kNone,
                                    false, false};
 
 std::string registeredClsidText() {

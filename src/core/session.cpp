@@ -23,16 +23,16 @@ namespace {
 
 std::atomic<int32_t> g_ownerWindow{0};
 
-const FrameSpec kInitFrame{"Init", code::kInit, log::StatEntry::kInit};
-const FrameSpec kInitGlobalFrame{"initGlobal", code::kInitGlobal, log::StatEntry::kNone, false, false};
-const FrameSpec kCloseFrame{"Close", code::kClose, log::StatEntry::kNone, true, false};
-const FrameSpec kPresetFrame{"Preset", code::kPreset, log::StatEntry::kPreset};
-const FrameSpec kSelfTestFrame{"SelfTest", code::kSelfTest};
-const FrameSpec kSuspendFrame{"Suspend", code::kSuspend};
-const FrameSpec kActivateFrame{"ActivateInstrument", code::kActivateInstrument};
-const FrameSpec kSerialNumberFrame{"SerialNumber", code::kSerialNumber};
-const FrameSpec kDriverVersionFrame{"DriverVersion", code::kDriverVersion};
-const FrameSpec kFirmwareRevisionFrame{"FirmwareRevision", code::kFirmwareRevision};
+const FrameInfo kInitFrame{"Init", code::kInit, log::StatEntry::kInit};
+const FrameInfo kInitGlobalFrame{"initGlobal", code::kInitGlobal, log::StatEntry::kNone, false, false};
+const FrameInfo kCloseFrame{"Close", code::kClose, log::StatEntry::kNone, true, false};
+const FrameInfo kPresetFrame{"Preset", code::kPreset, log::StatEntry::kPreset};
+const FrameInfo kSelfTestFrame{"SelfTest", code::kSelfTest};
+const FrameInfo kSuspendFrame{"Suspend", code::kSuspend};
+const FrameInfo kActivateFrame{"ActivateInstrument", code::kActivateInstrument};
+const FrameInfo kSerialNumberFrame{"SerialNumber", code::kSerialNumber};
+const FrameInfo kDriverVersionFrame{"DriverVersion", code::kDriverVersion};
+const FrameInfo kFirmwareRevisionFrame{"FirmwareRevision", code::kFirmwareRevision};
 
 platform::VARIANT_BOOL asServerBool(int32_t value) {
   return value != 0 ? 1 : 0;
@@ -129,11 +129,11 @@ int32_t closeSession() {
 
 using TextGetter = std::string (server::Instrument::*)();
 
-int32_t identityText(const FrameSpec& spec, int32_t position, TextGetter getter, const char* label,
+int32_t identityText(const FrameInfo& info, int32_t position, TextGetter getter, const char* label,
                      char* buffer) {
-  return framed(spec, [&] {
+  return framed(info, [&] {
     if (buffer == nullptr) {
-      return traceFailure(spec.failureCode, "ERR %d,no buffer for %s", spec.failureCode, label);
+      return traceFailure(info.failureCode, "ERR %d,no buffer for %s", info.failureCode, label);
     }
     buffer[0] = '\0';
     setPosition(position);

@@ -7,10 +7,10 @@ namespace tevra::visa {
 namespace {
 
 constexpr int32_t kMaxPort = 4;
-const core::FrameSpec kSetPrimaryFrame{"SetPrimaryRFPort", -8656};
-const core::FrameSpec kGetPrimaryFrame{"GetPrimaryRFPort", -8746};
-const core::FrameSpec kSetReferenceFrame{"SetReferencePorts", -8680};
-const core::FrameSpec kGetReferenceFrame{"GetReferencePorts", -8705};
+const core::FrameInfo kSetPrimaryFrame{"SetPrimaryRFPort", -8656};
+const core::FrameInfo kGetPrimaryFrame{"GetPrimaryRFPort", -8746};
+const core::FrameInfo kSetReferenceFrame{"SetReferencePorts", -8680};
+const core::FrameInfo kGetReferenceFrame{"GetReferencePorts", -8705};
 
 platform::VARIANT_BOOL flagOf(int32_t mask, int bit) {
   return static_cast<platform::VARIANT_BOOL>((mask >> bit) & 1);

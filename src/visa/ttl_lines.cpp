@@ -18,7 +18,7 @@ struct TtlLine {
 constexpr TtlLine kTtlLines[] = {{0x1, 17}, {0x2, 18}, {0x4, 19}, {0x8, 24}};
 constexpr uint32_t kPulseMilliseconds = 10;
 
-const core::FrameSpec kTtlOutputFrame{"TTL_Output", -7435, log::StatEntry::kNone, false};
+const core::FrameInfo kTtlOutputFrame{"TTL_Output", -7435, log::StatEntry::kNone, false};
 
 void writeTtlLines(int32_t mask) {
   for (const auto& line : kTtlLines) {

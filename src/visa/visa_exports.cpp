@@ -14,8 +14,8 @@ constexpr int32_t kRmFailed = -538;
 constexpr int32_t kOpenFailed = -548;
 constexpr int32_t kPresetInstrumentError = -8774;
 
-const core::FrameSpec kInitViSessionFrame{"InitViSession", core::code::kInitViSession};
-const core::FrameSpec kViPresetFrame{"ViPreset", core::code::kViPreset, log::StatEntry::kPreset};
+const core::FrameInfo kInitViSessionFrame{"InitViSession", core::code::kInitViSession};
+const core::FrameInfo kViPresetFrame{"ViPreset", core::code::kViPreset, log::StatEntry::kPreset};
 
 int32_t openResourceManager() {
   VisaState& s = visaState();

@@ -20,7 +20,7 @@ using server::ServerOp;
 using testing::Answer;
 
 constexpr int32_t kTestFailure = -4242;
-const FrameSpec kTestFrame{"TestPreset", kTestFailure, log::StatEntry::kPreset};
+const FrameInfo kTestFrame{"TestPreset", kTestFailure, log::StatEntry::kPreset};
 
 // A framed function the way an export is written: one server call at position 863.
 int32_t framedPreset() {
@@ -121,7 +121,7 @@ TEST_F(FrameTest, OtherExceptionsGoToTheCatchAllAndLeaveTheComLastError) {
 }
 
 TEST_F(FrameTest, AFrameThatKeepsTheComLastErrorLeavesItAlone) {
-  const FrameSpec keeping{"Close", -970, log::StatEntry::kNone, true, false};
+  const FrameInfo keeping{"Close", -970, log::StatEntry::kNone, true, false};
   setComLastError(-77);
   EXPECT_EQ(framed(keeping, [] { return 1; }), 1);
   EXPECT_EQ(Tevra_GetCOMLastError(), -77);
@@ -137,7 +137,7 @@ TEST_F(FrameTest, FailureTextsAreCutToTheErrorTextBuffer) {
 }
 
 TEST_F(FrameTest, SkipRuleTracesTheSkipLineOnlyWithoutInstrument) {
-  const FrameSpec locked{"ARB_Select_Sequence", -7063};
+  const FrameInfo locked{"ARB_Select_Sequence", -7063};
   CallFrame frame(locked);
   frame.lockPlayback();
   EXPECT_TRUE(frame.skipWithoutInstrument(-7006));
