@@ -1,4 +1,4 @@
-// The simulated instrument's state as the driver's SCPI sequences change it, read back over SCPI.
+// The simulated instrument's state as SCPI sequences change it, read back over SCPI.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -18,67 +18,23 @@ void writeAll(SimSession& session, const std::vector<std::string>& commands) {
   for (const auto& command : commands) ASSERT_EQ(session.write(command), VI_SUCCESS) << command;
 }
 
-// The selection of a sequence over SCPI, as the driver sends it (texts without terminator).
+// The selection of a sequence for a single run on the bus trigger at 40 MHz.
 std::vector<std::string> selectSequence(const std::string& name) {
-  return {":OUTput OFF",
-          ":OUTput:MODulation:STATe OFF",
-          ":SOURce:RADio:ARB:STATe OFF",
-          ":SOURce:POWer:LEVel:IMMediate:AMPLitude -10.000000",
-          ":SOURce:FREQuency:FIXed 2437.5MHz",
-          ":SOURce:RADio:ARB:CLOCK:SRATe 40MHz",
-          ":SOURce:RADio:ARB:TRIGger:TYPE SINGle",
-          ":SOURce:RADio:ARB:STATe ON",
-          ":SOURce:RADio:ARB:TRIGger BUS",
-          ":SOURce:RADio:ARB:CLOCK:SRATe 40MHz",
-          ":SOURce:RADio:ARB:WAVEform \"SEQ:" + name + "\"",
-          ":SOURce:RADio:ARB:TRIGger:TYPE SINGle"};
+  return {":SOURce:RADio:ARB:CLOCK:SRATe 40MHz", ":SOURce:RADio:ARB:TRIGger:TYPE SINGle",
+          ":SOURce:RADio:ARB:STATe ON", ":SOURce:RADio:ARB:TRIGger BUS",
+          ":SOURce:RADio:ARB:WAVEform \"SEQ:" + name + "\""};
 }
 
-TEST_F(SimulatorTest, DirectPlaybackSequenceDrivesTheGenerator) {
+TEST_F(SimulatorTest, ASingleRunLastsOnePassOfTheSequence) {
   writeAll(*session_, selectSequence("CW_TONE"));
-  EXPECT_EQ(session_->query("SYST:ERR?"), "0,\"No error\"");
-  writeAll(*session_, {":OUTput:MODulation:STATe ON"});
-  struct Query {
-    const char* query;
-    const char* reply;
-  } selected[] = {
-      {":OUTP?", "0"},
-      {":OUTP:MOD?", "1"},
-      {":SOUR:POW?", "-1.000000000E+01"},
-      {":SOURce:FREQuency:FIXed?", "2.437500000E+09"},
-      {":SOUR:RAD:ARB:CLOC:SRAT?", "4.000000000E+07"},
-      {":SOUR:RAD:ARB?", "1"},
-      {":SOUR:RAD:ARB:TRIG:TYPE?", "SING"},
-      {":SOUR:RAD:ARB:TRIG?", "BUS"},
-      {":SOUR:RAD:ARB:WAVE?", "\"SEQ:CW_TONE\""},
-      {"STATus:OPERation:COND?", "0"},
-  };
-  for (const auto& q : selected) EXPECT_EQ(session_->query(q.query), q.reply) << q.query;
-
-  // The run lasts one pass of the 4000-sample tone at 40 MHz: 100 us on the held clock.
+  EXPECT_EQ(session_->query("STATus:OPERation:COND?"), "0");
+  // One pass of the 4000-sample tone at 40 MHz: 100 us on the held clock.
   writeAll(*session_, {":SIMulation:CLOCk:MODE MANual", ":OUTput ON", ":SOURce:RADio:ARB:TRIGger:SOFT"});
-  EXPECT_EQ(session_->query("SYST:ERR?"), "0,\"No error\"");
   EXPECT_EQ(session_->query("STATus:OPERation:COND?"), "8");
   writeAll(*session_, {":SIMulation:CLOCk:ADVance 99us"});
   EXPECT_EQ(session_->query("STATus:OPERation:CONDition?"), "8");
   writeAll(*session_, {":SIMulation:CLOCk:ADVance 2us"});
   EXPECT_EQ(session_->query("STATus:OPERation:COND?"), "0");
-  EXPECT_EQ(session_->query(":OUTP?"), "1");
-
-  writeAll(*session_, {":OUTput OFF", ":SOURce:POWer:LEVel:IMMediate:AMPLitude -90",
-                       ":OUTput:MODulation:STATe OFF", ":SOURce:RADio:ARB:STATe OFF"});
-  struct Query stopped[] = {
-      {":OUTP?", "0"}, {":OUTP:MOD?", "0"}, {":SOUR:POW?", "-9.000000000E+01"}, {":SOUR:RAD:ARB?", "0"}};
-  for (const auto& q : stopped) EXPECT_EQ(session_->query(q.query), q.reply) << q.query;
-  EXPECT_EQ(session_->query("SYST:ERR?"), "0,\"No error\"");
-}
-
-TEST_F(SimulatorTest, ContinuousPlaybackPlaysWhileThePlayerIsOn) {
-  writeAll(*session_,
-           {":SOUR:RAD:ARB:WAVE \"WFM1:CW_TONE\"", ":SOUR:RAD:ARB:TRIG:TYPE CONT", ":SOUR:RAD:ARB ON"});
-  EXPECT_EQ(session_->query("STAT:OPER:COND?"), "8");
-  writeAll(*session_, {":SOUR:RAD:ARB OFF"});
-  EXPECT_EQ(session_->query("STAT:OPER:COND?"), "0");
   EXPECT_EQ(session_->query("SYST:ERR?"), "0,\"No error\"");
 }
 
@@ -90,14 +46,13 @@ TEST_F(SimulatorTest, AnUnknownSequenceIsRefusedAndKeepsTheSelection) {
   EXPECT_EQ(session_->query(":SOUR:RAD:ARB:WAVE?"), "\"SEQ:CW_TONE\"");
 }
 
-TEST_F(SimulatorTest, HeadersAreReadInShortAndLongFormsAndRelativeToThePath) {
+TEST_F(SimulatorTest, HeadersAreReadRelativeToThePath) {
   struct Case {
     const char* command;
     const char* frequency;
   } cases[] = {
-      {":SOURce:FREQuency:FIXed 2412MHz", "2.412000000E+09"},  {"sour:freq:fix 2.4GHZ", "2.400000000E+09"},
-      {":SOURCE:FREQUENCY:CW 5180.12MHz", "5.180120000E+09"},  {"FREQ 100000 kHz", "1.000000000E+08"},
-      {":SOUR:POW -20;FREQ 1e9", "1.000000000E+09"},           {":SOUR:POW -20;:FREQ 2e9", "2.000000000E+09"},
+      {":SOUR:POW -20;FREQ 1e9", "1.000000000E+09"},
+      {":SOUR:POW -20;:FREQ 2e9", "2.000000000E+09"},
       {":SOUR:POW -20;SYST:ERR?;FREQ 3e9", "3.000000000E+09"},
   };
   for (const auto& c : cases) {
@@ -115,12 +70,9 @@ TEST_F(SimulatorTest, ResetAndClearInOneMessage) {
   EXPECT_EQ(session_->query(":OUTP?;*ESR?;SYST:ERR?"), "0;0;0,\"No error\"");
 }
 
-TEST_F(SimulatorTest, RoutingTtlAndSidecarSettings) {
-  writeAll(*session_,
-           {"DIAG:HW:MB:MUX:TFW 17,HIGH", "DIAG:HW:MB:MUX:TFW 18,LOW", "DIAG:HW:MB:MUX:TFW 19,HIGH",
-            "DIAG:HW:MB:MUX:TFW 24,LOW", "DIAGnostic:HW:SCAR:LCOMpensate:COUPle 0", "ROUTe:PORT:PRIMary 3",
-            "ROUT:PORT:REF2 ON", "ROUT:PORT:REF4:STAT 1"});
-  EXPECT_EQ(session_->query("DIAG:HW:MB:MUX:TFW? 17;TFW? 18;TFW? 19;TFW? 24"), "HIGH;LOW;HIGH;LOW");
+TEST_F(SimulatorTest, RoutingAndTtlSettingsSurviveAResetAndRefuseOutOfRangeValues) {
+  writeAll(*session_, {"DIAG:HW:MB:MUX:TFW 17,HIGH", "DIAGnostic:HW:SCAR:LCOMpensate:COUPle 0",
+                       "ROUTe:PORT:PRIMary 3", "ROUT:PORT:REF2 ON", "ROUT:PORT:REF4:STAT 1"});
   EXPECT_EQ(session_->query("DIAG:HW:SCAR:LCOM:COUP?"), "0");
   EXPECT_EQ(session_->query("ROUT:PORT:PRIM?;REF1?;REF2?;REF3?;REF4?"), "3;0;1;0;1");
   writeAll(*session_, {"*RST", "ROUT:PORT:PRIM 5", "DIAG:HW:MB:MUX:TFW 32,HIGH"});
@@ -160,19 +112,10 @@ TEST_F(SimulatorTest, DirectCommandsWhileTheServerOwnsTheIoAreCounted) {
   EXPECT_EQ(session_->query(":SIMulation:IO:CONFlicts?;OWNer?"), "0;DIRECT");
 }
 
-TEST_F(SimulatorTest, QueuedErrorsAndGlobalFaults) {
+TEST_F(SimulatorTest, InjectedErrorsAreQueuedAndSetTheirStatusBits) {
   writeAll(*session_,
            {":SIMulation:FAULt:ERRor -310,\"System error;fan\"", ":SIMulation:FAULt:ERRor 17,\"lamp\""});
   EXPECT_EQ(session_->query("SYST:ERR?;SYST:ERR?;*ESR?"), "-310,\"System error;fan\";17,\"lamp\";136");
-
-  auto other = openSession();
-  writeAll(*session_, {":SIMulation:FAULt:GLOBal:MISSing 1"});
-  // Control replies are never faulted; the next instrument reply on any connection is lost.
-  EXPECT_EQ(session_->query(":SIMulation:IO:OWNer?"), "DIRECT");
-  other->setTimeout(100);
-  ASSERT_EQ(other->write("*OPC?"), VI_SUCCESS);
-  EXPECT_EQ(other->read().status, VI_ERROR_TMO);
-  EXPECT_EQ(session_->query("*OPC?"), "1");
 }
 
 TEST_F(SimulatorTest, GeneratorMemoryOutlivesTheSimulator) {
