@@ -116,6 +116,10 @@ TEST_F(ServerSessionTest, WholeSessionWithoutDirectCommandsWhileTheServerOwnsThe
   for (const auto& [line, level] : ttl) {
     EXPECT_EQ(instrumentState("DIAG:HW:MB:MUX:TFW? " + std::to_string(line)), level) << line;
   }
+  EXPECT_EQ(Tevra_TTL_SwitchChannel(3), 0) << "a pulse on line 24";
+  EXPECT_EQ(Tevra_ARBEx_SequencePlaying(0), 1);
+  EXPECT_EQ(instrumentState("DIAG:HW:MB:MUX:TFW? 24"), "LOW") << "the pulse has ended";
+  EXPECT_EQ(instrumentState("DIAG:HW:MB:MUX:TFW? 17"), "LOW") << "every pulse sets all four lines";
   EXPECT_EQ(instrumentState(":SOUR:FREQ?"), "5.181500000E+09") << "offset from the server's frequency";
   EXPECT_EQ(instrumentState("SENSe:FREQuency?"), "5.180000000E+09");
   EXPECT_EQ(instrumentState("TRIGger:SOURce?"), "EXT");
