@@ -37,56 +37,30 @@ class TextArg {
 template <class T>
 struct Wire;
 
-template <>
-struct Wire<int32_t> {
-  static constexpr VARTYPE vt = platform::VT_I4;
-  using ClientIn = int32_t;
-  using ClientOut = int32_t;
-  using ServerIn = int32_t;
-  using ServerOut = int32_t;
-  static void pack(VARIANT& v, int32_t x) {
+// A number carried in one member of the VARIANT, the same type on both sides.
+template <class T, VARTYPE Type, T VARIANT::*Member>
+struct WireScalar {
+  static constexpr VARTYPE vt = Type;
+  using ClientIn = T;
+  using ClientOut = T;
+  using ServerIn = T;
+  using ServerOut = T;
+  static void pack(VARIANT& v, T x) {
     v.vt = vt;
-    v.lVal = x;
+    v.*Member = x;
   }
-  static int32_t take(VARIANT& v) { return v.lVal; }
-  static int32_t view(const VARIANT& v) { return v.lVal; }
-  static ServerOut initial() { return 0; }
+  static T take(VARIANT& v) { return v.*Member; }
+  static T view(const VARIANT& v) { return v.*Member; }
+  static ServerOut initial() { return T{}; }
   static void release(ServerOut&) {}
 };
 
 template <>
-struct Wire<double> {
-  static constexpr VARTYPE vt = platform::VT_R8;
-  using ClientIn = double;
-  using ClientOut = double;
-  using ServerIn = double;
-  using ServerOut = double;
-  static void pack(VARIANT& v, double x) {
-    v.vt = vt;
-    v.dblVal = x;
-  }
-  static double take(VARIANT& v) { return v.dblVal; }
-  static double view(const VARIANT& v) { return v.dblVal; }
-  static ServerOut initial() { return 0.0; }
-  static void release(ServerOut&) {}
-};
-
+struct Wire<int32_t> : WireScalar<int32_t, platform::VT_I4, &VARIANT::lVal> {};
 template <>
-struct Wire<VBool> {
-  static constexpr VARTYPE vt = platform::VT_BOOL;
-  using ClientIn = VARIANT_BOOL;
-  using ClientOut = VARIANT_BOOL;
-  using ServerIn = VARIANT_BOOL;
-  using ServerOut = VARIANT_BOOL;
-  static void pack(VARIANT& v, VARIANT_BOOL x) {
-    v.vt = vt;
-    v.boolVal = x;
-  }
-  static VARIANT_BOOL take(VARIANT& v) { return v.boolVal; }
-  static VARIANT_BOOL view(const VARIANT& v) { return v.boolVal; }
-  static ServerOut initial() { return platform::VARIANT_FALSE; }
-  static void release(ServerOut&) {}
-};
+struct Wire<double> : WireScalar<double, platform::VT_R8, &VARIANT::dblVal> {};
+template <>
+struct Wire<VBool> : WireScalar<VARIANT_BOOL, platform::VT_BOOL, &VARIANT::boolVal> {};
 
 template <>
 struct Wire<Text> {
