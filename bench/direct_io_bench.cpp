@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "bench/bench_ratio.h"
-#include "sim/scpi/simulator.h"
+#include "sim/net/simulator.h"
 #include "src/log/driver_logs.h"
 #include "tests/support/temp_dir.h"
 #include "tevra.h"

@@ -8,7 +8,7 @@
 
 #include "sim/server/scpi_link.h"
 #include "sim/server/server_settings.h"
-#include "src/server/wire_types.h"
+#include "interface/q7730/wire_types.h"
 
 namespace tevra::q7730 {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "platform/com/errorinfo.h"
-#include "src/server/instrument_interface.h"
+#include "interface/q7730/instrument_interface.h"
 
 namespace tevra::q7730 {
 namespace {

@@ -8,7 +8,7 @@
 #include "platform/com/errorinfo.h"
 #include "sim/server/q7730_server.h"
 #include "sim/server/server_failure.h"
-#include "src/server/server_dispatch.h"
+#include "interface/q7730/server_dispatch.h"
 
 namespace tevra::q7730 {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "sim/scpi/reply_pieces.h"
-#include "sim/scpi/tcp_server.h"
+#include "sim/net/reply_pieces.h"
+#include "sim/net/tcp_server.h"
 
 namespace tevra::sim::vxi11 {
 namespace {

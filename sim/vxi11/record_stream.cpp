@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "sim/scpi/loopback_listener.h"
+#include "sim/net/loopback_listener.h"
 
 namespace tevra::sim::vxi11 {
 namespace {

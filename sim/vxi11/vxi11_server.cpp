@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "sim/scpi/tcp_server.h"
+#include "sim/net/tcp_server.h"
 #include "sim/vxi11/portmapper.h"
 #include "sim/vxi11/record_stream.h"
 #include "sim/vxi11/rpc_message.h"

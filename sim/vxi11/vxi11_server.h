@@ -10,7 +10,7 @@
 #include <string>
 
 #include "sim/instrument/instrument.h"
-#include "sim/scpi/loopback_listener.h"
+#include "sim/net/loopback_listener.h"
 #include "sim/vxi11/link_table.h"
 
 namespace tevra::sim::vxi11 {

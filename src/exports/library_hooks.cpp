@@ -1,7 +1,7 @@
 // The shared library's load and unload hooks.
 #include <cstdlib>
 
-#include "src/core/library.h"
+#include "src/session/library.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "platform/com/unknown.h"
-#include "src/server/instrument_interface.h"
+#include "interface/q7730/instrument_interface.h"
 
 namespace tevra::server {
 

@@ -7,7 +7,7 @@
 
 #include "sim/instrument/generator_memory.h"
 #include "sim/server/server_failure.h"
-#include "src/core/server_version.h"
+#include "src/session/server_version.h"
 #include "src/server/instrument.h"
 #include "tests/integration/server_fixture.h"
 

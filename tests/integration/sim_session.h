@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/visa/visa.h"
-#include "sim/scpi/simulator.h"
+#include "sim/net/simulator.h"
 #include "tests/support/temp_dir.h"
 
 namespace tevra::test {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/com/errorinfo.h"
-#include "src/server/instrument_interface.h"
+#include "interface/q7730/instrument_interface.h"
 
 namespace tevra::testing {
 

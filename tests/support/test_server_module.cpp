@@ -5,7 +5,7 @@
 
 #include "platform/com/creation.h"
 #include "platform/com/errorinfo.h"
-#include "src/server/server_dispatch.h"
+#include "interface/q7730/server_dispatch.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "src/core/library.h"
+#include "src/session/library.h"
 #include "src/log/driver_logs.h"
 #include "tests/support/fake_kernel.h"
 #include "tests/support/temp_dir.h"

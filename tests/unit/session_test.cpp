@@ -5,7 +5,7 @@
 
 #include "platform/com/creation.h"
 #include "platform/registry/registry.h"
-#include "src/core/server_version.h"
+#include "src/session/server_version.h"
 #include "src/core/settings.h"
 #include "src/log/driver_logs.h"
 #include "tests/support/fake_kernel.h"

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "sim/scpi/parameters.h"
-#include "sim/scpi/simulator.h"
+#include "sim/net/simulator.h"
 
 namespace {
 

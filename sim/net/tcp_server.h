@@ -7,7 +7,7 @@
 #include <string>
 
 #include "sim/instrument/instrument.h"
-#include "sim/scpi/loopback_listener.h"
+#include "sim/net/loopback_listener.h"
 
 namespace tevra::sim {
 

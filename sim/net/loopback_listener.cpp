@@ -1,4 +1,4 @@
-#include "sim/scpi/loopback_listener.h"
+#include "sim/net/loopback_listener.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -5,7 +5,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "src/server/instrument_interface.h"
+#include "interface/q7730/instrument_interface.h"
 
 namespace tevra::server {
 

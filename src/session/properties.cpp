@@ -2,7 +2,7 @@
 
 #include "src/core/frame.h"
 #include "src/core/names.h"
-#include "src/core/property_table.h"
+#include "src/session/property_table.h"
 #include "tevra.h"
 
 namespace tevra::core {

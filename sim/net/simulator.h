@@ -12,7 +12,7 @@
 #include <string>
 
 #include "sim/instrument/instrument.h"
-#include "sim/scpi/tcp_server.h"
+#include "sim/net/tcp_server.h"
 #include "sim/vxi11/vxi11_server.h"
 
 namespace tevra::sim {

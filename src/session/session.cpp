@@ -1,5 +1,5 @@
 // Opening and closing the session, and the small session exports.
-#include "src/core/session.h"
+#include "src/session/session.h"
 
 #include <atomic>
 #include <cstring>
@@ -9,7 +9,7 @@
 #include "platform/ui/window.h"
 #include "src/arb/direct_playback.h"
 #include "src/core/frame.h"
-#include "src/core/server_version.h"
+#include "src/session/server_version.h"
 #include "src/core/settings.h"
 #include "src/log/driver_logs.h"
 #include "src/server/instrument.h"

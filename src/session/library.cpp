@@ -1,4 +1,4 @@
-#include "src/core/library.h"
+#include "src/session/library.h"
 
 #include <atomic>
 #include <cstdlib>

@@ -1,11 +1,11 @@
-#include "sim/scpi/tcp_server.h"
+#include "sim/net/tcp_server.h"
 
 #include <sys/socket.h>
 
 #include <cerrno>
 
 #include "sim/scpi/message_assembler.h"
-#include "sim/scpi/reply_pieces.h"
+#include "sim/net/reply_pieces.h"
 
 namespace tevra::sim {
 namespace {

@@ -1,4 +1,4 @@
-#include "src/core/property_table.h"
+#include "src/session/property_table.h"
 
 #include <array>
 

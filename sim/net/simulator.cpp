@@ -1,4 +1,4 @@
-#include "sim/scpi/simulator.h"
+#include "sim/net/simulator.h"
 
 #include <stdexcept>
 

@@ -1,4 +1,4 @@
-#include "src/core/server_version.h"
+#include "src/session/server_version.h"
 
 #include <cstring>
 #include <string>

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <span>
 
-#include "src/core/property_handlers.h"
+#include "src/session/property_handlers.h"
 
 namespace tevra::core {
 

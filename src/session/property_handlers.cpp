@@ -1,4 +1,4 @@
-#include "src/core/property_handlers.h"
+#include "src/session/property_handlers.h"
 
 #include "src/log/driver_logs.h"
 
