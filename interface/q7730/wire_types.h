@@ -49,6 +49,7 @@ struct WireScalar {
     v.vt = vt;
     v.*Member = x;
   }
+  static bool accepts(VARTYPE type) { return type == vt; }
   static T take(VARIANT& v) { return v.*Member; }
   static T view(const VARIANT& v) { return v.*Member; }
   static ServerOut initial() { return T{}; }
@@ -77,6 +78,7 @@ struct Wire<Text> {
     v.vt = vt;
     v.bstrVal = text;
   }
+  static bool accepts(VARTYPE type) { return type == vt; }
   static std::string take(VARIANT& v) {
     return platform::Bstr::attach(std::exchange(v.bstrVal, nullptr)).utf8();
   }
@@ -85,11 +87,13 @@ struct Wire<Text> {
   static void release(ServerOut& text) { platform::SysFreeString(std::exchange(text, nullptr)); }
 };
 
+// An array result reaches the driver as an owning handle whatever its element type and shape, so that the
+// caller decides how a mistyped, null or multi-dimensional array is answered.
 template <class Element, VARTYPE ElementType>
 struct WireArray {
   static constexpr VARTYPE vt = platform::VT_ARRAY | ElementType;
   using ClientIn = const std::vector<Element>&;
-  using ClientOut = std::vector<Element>;
+  using ClientOut = platform::SafeArrayHandle;
   using ServerIn = SAFEARRAY*;
   using ServerOut = SAFEARRAY*;
   static void pack(VARIANT& v, const std::vector<Element>& values) {
@@ -102,12 +106,10 @@ struct WireArray {
     v.vt = vt;
     v.parray = array;
   }
+  static bool accepts(VARTYPE type) { return (type & platform::VT_ARRAY) != 0 || type == platform::VT_EMPTY; }
   static ClientOut take(VARIANT& v) {
-    platform::SafeArrayPtr array(std::exchange(v.parray, nullptr));
-    ClientOut values;
-    if (array && platform::FAILED(toVector(array.get(), &values)))
-      _com_issue_error(platform::DISP_E_TYPEMISMATCH);
-    return values;
+    if (v.vt == platform::VT_EMPTY) return {};
+    return platform::SafeArrayHandle(std::exchange(v.parray, nullptr));
   }
   static SAFEARRAY* view(const VARIANT& v) { return v.parray; }
   static ServerOut initial() { return nullptr; }
@@ -119,13 +121,6 @@ struct WireArray {
       return platform::SafeArrayFromDoubles(values);
     } else {
       return platform::SafeArrayFromStrings(values);
-    }
-  }
-  static HRESULT toVector(const SAFEARRAY* array, ClientOut* out) {
-    if constexpr (ElementType == platform::VT_R8) {
-      return platform::SafeArrayToDoubles(array, out);
-    } else {
-      return platform::SafeArrayToStrings(array, out);
     }
   }
 };

@@ -1,5 +1,6 @@
 #include "platform/com/safearray.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -28,7 +29,8 @@ void* elementAt(const SAFEARRAY* array, uint32_t offset) {
 
 HRESULT offsetOf(const SAFEARRAY* array, const int32_t* index, uint32_t* offset) {
   if (array == nullptr || index == nullptr) return E_INVALIDARG;
-  const int64_t rel = static_cast<int64_t>(*index) - array->lowerBound;
+  if (array->dimensions != 1) return DISP_E_BADINDEX;
+  const int64_t rel = static_cast<int64_t>(*index) - array->bounds[0].lowerBound;
   if (rel < 0 || rel >= static_cast<int64_t>(array->count)) return DISP_E_BADINDEX;
   *offset = static_cast<uint32_t>(rel);
   return S_OK;
@@ -36,21 +38,31 @@ HRESULT offsetOf(const SAFEARRAY* array, const int32_t* index, uint32_t* offset)
 
 }  // namespace
 
-SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, int32_t lowerBound, uint32_t count) {
+SAFEARRAY* SafeArrayCreate(VARTYPE vt, uint32_t dimensions, const SAFEARRAYBOUND* bounds) {
   const uint32_t size = elementSizeOf(vt);
-  if (size == 0) return nullptr;
+  if (size == 0 || dimensions == 0 || dimensions > kMaxArrayDimensions || bounds == nullptr) return nullptr;
+  uint64_t count = 1;
+  for (uint32_t d = 0; d < dimensions; ++d) count *= bounds[d].elements;
+  if (count * size > UINT32_MAX) return nullptr;
   auto* array = new (std::nothrow) SAFEARRAY;
   if (array == nullptr) return nullptr;
   array->vt = vt;
+  array->dimensions = static_cast<uint16_t>(dimensions);
+  array->features = FADF_HAVEVARTYPE | (vt == VT_BSTR ? FADF_BSTR : 0);
   array->elementSize = size;
-  array->lowerBound = lowerBound;
-  array->count = count;
+  array->count = static_cast<uint32_t>(count);
+  std::copy(bounds, bounds + dimensions, array->bounds);
   array->data = std::calloc(count == 0 ? 1 : count, size);
   if (array->data == nullptr) {
     delete array;
     return nullptr;
   }
   return array;
+}
+
+SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, int32_t lowerBound, uint32_t count) {
+  const SAFEARRAYBOUND bound{count, lowerBound};
+  return SafeArrayCreate(vt, 1, &bound);
 }
 
 HRESULT SafeArrayDestroy(SAFEARRAY* array) {
@@ -65,6 +77,44 @@ HRESULT SafeArrayDestroy(SAFEARRAY* array) {
   return S_OK;
 }
 
+HRESULT SafeArrayCopy(const SAFEARRAY* source, SAFEARRAY** copy) {
+  if (copy == nullptr) return E_INVALIDARG;
+  *copy = nullptr;
+  if (source == nullptr) return S_OK;
+  SafeArrayPtr array(SafeArrayCreate(source->vt, source->dimensions, source->bounds));
+  if (!array) return E_OUTOFMEMORY;
+  if (source->vt == VT_BSTR) {
+    const auto* from = static_cast<const BSTR*>(source->data);
+    auto* to = static_cast<BSTR*>(array->data);
+    for (uint32_t i = 0; i < source->count; ++i) {
+      if (from[i] == nullptr) continue;
+      to[i] = SysAllocStringLen(from[i], SysStringLen(from[i]));
+      if (to[i] == nullptr) return E_OUTOFMEMORY;
+    }
+  } else if (source->count > 0) {
+    std::memcpy(array->data, source->data, static_cast<size_t>(source->count) * source->elementSize);
+  }
+  *copy = array.release();
+  return S_OK;
+}
+
+uint32_t SafeArrayGetDim(const SAFEARRAY* array) {
+  return array == nullptr ? 0 : array->dimensions;
+}
+
+HRESULT SafeArrayLock(SAFEARRAY* array) {
+  if (array == nullptr) return E_INVALIDARG;
+  ++array->locks;
+  return S_OK;
+}
+
+HRESULT SafeArrayUnlock(SAFEARRAY* array) {
+  if (array == nullptr) return E_INVALIDARG;
+  if (array->locks == 0) return E_UNEXPECTED;
+  --array->locks;
+  return S_OK;
+}
+
 HRESULT SafeArrayGetVartype(const SAFEARRAY* array, VARTYPE* vt) {
   if (array == nullptr || vt == nullptr) return E_INVALIDARG;
   *vt = array->vt;
@@ -73,15 +123,16 @@ HRESULT SafeArrayGetVartype(const SAFEARRAY* array, VARTYPE* vt) {
 
 HRESULT SafeArrayGetLBound(const SAFEARRAY* array, uint32_t dimension, int32_t* bound) {
   if (array == nullptr || bound == nullptr) return E_INVALIDARG;
-  if (dimension != 1) return DISP_E_BADINDEX;
-  *bound = array->lowerBound;
+  if (dimension == 0 || dimension > array->dimensions) return DISP_E_BADINDEX;
+  *bound = array->bounds[dimension - 1].lowerBound;
   return S_OK;
 }
 
 HRESULT SafeArrayGetUBound(const SAFEARRAY* array, uint32_t dimension, int32_t* bound) {
   if (array == nullptr || bound == nullptr) return E_INVALIDARG;
-  if (dimension != 1) return DISP_E_BADINDEX;
-  *bound = static_cast<int32_t>(static_cast<int64_t>(array->lowerBound) + array->count - 1);
+  if (dimension == 0 || dimension > array->dimensions) return DISP_E_BADINDEX;
+  const SAFEARRAYBOUND& b = array->bounds[dimension - 1];
+  *bound = static_cast<int32_t>(static_cast<int64_t>(b.lowerBound) + b.elements - 1);
   return S_OK;
 }
 
@@ -93,10 +144,7 @@ HRESULT SafeArrayAccessData(SAFEARRAY* array, void** data) {
 }
 
 HRESULT SafeArrayUnaccessData(SAFEARRAY* array) {
-  if (array == nullptr) return E_INVALIDARG;
-  if (array->locks == 0) return E_UNEXPECTED;
-  --array->locks;
-  return S_OK;
+  return SafeArrayUnlock(array);
 }
 
 HRESULT SafeArrayGetElement(const SAFEARRAY* array, const int32_t* index, void* element) {
@@ -167,6 +215,55 @@ SafeArrayPtr SafeArrayFromStrings(const std::vector<std::string>& values) {
     if (texts[i] == nullptr) return nullptr;
   }
   return array;
+}
+
+SafeArrayHandle::SafeArrayHandle(SafeArrayHandle&& other) noexcept
+    : array_(std::exchange(other.array_, nullptr)), locks_(std::exchange(other.locks_, 0)) {}
+
+SafeArrayHandle& SafeArrayHandle::operator=(SafeArrayHandle&& other) noexcept {
+  if (this != &other) {
+    reset();
+    array_ = std::exchange(other.array_, nullptr);
+    locks_ = std::exchange(other.locks_, 0);
+  }
+  return *this;
+}
+
+HRESULT SafeArrayHandle::bounds(uint32_t dimension, int32_t* lower, int32_t* upper) const {
+  if (HRESULT hr = SafeArrayGetLBound(array_, dimension, lower); FAILED(hr)) return hr;
+  return SafeArrayGetUBound(array_, dimension, upper);
+}
+
+HRESULT SafeArrayHandle::lock() {
+  const HRESULT hr = SafeArrayLock(array_);
+  if (SUCCEEDED(hr)) ++locks_;
+  return hr;
+}
+
+HRESULT SafeArrayHandle::unlock() {
+  if (locks_ == 0) return E_UNEXPECTED;
+  const HRESULT hr = SafeArrayUnlock(array_);
+  if (SUCCEEDED(hr)) --locks_;
+  return hr;
+}
+
+std::string SafeArrayHandle::text(uint32_t i) const {
+  if (data() == nullptr || array_->vt != VT_BSTR || i >= array_->count) return {};
+  const BSTR text = static_cast<const BSTR*>(array_->data)[i];
+  return text == nullptr ? std::string() : Utf16ToUtf8({text, SysStringLen(text)});
+}
+
+HRESULT SafeArrayHandle::destroy() {
+  const HRESULT hr = SafeArrayDestroy(array_);
+  if (SUCCEEDED(hr)) array_ = nullptr;
+  return hr;
+}
+
+void SafeArrayHandle::reset() {
+  while (locks_ > 0 && SUCCEEDED(unlock())) {
+  }
+  SafeArrayDestroy(std::exchange(array_, nullptr));
+  locks_ = 0;
 }
 
 }  // namespace tevra::platform

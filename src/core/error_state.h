@@ -1,9 +1,12 @@
-// Driver-wide error state of the call frame: COM last error, position number and the error-text buffer.
+// Driver-wide error state of the call frame: COM last error, position number (kept by the adapter, which
+// stores it with each server call) and the error-text buffer.
 #pragma once
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+
+#include "src/server/position.h"
 
 namespace tevra::core {
 
@@ -12,18 +15,13 @@ inline constexpr size_t kErrorTextSize = 500;
 struct ErrorState {
   // Atomics only so that concurrent callers cannot tear them; callers still drive the driver from one thread.
   std::atomic<int32_t> comLastError{0};
-  std::atomic<int32_t> position{0};
   char errorText[kErrorTextSize] = {};
 };
 
 ErrorState& errorState();
 
-inline void setPosition(int32_t position) {
-  errorState().position.store(position, std::memory_order_relaxed);
-}
-inline int32_t position() {
-  return errorState().position.load(std::memory_order_relaxed);
-}
+using server::position;
+using server::setPosition;
 inline void setComLastError(int32_t hr) {
   errorState().comLastError.store(hr, std::memory_order_relaxed);
 }

@@ -44,18 +44,14 @@ void Instrument::create(const char* progIdOrClsid) {
   ptr_ = std::move(instr);
 }
 
-HRESULT Instrument::invoke(ServerOp op, uint32_t count, const VARIANT* args, VARIANT* result) const {
-  if (!ptr_) _com_issue_error(platform::E_POINTER);
-  const HRESULT hr = ptr_->Invoke(op, count, args, result);
-  if (platform::FAILED(hr)) {
-    platform::VariantClear(result);
-    raiseFailure(hr);
-  }
-  return hr;
+void Instrument::raiseFailure(HRESULT hr) const {
+  if (!ptr_ || hr == platform::DISP_E_TYPEMISMATCH) _com_issue_error(hr);
+  _com_issue_errorex(hr, ptr_.get(), IInstrument::iid);
 }
 
-void Instrument::raiseFailure(HRESULT hr) const {
-  _com_issue_errorex(hr, ptr_.get(), IInstrument::iid);
+std::atomic<int32_t>& positionNumber() {
+  static std::atomic<int32_t> number{0};
+  return number;
 }
 
 Instrument& instrument() {

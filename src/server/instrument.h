@@ -6,8 +6,9 @@
 #include <string>
 #include <utility>
 
-#include "platform/com/unknown.h"
 #include "interface/q7730/instrument_interface.h"
+#include "platform/com/unknown.h"
+#include "src/server/position.h"
 
 namespace tevra::server {
 
@@ -23,6 +24,15 @@ struct ClientResultOf<void> {
 template <ServerOp op>
 using ClientResult = typename ClientResultOf<typename OpSignature<op>::Result>::type;
 
+// What a call whose failure the caller answers itself returns: the HRESULT and the value, which is the
+// type's zero (or a null array) when the call failed.
+template <ServerOp op>
+struct Outcome {
+  HRESULT hr = platform::S_OK;
+  ClientResult<op> value{};
+  bool failed() const { return platform::FAILED(hr); }
+};
+
 class Instrument {
  public:
   bool held() const { return static_cast<bool>(ptr_); }
@@ -34,18 +44,29 @@ class Instrument {
   // Releases an interface still held first. Raises _com_error on failure.
   void create(const char* progIdOrClsid);
 
-  // Calls an operation; an operation without a value returns its HRESULT.
+  // Calls an operation; an operation without a value returns its HRESULT. A failure raises _com_error.
   template <ServerOp op, class... A>
   ClientResult<op> call(A&&... args);
+  // Calls an operation and returns its HRESULT with the value instead of raising, also when no interface
+  // is held (E_POINTER) or the value has the wrong type (DISP_E_TYPEMISMATCH).
+  template <ServerOp op, class... A>
+  Outcome<op> tryCall(A&&... args);
 
-#define TEVRA_WRAP_METHOD(Name, R, ...)                    \
-  template <class... A>                                    \
-  ClientResult<ServerOp::Name> Name(A&&... args) {         \
-    return call<ServerOp::Name>(std::forward<A>(args)...); \
+#define TEVRA_WRAP_METHOD(Name, R, ...)                       \
+  template <class... A>                                       \
+  ClientResult<ServerOp::Name> Name(A&&... args) {            \
+    return call<ServerOp::Name>(std::forward<A>(args)...);    \
+  }                                                           \
+  template <class... A>                                       \
+  Outcome<ServerOp::Name> try_##Name(A&&... args) {           \
+    return tryCall<ServerOp::Name>(std::forward<A>(args)...); \
   }
 #define TEVRA_WRAP_READONLY(Name, T)                \
   ClientResult<ServerOp::get_##Name> get_##Name() { \
     return call<ServerOp::get_##Name>();            \
+  }                                                 \
+  Outcome<ServerOp::get_##Name> try_get_##Name() {  \
+    return tryCall<ServerOp::get_##Name>();         \
   }
 #define TEVRA_WRAP_PROPERTY(Name, T)                           \
   TEVRA_WRAP_READONLY(Name, T)                                 \
@@ -59,8 +80,8 @@ class Instrument {
 #undef TEVRA_WRAP_READONLY
 
  private:
+  // Raises hr with the server's error information; E_POINTER (no interface) and a mistyped value without.
   [[noreturn]] void raiseFailure(HRESULT hr) const;
-  HRESULT invoke(ServerOp op, uint32_t count, const VARIANT* args, VARIANT* result) const;
 
   platform::ComPtr<IInstrument> ptr_;
 };
@@ -79,9 +100,25 @@ struct VariantArray {
 
 template <ServerOp op, class... A>
 ClientResult<op> Instrument::call(A&&... args) {
+  Outcome<op> outcome = tryCall<op>(std::forward<A>(args)...);
+  if (outcome.failed()) raiseFailure(outcome.hr);
+  if constexpr (std::is_void_v<typename OpSignature<op>::Result>) {
+    return outcome.hr;
+  } else {
+    return std::move(outcome.value);
+  }
+}
+
+template <ServerOp op, class... A>
+Outcome<op> Instrument::tryCall(A&&... args) {
   using Sig = OpSignature<op>;
   using R = typename Sig::Result;
   static_assert(sizeof...(A) == Sig::arity, "wrong number of arguments for this server operation");
+  Outcome<op> outcome;
+  if (!ptr_) {
+    outcome.hr = platform::E_POINTER;
+    return outcome;
+  }
   VariantArray<Sig::arity> in;
   [&]<size_t... I>(std::index_sequence<I...>) {
     (Wire<std::tuple_element_t<I, typename Sig::Arguments>>::pack(
@@ -91,16 +128,27 @@ ClientResult<op> Instrument::call(A&&... args) {
   }
   (std::make_index_sequence<Sig::arity>{});
   VariantArray<1> out;
-  const HRESULT hr = invoke(op, static_cast<uint32_t>(Sig::arity), in.items, &out.items[0]);
+  outcome.hr = ptr_->Invoke(op, static_cast<uint32_t>(Sig::arity), in.items, &out.items[0]);
   if constexpr (std::is_void_v<R>) {
-    return hr;
-  } else {
-    if (out.items[0].vt != Wire<R>::vt) _com_issue_error(platform::DISP_E_TYPEMISMATCH);
-    return Wire<R>::take(out.items[0]);
+    outcome.value = outcome.hr;
+  } else if (platform::SUCCEEDED(outcome.hr)) {
+    if (Wire<R>::accepts(out.items[0].vt)) {
+      outcome.value = Wire<R>::take(out.items[0]);
+    } else {
+      outcome.hr = platform::DISP_E_TYPEMISMATCH;
+    }
   }
+  return outcome;
 }
 
 // The driver's one instrument interface, null while no session is open.
 Instrument& instrument();
+
+// The instrument interface after storing the position number of the call that follows:
+// `server::at(2611).get_MeasurementBusy()`.
+inline Instrument& at(int32_t position) {
+  setPosition(position);
+  return instrument();
+}
 
 }  // namespace tevra::server
