@@ -205,6 +205,17 @@ TEVRA_API void Tevra_Log_LogIt(const char* format, ...)
 #endif
     ;
 
+/* ---- Power, carrier suppression and CW frequency offset (through the server) ---- */
+
+/* Each starts its measurement, waits until the server's busy flag clears (no time limit), reads the overload
+ * flag and the value. Result: 1 valid, 0 overloaded, negative failure (a null output pointer is a failure).
+ * Tevra_Measure_AveragePower presets its output to 99.0 dBm; a value the server refuses to give leaves the
+ * output as it was (average power, carrier suppression) or fails the call (CW frequency offset). */
+TEVRA_API int32_t Tevra_Measure_AveragePower(double* AveragePower_dBm);
+/* ForceInitiate nonzero starts the measurement with a new acquisition. */
+TEVRA_API int32_t Tevra_Measure_CarrierSuppression_dB_11b(double* CarrierSuppression_dB, int32_t ForceInitiate);
+TEVRA_API int32_t Tevra_Measure_CWFrequencyOffset(double* FrequencyOffset_Hz);
+
 /* ---- Measurement statistics ---- */
 
 /* flags 2: copy the TEVRA_STAT_BLOCK_COUNT counters into block (when not null) and print the report to the

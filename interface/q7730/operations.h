@@ -69,6 +69,21 @@
   READONLY(AutoRangePowerRange11b, double)                        \
   READONLY(AutoRangeTriggerLevel11b, double)                      \
   READONLY(AutoRangeMaxPacketLength11b, double)                   \
+  /* measurements: busy flag shared by all, power and carrier */  \
+  READONLY(MeasurementBusy, VBool)                                \
+  METHOD(AveragePower_Initiate, void)                             \
+  READONLY(AveragePower_OverLoad, VBool)                          \
+  READONLY(AveragePower_Result, double)                           \
+  METHOD(IEEE80211b_CarrierSuppression_ForceInitiate, void)       \
+  METHOD(IEEE80211b_CarrierSuppression_Initiate, void)            \
+  READONLY(IEEE80211b_CarrierSuppression_OverLoad, VBool)         \
+  READONLY(IEEE80211b_CarrierSuppression_Result, double)          \
+  METHOD(CwFrequencyOffset_Initiate, void)                        \
+  READONLY(CwFrequencyOffset_OverLoad, VBool)                     \
+  READONLY(CwFrequencyOffset_Result, double)                      \
+  /* gated spectrum */                                            \
+  READONLY(GatedSpectrum_Frequencies, DoubleArray)                \
+  READONLY(GatedSpectrum_Powers, DoubleArray)                     \
   /* RF ports */                                                  \
   PROPERTY(PrimaryRFPort, int32_t)                                \
   PROPERTY(ReferencePort1, VBool)                                 \
@@ -88,4 +103,6 @@
   METHOD(AWG_FreeSegmentSpace, int32_t)                           \
   METHOD(AWG_SourceActive, VBool)                                 \
   METHOD(AWG_SequencePlaying, VBool)                              \
-  METHOD(AWG_Stop, void)
+  METHOD(AWG_Stop, void)                                          \
+  METHOD(AWG_LoadedSegmentList, TextArray)                        \
+  METHOD(AWG_LoadedSequenceList, TextArray)

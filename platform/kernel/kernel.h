@@ -54,6 +54,8 @@ class CriticalSection {
 void SetLocalTimeSourceForTest(std::function<SystemTime()> source);
 void SetTickSourceForTest(std::function<uint32_t()> source);
 void SetThreadIdSourceForTest(std::function<uint32_t()> source);
+// Replaces Sleep, so that a test neither waits nor loses count of the sleeps.
+void SetSleepForTest(std::function<void(uint32_t)> sleep);
 // Captures debugger output instead of printing it; an empty function restores the default.
 void SetDebugOutputSinkForTest(std::function<void(const char*)> sink);
 

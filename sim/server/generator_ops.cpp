@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 
+#include <string>
+#include <vector>
+
+#include "platform/registry/ascii_case.h"
 #include "sim/server/q7730_server.h"
 #include "sim/server/server_failure.h"
 
@@ -22,6 +26,24 @@ constexpr int32_t kClock11bHz = 44000000;
 constexpr size_t kMaxNameLength = 128;
 constexpr int64_t kOperationPlaying = 0x08;
 constexpr int64_t kBytesPerKSamples = 4 * 1024;
+
+// The names of a catalog reply: "a.seq","a.wf1".
+std::vector<std::string> quotedNames(std::string_view reply) {
+  std::vector<std::string> names;
+  size_t open = reply.find('"');
+  while (open != std::string_view::npos) {
+    const size_t close = reply.find('"', open + 1);
+    if (close == std::string_view::npos) break;
+    names.emplace_back(reply.substr(open + 1, close - open - 1));
+    open = reply.find('"', close + 1);
+  }
+  return names;
+}
+
+bool endsWithIgnoringCase(std::string_view text, std::string_view suffix) {
+  return text.size() >= suffix.size() && platform::asciiLowerCase(text.substr(text.size() - suffix.size())) ==
+                                             platform::asciiLowerCase(suffix);
+}
 
 void checkOutput(double dBm, double hz) {
   if (!(dBm >= kMinLevelDbm && dBm <= kMaxLevelDbm)) {
@@ -139,6 +161,27 @@ HRESULT Q7730Server::AWG_FreeSegmentSpace(int32_t* kSamples) {
   const int64_t freeBytes = link_.queryInteger("MMEMory:FREE?");
   link_.checkErrors();
   *kSamples = static_cast<int32_t>(std::clamp<int64_t>(freeBytes / kBytesPerKSamples, 0, INT32_MAX));
+  return S_OK;
+}
+
+HRESULT Q7730Server::AWG_LoadedSegmentList(SAFEARRAY** out) {
+  return listMemoryFiles(".wf1", out);
+}
+
+HRESULT Q7730Server::AWG_LoadedSequenceList(SAFEARRAY** out) {
+  return listMemoryFiles(".seq", out);
+}
+
+HRESULT Q7730Server::listMemoryFiles(std::string_view extension, SAFEARRAY** out) {
+  const std::string catalog = link_.query("MMEMory:CATalog?");
+  link_.checkErrors();
+  std::vector<std::string> names;
+  for (const std::string& name : quotedNames(catalog)) {
+    if (endsWithIgnoringCase(name, extension)) names.push_back(name);
+  }
+  platform::SafeArrayPtr array = platform::SafeArrayFromStrings(names);
+  if (!array) fail(platform::E_OUTOFMEMORY, "out of memory");
+  *out = array.release();
   return S_OK;
 }
 

@@ -6,14 +6,15 @@
 #include <string>
 #include <string_view>
 
+#include "interface/q7730/wire_types.h"
 #include "sim/server/scpi_link.h"
 #include "sim/server/server_settings.h"
-#include "interface/q7730/wire_types.h"
 
 namespace tevra::q7730 {
 
 using platform::BSTR;
 using platform::HRESULT;
+using platform::SAFEARRAY;
 using platform::VARIANT_BOOL;
 
 // The server's version, also registered as its assembly version.
@@ -55,6 +56,21 @@ class Q7730Server {
   HRESULT get_AutoRangeTriggerLevel11b(double* out);
   HRESULT get_AutoRangeMaxPacketLength11b(double* out);
 
+  // Measurements.
+  HRESULT get_MeasurementBusy(VARIANT_BOOL* out);
+  HRESULT AveragePower_Initiate();
+  HRESULT get_AveragePower_OverLoad(VARIANT_BOOL* out);
+  HRESULT get_AveragePower_Result(double* out);
+  HRESULT IEEE80211b_CarrierSuppression_ForceInitiate();
+  HRESULT IEEE80211b_CarrierSuppression_Initiate();
+  HRESULT get_IEEE80211b_CarrierSuppression_OverLoad(VARIANT_BOOL* out);
+  HRESULT get_IEEE80211b_CarrierSuppression_Result(double* out);
+  HRESULT CwFrequencyOffset_Initiate();
+  HRESULT get_CwFrequencyOffset_OverLoad(VARIANT_BOOL* out);
+  HRESULT get_CwFrequencyOffset_Result(double* out);
+  HRESULT get_GatedSpectrum_Frequencies(SAFEARRAY** out);
+  HRESULT get_GatedSpectrum_Powers(SAFEARRAY** out);
+
   // RF ports.
   HRESULT get_PrimaryRFPort(int32_t* out);
   HRESULT put_PrimaryRFPort(int32_t port);
@@ -81,6 +97,9 @@ class Q7730Server {
   HRESULT AWG_SourceActive(VARIANT_BOOL* out);
   HRESULT AWG_SequencePlaying(VARIANT_BOOL* out);
   HRESULT AWG_Stop();
+  // The names of the segment (".wf1") or sequence (".seq") files in the generator memory.
+  HRESULT AWG_LoadedSegmentList(SAFEARRAY** out);
+  HRESULT AWG_LoadedSequenceList(SAFEARRAY** out);
 
  private:
   struct Identity {
@@ -96,6 +115,7 @@ class Q7730Server {
   void applySetting(const char* scpiHeader, double value);
   void startWaveform(const char* kind, BSTR name, double dBm, double hz, int32_t clockHz, Playback playback);
   HRESULT putReferencePort(int port, VARIANT_BOOL on);
+  HRESULT listMemoryFiles(std::string_view extension, SAFEARRAY** out);
   HRESULT getReferencePort(int port, VARIANT_BOOL* out);
 
   ScpiLink link_;

@@ -3,8 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "platform/com/errorinfo.h"
 #include "interface/q7730/instrument_interface.h"
+#include "platform/com/errorinfo.h"
 
 namespace tevra::q7730 {
 namespace {

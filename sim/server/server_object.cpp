@@ -3,12 +3,12 @@
 #include <mutex>
 #include <new>
 
+#include "interface/q7730/server_dispatch.h"
 #include "platform/com/com_error.h"
 #include "platform/com/creation.h"
 #include "platform/com/errorinfo.h"
 #include "sim/server/q7730_server.h"
 #include "sim/server/server_failure.h"
-#include "interface/q7730/server_dispatch.h"
 
 namespace tevra::q7730 {
 namespace {

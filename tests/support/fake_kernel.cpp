@@ -51,6 +51,20 @@ FakeKernel::~FakeKernel() {
   platform::SetThreadIdSourceForTest({});
   platform::SetTickSourceForTest({});
   platform::SetDebugOutputSinkForTest({});
+  platform::SetSleepForTest({});
+}
+
+void FakeKernel::recordSleeps() {
+  platform::SetSleepForTest([this](uint32_t milliseconds) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    sleeps_.push_back(milliseconds);
+    tick_ += milliseconds;
+  });
+}
+
+std::vector<uint32_t> FakeKernel::sleeps() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return sleeps_;
 }
 
 void FakeKernel::setTime(const platform::SystemTime& time) {

@@ -1,5 +1,5 @@
-// Replaces the kernel's clock, tick count and thread id with fixed values and captures the debugger output, for the
-// lifetime of the object; the system's sources come back when it is destroyed.
+// Replaces the kernel's clock, tick count and thread id with fixed values and captures the debugger output,
+// for the lifetime of the object; the system's sources come back when it is destroyed.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +28,9 @@ class FakeKernel {
   // Each reading of the tick count advances it by this much (0 at first: every call takes 0 ms).
   void setTickStep(uint32_t milliseconds);
   std::vector<std::string> debugLines() const;
+  // From now on Sleep returns at once, advances the tick count by its time and is recorded.
+  void recordSleeps();
+  std::vector<uint32_t> sleeps() const;
 
  private:
   mutable std::mutex mutex_;
@@ -36,6 +39,7 @@ class FakeKernel {
   uint32_t tick_ = 1000;
   uint32_t tickStep_ = 0;
   std::vector<std::string> debugLines_;
+  std::vector<uint32_t> sleeps_;
 };
 
 }  // namespace tevra::test

@@ -40,8 +40,32 @@ double asNumber(const Value& value) {
   return 0.0;
 }
 
-// Packs a scripted value as the operation's result type.
+void packArray(const Value& value, VARIANT* result) {
+  platform::SafeArrayPtr array;
+  if (const auto* values = std::get_if<std::vector<double>>(&value)) {
+    array = platform::SafeArrayFromDoubles(*values);
+  } else if (const auto* texts = std::get_if<std::vector<std::string>>(&value)) {
+    array = platform::SafeArrayFromStrings(*texts);
+  } else if (const auto* matrix = std::get_if<Matrix>(&value)) {
+    const platform::SAFEARRAYBOUND bounds[] = {{matrix->rows, 0}, {matrix->columns, 0}};
+    array.reset(platform::SafeArrayCreate(platform::VT_R8, 2, bounds));
+  }
+  result->vt = platform::VT_ARRAY | (array ? array->vt : platform::VT_R8);
+  result->parray = array.release();
+}
+
+// Packs a scripted value as the operation's result type; texts and arrays keep their own type.
 void packResult(platform::VARTYPE vt, const Value& value, VARIANT* result) {
+  if ((vt & platform::VT_ARRAY) != 0 || std::holds_alternative<std::vector<double>>(value) ||
+      std::holds_alternative<std::vector<std::string>>(value) || std::holds_alternative<NullArray>(value) ||
+      std::holds_alternative<Matrix>(value)) {
+    return packArray(value, result);
+  }
+  if (const auto* text = std::get_if<std::string>(&value)) {
+    result->vt = platform::VT_BSTR;
+    result->bstrVal = platform::Bstr(text->c_str()).detach();
+    return;
+  }
   result->vt = vt;
   switch (vt) {
     case platform::VT_I4:
@@ -53,22 +77,9 @@ void packResult(platform::VARTYPE vt, const Value& value, VARIANT* result) {
     case platform::VT_BOOL:
       result->boolVal = static_cast<int16_t>(asNumber(value));
       break;
-    case platform::VT_BSTR: {
-      const auto* text = std::get_if<std::string>(&value);
-      result->bstrVal = text == nullptr ? nullptr : platform::Bstr(text->c_str()).detach();
+    case platform::VT_BSTR:
+      result->bstrVal = nullptr;
       break;
-    }
-    case platform::VT_ARRAY | platform::VT_R8: {
-      const auto* values = std::get_if<std::vector<double>>(&value);
-      result->parray = platform::SafeArrayFromDoubles(values ? *values : std::vector<double>{}).release();
-      break;
-    }
-    case platform::VT_ARRAY | platform::VT_BSTR: {
-      const auto* values = std::get_if<std::vector<std::string>>(&value);
-      result->parray =
-          platform::SafeArrayFromStrings(values ? *values : std::vector<std::string>{}).release();
-      break;
-    }
     default:
       result->vt = platform::VT_EMPTY;
       break;
@@ -84,6 +95,14 @@ platform::ComPtr<FakeServer> FakeServer::create() {
 void FakeServer::script(ServerOp op, std::vector<Answer> answers) {
   std::lock_guard<std::mutex> lock(mutex_);
   script_[op] = std::deque<Answer>(answers.begin(), answers.end());
+}
+
+void FakeServer::failsAtCall(ServerOp op, size_t n, platform::HRESULT hr, Value value) {
+  const Answer ok{platform::S_OK, std::nullopt, value};
+  std::vector<Answer> answers(n > 0 ? n - 1 : 0, ok);
+  answers.push_back(Answer{hr, std::nullopt, {}});
+  answers.push_back(ok);
+  script(op, std::move(answers));
 }
 
 std::vector<RecordedCall> FakeServer::calls() const {

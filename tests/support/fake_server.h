@@ -16,8 +16,22 @@
 namespace tevra::testing {
 
 using server::ServerOp;
+
+// A null array in place of an array result.
+struct NullArray {
+  bool operator==(const NullArray&) const = default;
+};
+// A two-dimensional array of doubles, rows x columns.
+struct Matrix {
+  uint32_t rows = 0;
+  uint32_t columns = 0;
+  bool operator==(const Matrix&) const = default;
+};
+
+// A scripted result. Numbers take the operation's type; texts and arrays keep their own, so that a text for a
+// number or texts for doubles answer with a mistyped value.
 using Value = std::variant<std::monostate, int32_t, double, int16_t, std::string, std::vector<double>,
-                           std::vector<std::string>>;
+                           std::vector<std::string>, NullArray, Matrix>;
 
 struct RecordedCall {
   ServerOp op;
@@ -42,6 +56,8 @@ class FakeServer final : public platform::ComObject<server::IInstrument, platfor
   void fails(ServerOp op, platform::HRESULT hr, std::optional<std::string> description = std::nullopt) {
     script(op, {Answer{hr, std::move(description), {}}});
   }
+  // Call number n (from 1) of op fails; the calls before and after it answer value.
+  void failsAtCall(ServerOp op, size_t n, platform::HRESULT hr, Value value = {});
   // Whether ISupportErrorInfo says yes for the instrument interface (default yes).
   void setSupportsErrorInfo(bool supports) { supportsErrorInfo_ = supports; }
 

@@ -167,5 +167,28 @@ TEST_F(ComCreationTest, ClassesRegisteredInTheProcessComeFirst) {
   EXPECT_EQ(createError("Test.Instrument"), S_OK);
 }
 
+// An object that answers IUnknown but not this build's instrument interface id.
+class OtherTableObject final : public ComObject<ISupportErrorInfo> {
+ public:
+  HRESULT InterfaceSupportsErrorInfo(const IID&) override { return S_FALSE; }
+};
+
+TEST_F(ComCreationTest, AModuleBuiltFromAnotherOperationTableIsRefused) {
+  GUID clsid{};
+  ASSERT_TRUE(GuidFromString(kClsid, &clsid));
+  const uint32_t cookie = CoRegisterClassObject(clsid, [](const IID& iid, void** object) {
+    return ComPtr<OtherTableObject>::attach(new OtherTableObject)->QueryInterface(iid, object);
+  });
+  try {
+    server::instrument().create("Test.Instrument");
+    ADD_FAILURE() << "created";
+  } catch (const _com_error& e) {
+    EXPECT_EQ(e.Error(), E_NOINTERFACE);
+    EXPECT_EQ(e.Description(), "the server module was built from another operation table");
+  }
+  CoRevokeClassObject(cookie);
+  EXPECT_FALSE(server::instrument().held());
+}
+
 }  // namespace
 }  // namespace tevra::platform

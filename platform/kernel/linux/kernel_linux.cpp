@@ -33,6 +33,10 @@ std::function<uint32_t()>& threadIdHook() {
   static std::function<uint32_t()> f;
   return f;
 }
+std::function<void(uint32_t)>& sleepHook() {
+  static std::function<void(uint32_t)> f;
+  return f;
+}
 std::function<void(const char*)>& debugSinkHook() {
   static std::function<void(const char*)> f;
   return f;
@@ -137,7 +141,10 @@ uint32_t GetTickCount() {
   return static_cast<uint32_t>(ms);
 }
 
-void Sleep(uint32_t milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+void Sleep(uint32_t milliseconds) {
+  if (auto hook = copyHook(sleepHook())) return hook(milliseconds);
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
 
 SystemTime GetLocalTime() {
   if (auto hook = copyHook(localTimeHook())) return hook();
@@ -163,8 +170,12 @@ void OutputDebugString(const char* text) {
   if (enabled) std::fprintf(stderr, "%s\n", text);
 }
 
-uint32_t GetLastError() { return t_lastError; }
-void SetLastError(uint32_t code) { t_lastError = code; }
+uint32_t GetLastError() {
+  return t_lastError;
+}
+void SetLastError(uint32_t code) {
+  t_lastError = code;
+}
 
 std::optional<std::string> FormatSystemMessage(uint32_t code) {
   uint32_t lookup = code;
@@ -182,32 +193,56 @@ std::optional<std::string> FormatSystemMessage(uint32_t code) {
 
 uint32_t Win32ErrorFromErrno(int err) {
   switch (err) {
-    case 0: return kErrorSuccess;
-    case ENOENT: return kErrorFileNotFound;
-    case ENOTDIR: return kErrorPathNotFound;
+    case 0:
+      return kErrorSuccess;
+    case ENOENT:
+      return kErrorFileNotFound;
+    case ENOTDIR:
+      return kErrorPathNotFound;
     case EACCES:
     case EPERM:
     case EROFS:
-    case EISDIR: return kErrorAccessDenied;
-    case EEXIST: return kErrorFileExists;
+    case EISDIR:
+      return kErrorAccessDenied;
+    case EEXIST:
+      return kErrorFileExists;
     case EMFILE:
-    case ENFILE: return kErrorTooManyOpenFiles;
-    case ENOMEM: return kErrorNotEnoughMemory;
-    case ENOSPC: return kErrorDiskFull;
-    case ENAMETOOLONG: return kErrorFilenameExcedRange;
-    case EBADF: return kErrorInvalidHandle;
-    case EINVAL: return kErrorInvalidParameter;
-    case ENOTEMPTY: return kErrorDirNotEmpty;
+    case ENFILE:
+      return kErrorTooManyOpenFiles;
+    case ENOMEM:
+      return kErrorNotEnoughMemory;
+    case ENOSPC:
+      return kErrorDiskFull;
+    case ENAMETOOLONG:
+      return kErrorFilenameExcedRange;
+    case EBADF:
+      return kErrorInvalidHandle;
+    case EINVAL:
+      return kErrorInvalidParameter;
+    case ENOTEMPTY:
+      return kErrorDirNotEmpty;
     case EBUSY:
-    case ETXTBSY: return kErrorSharingViolation;
-    case EIO: return kErrorWriteFault;
-    default: return kErrorInvalidFunction;
+    case ETXTBSY:
+      return kErrorSharingViolation;
+    case EIO:
+      return kErrorWriteFault;
+    default:
+      return kErrorInvalidFunction;
   }
 }
 
-void SetLocalTimeSourceForTest(std::function<SystemTime()> source) { setHook(localTimeHook(), std::move(source)); }
-void SetTickSourceForTest(std::function<uint32_t()> source) { setHook(tickHook(), std::move(source)); }
-void SetThreadIdSourceForTest(std::function<uint32_t()> source) { setHook(threadIdHook(), std::move(source)); }
+void SetLocalTimeSourceForTest(std::function<SystemTime()> source) {
+  setHook(localTimeHook(), std::move(source));
+}
+void SetTickSourceForTest(std::function<uint32_t()> source) {
+  setHook(tickHook(), std::move(source));
+}
+void SetThreadIdSourceForTest(std::function<uint32_t()> source) {
+  setHook(threadIdHook(), std::move(source));
+}
+void SetSleepForTest(std::function<void(uint32_t)> sleep) {
+  setHook(sleepHook(), std::move(sleep));
+}
 void SetDebugOutputSinkForTest(std::function<void(const char*)> sink) {
   setHook(debugSinkHook(), std::move(sink));
 }
