@@ -34,6 +34,17 @@
 extern "C" {
 #endif
 
+/* ---- Version of this interface and library ----
+ * The CMake package (find_package(Tevra)), the pkg-config file (pkg-config --modversion tevra) and
+ * q7730-sim --version report the same version. */
+#define TEVRA_VERSION_MAJOR 5
+#define TEVRA_VERSION_MINOR 11
+#define TEVRA_VERSION_PATCH 0
+#define TEVRA_VERSION_TEXT "5.11.0"
+/* One number for comparisons: TEVRA_VERSION >= TEVRA_VERSION_OF(5, 11, 0). */
+#define TEVRA_VERSION_OF(major, minor, patch) ((major)*10000 + (minor)*100 + (patch))
+#define TEVRA_VERSION TEVRA_VERSION_OF(TEVRA_VERSION_MAJOR, TEVRA_VERSION_MINOR, TEVRA_VERSION_PATCH)
+
 /* ---- Bounds of texts and buffers ---- */
 
 /* Tevra_SerialNumber, Tevra_DriverVersion, Tevra_FirmwareRevision: the caller's buffer holds at least this

@@ -1,3 +1,4 @@
+#include <dlfcn.h>
 #include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
@@ -137,7 +138,9 @@ uint32_t GetTickCount() {
   return static_cast<uint32_t>(ms);
 }
 
-void Sleep(uint32_t milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+void Sleep(uint32_t milliseconds) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
 
 SystemTime GetLocalTime() {
   if (auto hook = copyHook(localTimeHook())) return hook();
@@ -163,8 +166,12 @@ void OutputDebugString(const char* text) {
   if (enabled) std::fprintf(stderr, "%s\n", text);
 }
 
-uint32_t GetLastError() { return t_lastError; }
-void SetLastError(uint32_t code) { t_lastError = code; }
+uint32_t GetLastError() {
+  return t_lastError;
+}
+void SetLastError(uint32_t code) {
+  t_lastError = code;
+}
 
 std::optional<std::string> FormatSystemMessage(uint32_t code) {
   uint32_t lookup = code;
@@ -180,34 +187,65 @@ std::optional<std::string> FormatSystemMessage(uint32_t code) {
   return std::nullopt;
 }
 
+std::string ModuleFolderOf(const void* address) {
+  Dl_info info{};
+  if (dladdr(address, &info) == 0 || info.dli_fname == nullptr) return {};
+  std::string path = info.dli_fname;
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return {};
+  path.resize(slash == 0 ? 1 : slash);
+  return path;
+}
+
 uint32_t Win32ErrorFromErrno(int err) {
   switch (err) {
-    case 0: return kErrorSuccess;
-    case ENOENT: return kErrorFileNotFound;
-    case ENOTDIR: return kErrorPathNotFound;
+    case 0:
+      return kErrorSuccess;
+    case ENOENT:
+      return kErrorFileNotFound;
+    case ENOTDIR:
+      return kErrorPathNotFound;
     case EACCES:
     case EPERM:
     case EROFS:
-    case EISDIR: return kErrorAccessDenied;
-    case EEXIST: return kErrorFileExists;
+    case EISDIR:
+      return kErrorAccessDenied;
+    case EEXIST:
+      return kErrorFileExists;
     case EMFILE:
-    case ENFILE: return kErrorTooManyOpenFiles;
-    case ENOMEM: return kErrorNotEnoughMemory;
-    case ENOSPC: return kErrorDiskFull;
-    case ENAMETOOLONG: return kErrorFilenameExcedRange;
-    case EBADF: return kErrorInvalidHandle;
-    case EINVAL: return kErrorInvalidParameter;
-    case ENOTEMPTY: return kErrorDirNotEmpty;
+    case ENFILE:
+      return kErrorTooManyOpenFiles;
+    case ENOMEM:
+      return kErrorNotEnoughMemory;
+    case ENOSPC:
+      return kErrorDiskFull;
+    case ENAMETOOLONG:
+      return kErrorFilenameExcedRange;
+    case EBADF:
+      return kErrorInvalidHandle;
+    case EINVAL:
+      return kErrorInvalidParameter;
+    case ENOTEMPTY:
+      return kErrorDirNotEmpty;
     case EBUSY:
-    case ETXTBSY: return kErrorSharingViolation;
-    case EIO: return kErrorWriteFault;
-    default: return kErrorInvalidFunction;
+    case ETXTBSY:
+      return kErrorSharingViolation;
+    case EIO:
+      return kErrorWriteFault;
+    default:
+      return kErrorInvalidFunction;
   }
 }
 
-void SetLocalTimeSourceForTest(std::function<SystemTime()> source) { setHook(localTimeHook(), std::move(source)); }
-void SetTickSourceForTest(std::function<uint32_t()> source) { setHook(tickHook(), std::move(source)); }
-void SetThreadIdSourceForTest(std::function<uint32_t()> source) { setHook(threadIdHook(), std::move(source)); }
+void SetLocalTimeSourceForTest(std::function<SystemTime()> source) {
+  setHook(localTimeHook(), std::move(source));
+}
+void SetTickSourceForTest(std::function<uint32_t()> source) {
+  setHook(tickHook(), std::move(source));
+}
+void SetThreadIdSourceForTest(std::function<uint32_t()> source) {
+  setHook(threadIdHook(), std::move(source));
+}
 void SetDebugOutputSinkForTest(std::function<void(const char*)> sink) {
   setHook(debugSinkHook(), std::move(sink));
 }
