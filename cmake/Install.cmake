@@ -20,6 +20,8 @@ file(RELATIVE_PATH tevra_pc_to_prefix /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig 
 configure_file(${TEVRA_ROOT}/cmake/tevra.pc.in ${CMAKE_CURRENT_BINARY_DIR}/tevra.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/tevra.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
+add_subdirectory(${TEVRA_ROOT}/python ${CMAKE_BINARY_DIR}/python)
+
 # Installing writes into the prefix only: the list of installed files, which CMake would write into the build
 # tree (a normal user installing from a build that is not theirs could not), goes under the prefix instead.
 install(CODE [[
