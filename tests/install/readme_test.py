@@ -56,9 +56,11 @@ def main(source, build):
         code, output = run(["bash", "quickstart.sh"], work, prefix)
         print(output)
         assert code == 0, f"the README's commands failed ({code})"
-        expected = [f"driver {version}, instrument SIM7730-0042\n" * 2, f"\n{version}\n",
-                    f"q7730-sim {version}\n", "instrument SIM7730-0042\ncenter 2437.0 MHz\n",
-                    "Tevra_ARBEx_Select_Sequence -7683 ERR -7683,sequence name 'bad\"name' refused\n", " passed"]
+        expected = [
+            f"-- tevra {version}\n", f"driver {version}, instrument SIM7730-0042\n" * 2, f"\n{version}\n",
+            f"q7730-sim {version}\n", "instrument SIM7730-0042\ncenter 2437.0 MHz\n",
+            "Tevra_ARBEx_Select_Sequence -7683 ERR -7683,sequence name 'bad\"name' refused\n", " passed",
+        ]
         for text in expected:
             assert text in output, f"missing from the output: {text!r}"
         assert " failed" not in output and " error" not in output
