@@ -35,6 +35,16 @@ def run(command, work, prefix):
     return done.returncode, done.stdout + done.stderr
 
 
+def check_binaries(paths):
+    """Every installed library has a versioned SONAME, and every program and library an $ORIGIN RUNPATH."""
+    assert len(paths) >= 4, paths
+    for path in paths:
+        dynamic = subprocess.run(["readelf", "-d", path], capture_output=True, text=True, check=True).stdout
+        assert re.search(r"RUNPATH.*\[\$ORIGIN", dynamic), f"{path} has no $ORIGIN RUNPATH"
+        if ".so." in path:
+            assert re.search(r"SONAME.*\.so\.\d+\]", dynamic), f"{path} has no versioned SONAME"
+
+
 def main(source, build):
     with open(os.path.join(source, "include", "tevra.h"), encoding="utf-8") as header:
         version = re.search(r'#define TEVRA_VERSION_TEXT "([\d.]+)"', header.read()).group(1)
@@ -66,8 +76,10 @@ def main(source, build):
         assert " failed" not in output and " error" not in output
 
         with open(os.path.join(prefix, "share", "tevra", "install_manifest.txt"), encoding="utf-8") as manifest:
-            outside = [line for line in manifest.read().split() if not line.startswith(prefix + "/")]
+            installed = manifest.read().split()
+        outside = [path for path in installed if not path.startswith(prefix + "/")]
         assert not outside, f"installed outside the prefix: {outside}"
+        check_binaries([p for p in installed if re.search(r"/bin/|\.so\.[\d.]+$", p) and not os.path.islink(p)])
 
         registry = os.path.join(prefix, "etc", "tevra", "registry.reg")
         os.rename(registry, registry + ".away")
