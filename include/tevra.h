@@ -34,6 +34,17 @@
 extern "C" {
 #endif
 
+/* ---- Version of this interface and library ----
+ * The CMake package (find_package(tevra)), the pkg-config file (pkg-config --modversion tevra) and
+ * q7730-sim --version report the same version. */
+#define TEVRA_VERSION_MAJOR 5
+#define TEVRA_VERSION_MINOR 11
+#define TEVRA_VERSION_PATCH 0
+#define TEVRA_VERSION_TEXT "5.11.0"
+/* One number for comparisons: TEVRA_VERSION >= TEVRA_VERSION_OF(5, 11, 0). */
+#define TEVRA_VERSION_OF(major, minor, patch) ((major)*10000 + (minor)*100 + (patch))
+#define TEVRA_VERSION TEVRA_VERSION_OF(TEVRA_VERSION_MAJOR, TEVRA_VERSION_MINOR, TEVRA_VERSION_PATCH)
+
 /* ---- Bounds of texts and buffers ---- */
 
 /* Tevra_SerialNumber, Tevra_DriverVersion, Tevra_FirmwareRevision: the caller's buffer holds at least this
@@ -48,6 +59,14 @@ extern "C" {
 
 /* The HRESULT of the COM error caught by the last framed call, 0 when it caught none. Runs no frame. */
 TEVRA_API int32_t Tevra_GetCOMLastError(void);
+
+/* Addition to the interface, for callers that report failures themselves (the Python package does): copies
+ * the ERR text of the last failure traced on the calling thread into buffer, cut to size - 1 bytes and
+ * terminated, and clears it. Every call that runs the call frame starts with no text, so after a negative
+ * result the text belongs to that call. Returns the length of the whole text (0 when there is none; it may
+ * exceed size - 1), or -1 for a null buffer or a size below 1 (nothing written, the text kept). Runs no
+ * frame and traces nothing. */
+TEVRA_API int32_t Tevra_GetLastErrorText(char* buffer, int32_t size);
 
 /* ---- Driver properties ---- */
 

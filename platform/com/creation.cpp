@@ -120,6 +120,8 @@ HRESULT CoCreateInstance(const CLSID& clsid, IUnknown* outer, uint32_t context, 
   std::string path;
   if (!readDefaultValue("CLSID\\" + GuidToString(clsid) + "\\InprocServer32", &path))
     return REGDB_E_CLASSNOTREG;
+  // An installation registers its module relative to the registration file, so that it can be moved whole.
+  if (!path.starts_with('/')) path = RegistryFolder() + "/" + path;
   ComModuleCreateFn create = nullptr;
   if (HRESULT r = moduleFactory(path, &create); FAILED(r)) return r;
   return create(&clsid, &iid, object);

@@ -37,6 +37,10 @@ void SetLastError(uint32_t code);
 // system message table; nothing when the system has no text for the code.
 std::optional<std::string> FormatSystemMessage(uint32_t code);
 
+// The folder of the loaded library or program that holds address (as GetModuleFileName for a module
+// handle), without a trailing '/'; empty when the loader does not know it.
+std::string ModuleFolderOf(const void* address);
+
 // Maps an errno value to the Win32 error code the driver reports.
 uint32_t Win32ErrorFromErrno(int err);
 

@@ -2,11 +2,13 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
 
+#include "platform/fs/fs.h"
 #include "platform/kernel/kernel.h"
 #include "platform/kernel/win32_errors.h"
 #include "platform/registry/ascii_case.h"
@@ -32,6 +34,7 @@ struct State {
   std::mutex mutex;
   bool loaded = false;
   std::shared_ptr<const Registry> registry;
+  RegistryOrigin origin;
   std::unordered_map<HKEY, OpenKey> openKeys;
   HKEY nextHandle = kFirstHandle;
 };
@@ -135,29 +138,57 @@ std::shared_ptr<const Registry> registryFromText(std::string_view text) {
   return buildRegistry(std::move(*file));
 }
 
-std::shared_ptr<const Registry> registryFromFile(const std::string& path) {
+std::string registryProblem(bool read, bool parsed, const std::string& path) {
+  if (parsed) return {};
+  if (read) return "not a registration file";
+  return FileExists(path.c_str()) ? "cannot be read" : "file not found";
+}
+
+std::shared_ptr<const Registry> registryFromFile(const std::string& path, RegistryOrigin* origin) {
+  origin->path = path;
+  origin->lookedAt += (origin->lookedAt.empty() ? "" : " and ") + path;
   const auto text = readWholeFile(path);
-  return text ? registryFromText(*text) : nullptr;
+  auto registry = text ? registryFromText(*text) : nullptr;
+  origin->problem = registryProblem(text.has_value(), registry != nullptr, path);
+  return registry;
+}
+
+// The installation's own registration file, found from the folder of this library.
+std::string installedRegistryPath() {
+  const std::string folder = ModuleFolderOf(reinterpret_cast<const void*>(&installedRegistryPath));
+  if (folder.empty()) return {};
+  return (std::filesystem::path(folder) / TEVRA_REGISTRY_FROM_LIBRARY).lexically_normal().string();
+}
+
+std::shared_ptr<const Registry> lookForRegistry(RegistryOrigin* origin) {
+  const char* path = std::getenv("TEVRA_REGISTRY");
+  if (path != nullptr && *path != '\0') return registryFromFile(path, origin);
+  const std::string installed = installedRegistryPath();
+  if (!installed.empty() && FileExists(installed.c_str())) return registryFromFile(installed, origin);
+  if (!installed.empty()) origin->lookedAt = installed;
+  return registryFromFile(kDefaultRegistryPath, origin);
 }
 
 // Installs a parsed registry, or an empty one when there is none; the caller holds the state's mutex.
-bool installLocked(State& s, std::shared_ptr<const Registry> registry) {
+bool installLocked(State& s, std::shared_ptr<const Registry> registry, RegistryOrigin origin) {
   const bool parsed = registry != nullptr;
   s.registry = parsed ? std::move(registry) : emptyRegistry();
+  s.origin = std::move(origin);
   s.loaded = true;
   return parsed;
 }
 
-bool install(std::shared_ptr<const Registry> registry) {
+bool install(std::shared_ptr<const Registry> registry, RegistryOrigin origin) {
   State& s = state();
   std::lock_guard<std::mutex> lock(s.mutex);
-  return installLocked(s, std::move(registry));
+  return installLocked(s, std::move(registry), std::move(origin));
 }
 
 std::shared_ptr<const Registry> currentRegistry(State& s) {
   if (!s.loaded) {
-    const char* path = std::getenv("TEVRA_REGISTRY");
-    installLocked(s, registryFromFile(path != nullptr && *path != '\0' ? path : kDefaultRegistryPath));
+    RegistryOrigin origin;
+    auto registry = lookForRegistry(&origin);
+    installLocked(s, std::move(registry), std::move(origin));
   }
   return s.registry;
 }
@@ -252,11 +283,28 @@ int32_t RegCloseKey(HKEY key) {
 }
 
 bool LoadRegistryFile(const std::string& path) {
-  return install(registryFromFile(path));
+  RegistryOrigin origin;
+  auto registry = registryFromFile(path, &origin);
+  return install(std::move(registry), std::move(origin));
 }
 
 bool LoadRegistryText(std::string_view text) {
-  return install(registryFromText(text));
+  auto registry = registryFromText(text);
+  return install(registry, RegistryOrigin{"", "", registry ? "" : "not a registration file"});
+}
+
+RegistryOrigin CurrentRegistryOrigin() {
+  State& s = state();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  currentRegistry(s);
+  return s.origin;
+}
+
+std::string RegistryFolder() {
+  const std::string path = CurrentRegistryOrigin().path;
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 void ResetRegistry() {

@@ -1,6 +1,7 @@
 // A read-only registry under the Windows names, read from a registration file in the Windows .reg text
-// format ("Windows Registry Editor Version 5.00" or "REGEDIT4"). The file is TEVRA_REGISTRY, else
-// kDefaultRegistryPath; it is read on first use.
+// format ("Windows Registry Editor Version 5.00" or "REGEDIT4"), on first use. The file is TEVRA_REGISTRY
+// when it is set; else the installation's own file, found from the platform library's folder (its relative
+// path is TEVRA_REGISTRY_FROM_LIBRARY, set by the build), when that file exists; else kDefaultRegistryPath.
 #pragma once
 
 #include <cstddef>
@@ -77,7 +78,17 @@ bool LoadRegistryFile(const std::string& path);
 // As LoadRegistryFile, from the text of a .reg file. Keys already open keep reading the registry they were
 // opened in.
 bool LoadRegistryText(std::string_view text);
-// Forgets the loaded registry, so that the next call reads TEVRA_REGISTRY again.
+// Forgets the loaded registry, so that the next call looks for the file again.
 void ResetRegistry();
+
+// Where the loaded registry came from, for failure texts and for module paths written relative to the file.
+struct RegistryOrigin {
+  std::string path;      // the file read, or the last one looked for; empty for a registry loaded from text
+  std::string lookedAt;  // every file looked at, in order, separated by " and "
+  std::string problem;   // empty when the file was read, else "file not found" or "not a registration file"
+};
+RegistryOrigin CurrentRegistryOrigin();
+// The folder of the file the registry was read from ("." for a registry loaded from text).
+std::string RegistryFolder();
 
 }  // namespace tevra::platform

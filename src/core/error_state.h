@@ -29,4 +29,9 @@ inline int32_t comLastError() {
   return errorState().comLastError.load(std::memory_order_relaxed);
 }
 
+// The ERR text of the last failure traced on the calling thread (Tevra_GetLastErrorText): recorded with every
+// traced failure, cleared when a framed call starts.
+void recordThreadErrorText(const char* text);
+void clearThreadErrorText();
+
 }  // namespace tevra::core

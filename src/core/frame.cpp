@@ -20,6 +20,7 @@ void traceErrorText(const char* format, va_list args) {
   std::lock_guard<std::mutex> lock(errorTextMutex());
   char* buffer = errorState().errorText;
   std::vsnprintf(buffer, kErrorTextSize, format, args);
+  recordThreadErrorText(buffer);
   log::traceLog().LogText(-1, buffer);
 }
 
@@ -54,6 +55,7 @@ std::string describeComError(const _com_error& error) {
 }
 
 CallFrame::CallFrame(const FrameInfo& info) : info_(info) {
+  clearThreadErrorText();
   if (info_.resetsComLastError) setComLastError(0);
   startTick_ = platform::GetTickCount();
   log::countCall(info_.stat);
@@ -78,7 +80,11 @@ void CallFrame::lockPlayback() {
 
 bool CallFrame::skipWithoutInstrument(int32_t skipCode) {
   if (server::instrument().held()) return false;
-  log::traceLog().LogIt("ERR %d,** skip %s() due to globallptrInstr is NULL **", skipCode, info_.name);
+  char text[kErrorTextSize];
+  std::snprintf(text, sizeof text, "ERR %d,** skip %s() due to globallptrInstr is NULL **", skipCode,
+                info_.name);
+  recordThreadErrorText(text);
+  log::traceLog().LogText(-1, text);
   return true;
 }
 

@@ -23,12 +23,26 @@ constexpr const char* kVersionKey = "Version=";
 const FrameInfo kVersionCheckFrame{"checkServerVersion", code::kServerVersionCheck, log::StatEntry::kNone,
                                    false, false};
 
+// The registration file in a failure text: the files looked at, and why none registered the server.
+std::string registrationFileText() {
+  const platform::RegistryOrigin origin = platform::CurrentRegistryOrigin();
+  if (origin.lookedAt.empty()) return "the loaded registry";
+  return origin.problem.empty() ? origin.lookedAt : origin.lookedAt + " (" + origin.problem + ")";
+}
+
+// The server's ProgID is not registered: a COM error whose description names the registration file.
+[[noreturn]] void raiseNotRegistered(platform::HRESULT hr) {
+  const std::string description = _com_error(hr).ErrorMessage() + ", " + kServerProgId +
+                                  " is not registered in " + registrationFileText();
+  throw _com_error(hr, platform::CreateErrorInfo(description, kServerProgId, platform::GUID{}));
+}
+
 std::string registeredClsidText() {
   const std::u16string progId = platform::Utf8ToUtf16(kServerProgId);
   setPosition(624);
   platform::CLSID clsid{};
   if (const auto hr = platform::CLSIDFromProgID(progId.c_str(), &clsid); platform::FAILED(hr)) {
-    _com_issue_error(hr);
+    raiseNotRegistered(hr);
   }
   setPosition(627);
   char16_t wide[40];
@@ -40,8 +54,9 @@ std::string registeredClsidText() {
 
 int32_t registryFailure(int32_t code, const char* call, int32_t rc) {
   char text[kSystemErrorTextSize];
-  return traceFailure(code, "ERR %d, %s() failed, rc = %d,%s", code, call, static_cast<int>(rc),
-                      getSystemErrorText(static_cast<uint32_t>(rc), text));
+  return traceFailure(code, "ERR %d, %s() failed, rc = %d,%s (registration file %s)", code, call,
+                      static_cast<int>(rc), getSystemErrorText(static_cast<uint32_t>(rc), text),
+                      registrationFileText().c_str());
 }
 
 int32_t readAssembly(const std::string& clsidText, char* assembly) {

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "src/core/frame.h"
 #include "src/core/system_error_text.h"
@@ -136,12 +137,36 @@ TEST_F(FrameTest, FailureTextsAreCutToTheErrorTextBuffer) {
   EXPECT_EQ(line.substr(0, 29), "ERR -4242,L863,0x80004005,ddd");
 }
 
+// The caller reads the ERR text of its own thread's last failure once; a framed call starts without one.
+TEST_F(FrameTest, LastErrorTextIsTheCallingThreadsLastFailure) {
+  testing::ScopedFakeInstrument fake;
+  fake->fails(ServerOp::Preset, platform::E_FAIL, "refused");
+  const std::string expected = "ERR -4242,L863,0x80004005,refused";
+  framedPreset();
+  char other[8] = "x";
+  std::thread([&] { EXPECT_EQ(Tevra_GetLastErrorText(other, sizeof other), 0); }).join();
+  EXPECT_STREQ(other, "");
+  char text[16] = "untouched";
+  EXPECT_EQ(Tevra_GetLastErrorText(nullptr, 16), -1);
+  EXPECT_EQ(Tevra_GetLastErrorText(text, 0), -1);
+  EXPECT_STREQ(text, "untouched");
+  EXPECT_EQ(Tevra_GetLastErrorText(text, sizeof text), static_cast<int32_t>(expected.size()));
+  EXPECT_EQ(text, expected.substr(0, sizeof text - 1));
+  EXPECT_EQ(Tevra_GetLastErrorText(text, sizeof text), 0);
+  framedPreset();
+  framed(kTestFrame, [] { return 0; });
+  EXPECT_EQ(Tevra_GetLastErrorText(text, sizeof text), 0);
+}
+
 TEST_F(FrameTest, SkipRuleTracesTheSkipLineOnlyWithoutInstrument) {
   const FrameInfo locked{"ARB_Select_Sequence", -7063};
   CallFrame frame(locked);
   frame.lockPlayback();
   EXPECT_TRUE(frame.skipWithoutInstrument(-7006));
   frame.end(-7006);
+  char text[100];
+  Tevra_GetLastErrorText(text, sizeof text);
+  EXPECT_STREQ(text, "ERR -7006,** skip ARB_Select_Sequence() due to globallptrInstr is NULL **");
   EXPECT_EQ(lines(), (std::vector<std::string>{
                          "ERR -7006,** skip ARB_Select_Sequence() due to globallptrInstr is NULL **",
                          "> End of ARB_Select_Sequence(), RetCode = -7006", "* used time: 120 ms *"}));

@@ -1,13 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/com/creation.h"
 #include "platform/registry/registry.h"
-#include "src/session/server_version.h"
 #include "src/core/settings.h"
 #include "src/log/driver_logs.h"
+#include "src/session/server_version.h"
 #include "tests/support/fake_kernel.h"
 #include "tests/support/fake_server.h"
 #include "tests/support/temp_dir.h"
@@ -104,28 +105,41 @@ TEST_F(SessionTest, AssemblyVersionsAreCheckedToTheLetter) {
 }
 
 TEST_F(SessionTest, RegistryFailuresEndInitBeforeAnythingStarts) {
+  const std::string reg = dir_.file("registry.reg");
+  const std::string missing = dir_.file("missing.reg");
+  const std::string notRegistered = "ERR -698,L624,0x800401F3,Invalid class string, " +
+                                    std::string(kServerProgId) + " is not registered in ";
   struct Case {
-    std::string registry;
+    std::optional<std::string> registry;  // none: the file does not exist
     int32_t result;
     std::string error;
   } cases[] = {
       {registration(""), -652,
-       "ERR -652, RegQueryValueEx() failed, rc = 2,The system cannot find the file specified."},
+       "ERR -652, RegQueryValueEx() failed, rc = 2,The system cannot find the file specified. (registration "
+       "file " +
+           reg + ")"},
       {"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CLASSES_ROOT\\" + std::string(kServerProgId) +
            "\\CLSID]\r\n@=\"" + kClsid + "\"\r\n",
-       -642, "ERR -642, RegOpenKeyEx() failed, rc = 2,The system cannot find the file specified."},
-      {"Windows Registry Editor Version 5.00\r\n", -698, "ERR -698,L624,0x800401F3,Invalid class string"},
+       -642,
+       "ERR -642, RegOpenKeyEx() failed, rc = 2,The system cannot find the file specified. (registration "
+       "file " +
+           reg + ")"},
+      {"Windows Registry Editor Version 5.00\r\n", -698, notRegistered + reg},
+      {"REGEDIT3\r\n", -698, notRegistered + reg + " (not a registration file)"},
+      {std::nullopt, -698, notRegistered + missing + " (file not found)"},
   };
   for (const auto& c : cases) {
-    const std::string reg = dir_.file("registry.reg");
-    test::writeFile(reg, c.registry);
-    ASSERT_TRUE(platform::LoadRegistryFile(reg));
+    if (c.registry) test::writeFile(reg, *c.registry);
+    platform::LoadRegistryFile(c.registry ? reg : missing);
     const uint64_t mark = test::traceMark(trace_);
     EXPECT_EQ(Tevra_Init(kNoInstrument, 0, 0, 0, 0), c.result);
     const auto traced = lines(mark);
     ASSERT_GE(traced.size(), 3u);
     EXPECT_EQ(traced[traced.size() - 3], c.error);
     EXPECT_EQ(traced[traced.size() - 2], "> End of Init(), RetCode = " + std::to_string(c.result));
+    char text[600];
+    EXPECT_EQ(Tevra_GetLastErrorText(text, sizeof text), static_cast<int32_t>(c.error.size()));
+    EXPECT_EQ(text, c.error);
   }
 }
 

@@ -12,13 +12,14 @@
 #include <string>
 #include <vector>
 
-#include "sim/scpi/parameters.h"
 #include "sim/net/simulator.h"
+#include "sim/scpi/parameters.h"
 
 namespace {
 
 constexpr const char* kUsage =
     "usage: q7730-sim --storage DIR [--port N] [--vxi11] [--profile FILE] [fault options]\n"
+    "       q7730-sim --version\n"
     "  --port N               TCP port on 127.0.0.1 (default 5025; 0 = a free port); the bound port is "
     "printed\n"
     "  --vxi11                serve the VXI-11 core channel too, on a free port that is printed on a second\n"
@@ -82,6 +83,10 @@ Options parseOptions(int argc, char** argv) {
     std::string option = argv[i];
     if (option == "--help" || option == "-h") {
       std::cout << kUsage;
+      std::exit(0);
+    }
+    if (option == "--version") {
+      std::cout << "q7730-sim " << TEVRA_VERSION_TEXT << "\n";
       std::exit(0);
     }
     if (option == "--vxi11") {

@@ -1,3 +1,4 @@
+#include <dlfcn.h>
 #include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
@@ -189,6 +190,16 @@ std::optional<std::string> FormatSystemMessage(uint32_t code) {
     }
   }
   return std::nullopt;
+}
+
+std::string ModuleFolderOf(const void* address) {
+  Dl_info info{};
+  if (dladdr(address, &info) == 0 || info.dli_fname == nullptr) return {};
+  std::string path = info.dli_fname;
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return {};
+  path.resize(slash == 0 ? 1 : slash);
+  return path;
 }
 
 uint32_t Win32ErrorFromErrno(int err) {
