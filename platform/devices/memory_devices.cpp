@@ -1,5 +1,6 @@
 #include "platform/devices/memory_devices.h"
 
+#include <charconv>
 #include <string>
 
 #include "platform/kernel/kernel.h"
@@ -18,8 +19,11 @@ uint32_t MemoryDeviceBackend::list(std::vector<DeviceRecord>& devices) {
 }
 
 MemoryDevice* MemoryDeviceBackend::find(const DeviceRecord& record) {
-  const size_t index = std::stoul(record.key);
-  return index < devices_.size() ? &devices_[index] : nullptr;
+  size_t index = 0;
+  const char* end = record.key.data() + record.key.size();
+  const auto parsed = std::from_chars(record.key.data(), end, index);
+  if (parsed.ec != std::errc() || parsed.ptr != end || index >= devices_.size()) return nullptr;
+  return &devices_[index];
 }
 
 uint32_t MemoryDeviceBackend::acceptParams(const DeviceRecord& record, const PropertyChangeParams& params) {
