@@ -242,6 +242,30 @@ TEVRA_API int32_t Tevra_Measure_CWFrequencyOffset(double* FrequencyOffset_Hz);
  * then 27 entries of {call count, total ms, first-call ms}. */
 TEVRA_API void Tevra_Stat_Measurement(int32_t flags, int32_t* block);
 
+/* ---- Device service control ---- */
+
+/* Zunt_enableServiceByFriendlyName: no device matched the name (and location). */
+#define TEVRA_DEVICE_NOT_FOUND (-10300)
+
+/* Switches the first present device whose name matches on (enable non-zero) or off; runs no frame. Devices
+ * are walked in a fixed order: network interfaces by interface index, then USB devices by their sysfs name
+ * ("1-2", "1-2.3", "usb1"). A device's name is the first non-empty of its name (network: the interface
+ * name; USB: the product string), its description, its class ("Net", "USB") and its class GUID; its location
+ * is its bus path under /sys/devices, e.g. "pci0000:00/0000:00:14.0/usb1/1-2" (none for virtual interfaces).
+ * Names and locations compare without regard to the case of ASCII letters. flags bit 0 set: the device's
+ * name must equal name; clear: it must begin with name. A non-empty location must equal the device's.
+ * A network interface is switched by setting its link up or down, a USB device by its authorized attribute;
+ * the state is read back, and a change that did not take effect is a change that needs a restart.
+ * Results: 1 switched; 0 for a null or empty name (nothing traced); TEVRA_DEVICE_NOT_FOUND; -10227 the
+ * devices cannot be listed; -10325, -10345 the change was refused; -10365 switching on needs a restart;
+ * -10371 switching off needed a restart twice (after one repeated walk); -10385 a restart is needed and a
+ * system error is pending; -10301 an unexpected failure (out of memory). Every step is traced and sent to
+ * the debugger output. */
+TEVRA_API int32_t Zunt_enableServiceByFriendlyName(const char* name, int32_t enable, const char* location,
+                                                   int32_t flags);
+/* Zunt_enableServiceByFriendlyName with flags 0: the device's name begins with name. */
+TEVRA_API int32_t Zunt_enableServiceEx(const char* name, int32_t enable, const char* location);
+
 #ifdef __cplusplus
 }
 #endif

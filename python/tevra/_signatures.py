@@ -71,4 +71,6 @@ SIGNATURES = {
     "Tevra_Measure_CarrierSuppression_dB_11b": "i32(out f64, i32)",
     "Tevra_Measure_CWFrequencyOffset": "i32(out f64)",
     "Tevra_Stat_Measurement": f"void(i32, out i32[{STAT_BLOCK_COUNT}])",
+    "Zunt_enableServiceByFriendlyName": "i32(str, i32, str, i32)",
+    "Zunt_enableServiceEx": "i32(str, i32, str)",
 }

@@ -16,12 +16,13 @@ std::mutex& errorTextMutex() {
   return m;
 }
 
-void traceErrorText(const char* format, va_list args) {
+void traceErrorText(const char* format, va_list args, bool toDebugger = false) {
   std::lock_guard<std::mutex> lock(errorTextMutex());
   char* buffer = errorState().errorText;
   std::vsnprintf(buffer, kErrorTextSize, format, args);
   recordThreadErrorText(buffer);
   log::traceLog().LogText(-1, buffer);
+  if (toDebugger) platform::OutputDebugString(buffer);
 }
 
 void traceErrorTextf(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -43,6 +44,14 @@ int32_t traceFailure(int32_t code, const char* format, ...) {
   va_list args;
   va_start(args, format);
   traceErrorText(format, args);
+  va_end(args);
+  return code;
+}
+
+int32_t traceFailureToDebugger(int32_t code, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  traceErrorText(format, args, true);
   va_end(args);
   return code;
 }

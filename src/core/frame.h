@@ -33,6 +33,9 @@ struct FrameInfo {
 // that a failure site reads `return traceFailure(code, "ERR %d,...", code, ...)`.
 int32_t traceFailure(int32_t code, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
+// The same, and the text also goes to the debugger output.
+int32_t traceFailureToDebugger(int32_t code, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
 // "" for a null text, so that a caller's null pointer traces as an empty text.
 inline const char* orEmpty(const char* text) {
   return text == nullptr ? "" : text;

@@ -99,10 +99,12 @@ constexpr MessageEntry kMessages[] = {
     {6, "The handle is invalid."},
     {8, "Not enough memory resources are available to process this command."},
     {11, "An attempt was made to load a program with an incorrect format."},
+    {13, "The data is invalid."},
     {29, "The system cannot write to the specified device."},
     {30, "The system cannot read from the specified device."},
     {32, "The process cannot access the file because it is being used by another process."},
     {38, "Reached the end of the file."},
+    {55, "The specified network resource or device is no longer available."},
     {80, "The file exists."},
     {87, "The parameter is incorrect."},
     {112, "There is not enough space on the disk."},
@@ -237,6 +239,9 @@ uint32_t Win32ErrorFromErrno(int err) {
       return kErrorSharingViolation;
     case EIO:
       return kErrorWriteFault;
+    case ENODEV:
+    case ENXIO:
+      return kErrorDevNotExist;
     default:
       return kErrorInvalidFunction;
   }

@@ -1,0 +1,34 @@
+// tevra: command-line tools around the Tevra driver.
+#include <cstdio>
+#include <cstring>
+
+#include "commands.h"
+
+namespace {
+
+struct Command {
+  const char* name;
+  const char* summary;
+  int (*run)(int argc, char** argv);
+};
+
+constexpr Command kCommands[] = {
+    {"devices", "list the devices the driver can switch; switch one on or off by name", runDevices},
+};
+
+int usage() {
+  std::fprintf(stderr, "usage: tevra COMMAND [ARGS...]\n\ncommands:\n");
+  for (const auto& command : kCommands) std::fprintf(stderr, "  %-10s %s\n", command.name, command.summary);
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return usage();
+  for (const auto& command : kCommands) {
+    if (std::strcmp(argv[1], command.name) == 0) return command.run(argc - 1, argv + 1);
+  }
+  std::fprintf(stderr, "tevra: unknown command '%s'\n", argv[1]);
+  return usage();
+}
