@@ -1,15 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <stdexcept>
 #include <string>
 
 #include "src/core/frame.h"
 #include "src/core/system_error_text.h"
-#include "src/log/driver_logs.h"
 #include "src/server/instrument.h"
+#include "tests/support/driver_test.h"
 #include "tests/support/fake_server.h"
-#include "tests/support/temp_dir.h"
 #include "tests/support/trace_compare.h"
 #include "tevra.h"
 
@@ -31,28 +29,12 @@ int32_t framedPreset() {
   });
 }
 
-class FrameTest : public ::testing::Test {
+class FrameTest : public test::DriverTest {
  protected:
   void SetUp() override {
-    trace_ = dir_.file("trace.txt");
-    log::traceLog().Open(trace_.c_str(), 0, true);
-    mark_ = test::traceMark(trace_);
-    tick_ = 1000;
-    platform::SetTickSourceForTest([this] { return tick_.fetch_add(tickStep_); });
-    log::resetStatistics();
+    DriverTest::SetUp();
+    kernel_.setTickStep(120);
   }
-  void TearDown() override {
-    platform::SetTickSourceForTest({});
-    log::traceLog().Close();
-    log::resetStatistics();
-  }
-  std::vector<std::string> lines() const { return test::readTraceLines(trace_, mark_); }
-
-  test::TempDir dir_;
-  std::string trace_;
-  uint64_t mark_ = 0;
-  std::atomic<uint32_t> tick_{0};
-  uint32_t tickStep_ = 120;
 };
 
 TEST_F(FrameTest, SuccessfulCallTracesStartEndAndUsedTime) {
@@ -91,7 +73,7 @@ TEST_F(FrameTest, ServerErrorsTraceTheirDescriptionAndSetTheComLastError) {
     testing::ScopedFakeInstrument fake;
     fake->setSupportsErrorInfo(c.supportsErrorInfo);
     fake->fails(ServerOp::Preset, platform::hr(c.hr), c.description);
-    mark_ = test::traceMark(trace_);
+    markTrace();
     EXPECT_EQ(framedPreset(), kTestFailure);
     EXPECT_EQ(lines(),
               (std::vector<std::string>{"> Start TestPreset()", c.expected,
@@ -153,11 +135,11 @@ TEST_F(FrameTest, SkipRuleTracesTheSkipLineOnlyWithoutInstrument) {
 TEST_F(FrameTest, TimedCallsFeedTheStatisticsReport) {
   testing::ScopedFakeInstrument fake;
   framedPreset();
-  tickStep_ = 40;
+  kernel_.setTickStep(40);
   framedPreset();
   int32_t block[TEVRA_STAT_BLOCK_COUNT];
   std::fill(std::begin(block), std::end(block), -1);
-  mark_ = test::traceMark(trace_);
+  markTrace();
   Tevra_Stat_Measurement(2, block);
   EXPECT_EQ(lines(), (std::vector<std::string>{
                          "============ <<<** Measurement Statistics, Total 160 ms **>>> ============",
@@ -181,7 +163,7 @@ TEST_F(FrameTest, StatisticsFlagsCopyPrintAndReset) {
   EXPECT_EQ(block[2 + 3 * 25], 1);
   EXPECT_EQ(block[1], 30);
   EXPECT_EQ(lines().size(), 2u) << "an entry that is not printed adds only to the total";
-  mark_ = test::traceMark(trace_);
+  markTrace();
   Tevra_Stat_Measurement(1, nullptr);
   EXPECT_TRUE(lines().empty()) << "a reset alone prints nothing";
   Tevra_Stat_Measurement(3, block);

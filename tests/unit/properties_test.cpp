@@ -8,9 +8,8 @@
 #include <vector>
 
 #include "src/core/settings.h"
-#include "src/log/driver_logs.h"
+#include "tests/support/driver_test.h"
 #include "tests/support/fake_server.h"
-#include "tests/support/temp_dir.h"
 #include "tests/support/trace_compare.h"
 #include "tevra.h"
 
@@ -42,29 +41,13 @@ Lines describeCalls(testing::FakeServer& fake) {
   return texts;
 }
 
-class PropertiesTest : public ::testing::Test {
+// Starts with no change pending, so that each case shows the bits it sets.
+class PropertiesTest : public test::DriverTest {
  protected:
   void SetUp() override {
-    freshSettings();
-    trace_ = dir_.file("trace.txt");
-    log::traceLog().Open(trace_.c_str(), 0, true);
-    mark_ = test::traceMark(trace_);
-  }
-  void TearDown() override {
-    log::traceLog().Close();
-    freshSettings();
-  }
-  // The values of a loaded library, with no change pending so that each case shows the bits it sets.
-  static void freshSettings() {
-    resetSettings();
+    DriverTest::SetUp();
     settings().changeMask = 0;
-    log::debugOutputSwitch().store(0);
   }
-  Lines lines() const { return test::readTraceLines(trace_, mark_); }
-
-  test::TempDir dir_;
-  std::string trace_;
-  uint64_t mark_ = 0;
 };
 
 // held: what GetProperty reads back without a session afterwards (NaN: not read back).
@@ -107,7 +90,8 @@ TEST_F(PropertiesTest, SetSendsConvertsAndHoldsByName) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.name ? c.name : "(null)") + " = " + std::to_string(c.value));
-    freshSettings();
+    resetSettings();
+    settings().changeMask = 0;
     {
       std::optional<testing::ScopedFakeInstrument> fake;
       if (c.session) fake.emplace();
