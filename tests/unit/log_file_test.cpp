@@ -116,6 +116,14 @@ TEST_F(LogFileTest, EntriesArePrefixedWithDateTimeAndThreadAndEndInCrLf) {
       "12/31 23:59:58.007 [12345] long id\r\n" + "12/31 23:59:58.007 [12345] " + kEnd + "\r\n";
   EXPECT_EQ(test::readFile(name), expected);
   EXPECT_TRUE(log.fileName().empty());
+
+  const std::string report = dir_.file("report.csv");
+  log.Open(report.c_str(), kNameAppend, false);
+  log.LogText(-1, "a");
+  log.LogIt("%c", 'b');
+  log.Close();
+  EXPECT_EQ(test::readFile(report), "12/31 23:59:58.007 [12345] a12/31 23:59:58.007 [12345] b")
+      << "without line mode: no line ends and no markers";
 }
 
 TEST_F(LogFileTest, LongEntriesGrowTheBufferOrAreCutWhenGrowthIsOff) {
@@ -152,15 +160,6 @@ TEST_F(LogFileTest, LongEntriesGrowTheBufferOrAreCutWhenGrowthIsOff) {
     }
     test::expectTraceLines(name, {kStart, text.substr(0, c.writtenLength), "after", kEnd});
   }
-}
-
-TEST_F(LogFileTest, WithoutLineModeEntriesHaveNoLineEndAndNoMarkers) {
-  const std::string name = dir_.file("report.csv");
-  LogFile log(name.c_str(), kNameAppend, false);
-  log.LogText(-1, "a");
-  log.LogIt("%c", 'b');
-  log.Close();
-  EXPECT_EQ(test::readFile(name), std::string(kPrefix) + "a" + kPrefix + "b");
 }
 
 TEST_F(LogFileTest, RawWritesReportTheirCountsAndRefuseAClosedLog) {
