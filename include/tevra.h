@@ -14,6 +14,13 @@
  *  - No function raises an exception or writes to stdout; failures are traced to the trace log as lines
  *    beginning with ERR.
  *
+ * Threads: the trace-log functions (Tevra_Log_Open, Tevra_Log_Close, Tevra_Log_LogIt) may be called from
+ * any number of threads at once, also while another thread opens or closes the log: each entry is written
+ * whole to the file open at that moment, or dropped when none is. Every other function uses driver-wide
+ * state without a lock (the server session, the VISA session, the COM last error, the held settings, the
+ * statistics): call them from one thread at a time, or serialise the calls with a lock of your own. The
+ * driver itself starts no thread that calls them.
+ *
  * The trace log: at load the library opens its trace file on the default path, "/tmp/Velkorin.log.txt"
  * (the environment variable TEVRA_TRACE_FILE moves it), in weekly naming mode: the file actually written is
  * "<base>.<yy>W<week>-<mmdd><ext>", e.g. /tmp/Velkorin.log.26W49-1206.txt for the week that begins on
@@ -211,14 +218,18 @@ TEVRA_API int32_t Tevra_ARB_SequencePlaying(int32_t traceFlag);
 
 /* ---- Trace log ---- */
 
-/* Moves the trace log to fileName (appending, line mode on). Returns 1 when the log is open, else -1;
- * a null or empty name closes the log and returns -1. */
+/* Moves the trace log to fileName (appending, line mode on). Returns 1 when the new file is open and took
+ * its start line, else -1; a null or empty name closes the log and returns -1. A file that cannot be opened
+ * or written (a missing folder, a full disk) keeps the trace log on the file that was open. Write failures
+ * are also reported on the debugger output ("LogWrite(<file>) failed, last error = <code>"). */
 TEVRA_API int32_t Tevra_Log_Open(const char* fileName);
 /* Closes the trace log ("*** End of Log ***"). */
 TEVRA_API void Tevra_Log_Close(void);
 /* Writes one timestamped entry formatted printf-style from format; the text is cut after
- * TEVRA_LOGIT_TEXT_MAX bytes. A null format writes nothing. */
-TEVRA_API void Tevra_Log_LogIt(const char* format, ...)
+ * TEVRA_LOGIT_TEXT_MAX bytes. Returns 1 when written, 0 when no trace log is open, -1 when the write
+ * failed or the format is refused: a null format writes nothing, a format with a %n conversion is traced
+ * as "ERR -1,Log_LogIt() refused a format with %n" instead. */
+TEVRA_API int32_t Tevra_Log_LogIt(const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 1, 2)))
 #endif

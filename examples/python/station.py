@@ -11,7 +11,7 @@ def main() -> int:
     tevra = ctypes.CDLL(LIBRARY)
     tevra.Tevra_Log_Open.argtypes = [ctypes.c_char_p]
     tevra.Tevra_Log_Open.restype = ctypes.c_int32
-    tevra.Tevra_Log_LogIt.restype = None
+    tevra.Tevra_Log_LogIt.restype = ctypes.c_int32
     tevra.Tevra_Stat_Measurement.argtypes = [ctypes.c_int32, ctypes.POINTER(ctypes.c_int32)]
     tevra.Tevra_Stat_Measurement.restype = None
     tevra.Tevra_GetCOMLastError.restype = ctypes.c_int32

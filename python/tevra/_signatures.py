@@ -66,7 +66,7 @@ SIGNATURES = {
     "Tevra_ARB_SequencePlaying": "i32(i32)",
     "Tevra_Log_Open": "i32(str)",
     "Tevra_Log_Close": "void()",
-    "Tevra_Log_LogIt": "void(fmt ...)",
+    "Tevra_Log_LogIt": "i32(fmt ...)",
     "Tevra_Measure_AveragePower": "i32(out f64)",
     "Tevra_Measure_CarrierSuppression_dB_11b": "i32(out f64, i32)",
     "Tevra_Measure_CWFrequencyOffset": "i32(out f64)",

@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 namespace tevra::log {
 
@@ -20,6 +21,18 @@ std::string formatText(const char* format, ...) {
   }
   va_end(args);
   return text;
+}
+
+bool formatWritesToMemory(const char* format) {
+  if (format == nullptr) return false;
+  for (const char* p = std::strchr(format, '%'); p != nullptr; p = std::strchr(p, '%')) {
+    ++p;
+    p += std::strspn(p, "0123456789$#-+ '.*hlLqjztI");
+    if (*p == 'n') return true;
+    if (*p == '\0') return false;
+    ++p;
+  }
+  return false;
 }
 
 }  // namespace tevra::log

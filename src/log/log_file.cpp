@@ -65,50 +65,60 @@ LogFile::~LogFile() {
   if (buffer_ != inlineBuffer_) delete[] buffer_;
 }
 
-void LogFile::Open(const char* name, int32_t namingMode, bool lineMode) {
+bool LogFile::Open(const char* name, int32_t namingMode, bool lineMode) {
   EntryLock guard(lock_);
-  Close();
-  if (name == nullptr || *name == '\0') return;
+  if (name == nullptr || *name == '\0') {
+    Close();
+    return false;
+  }
   namingMode_ = namingMode;
-  if (!isValidNamingMode(namingMode)) return;
+  if (!isValidNamingMode(namingMode)) {
+    Close();
+    return false;
+  }
   const platform::SystemTime now = platform::GetLocalTime();
-  openFile(logFileNameFor(name, namingMode, now), prepareCreation(name, namingMode, now));
-  lineMode_ = lineMode;
-  if (lineMode_) LogText(-1, kStartMarker);
-}
-
-void LogFile::openFile(const std::string& path, platform::Creation creation) {
-  file_ = platform::CreateFile(path.c_str(), platform::kAccessReadWrite, creation);
-  if (file_ == platform::kInvalidFileHandle) {
+  const std::string path = logFileNameFor(name, namingMode, now);
+  // Opening the open file again: its end marker goes in before the file is reopened or emptied.
+  if (path == fileName_) Close();
+  const platform::FileHandle opened =
+      platform::CreateFile(path.c_str(), platform::kAccessReadWrite, prepareCreation(name, namingMode, now));
+  if (opened != platform::kInvalidFileHandle) platform::SetFilePointer(opened, 0, kSeekEnd);
+  if (opened == platform::kInvalidFileHandle || (lineMode && !writeMarker(opened, kStartMarker))) {
     const auto error = static_cast<int>(platform::GetLastError());
+    if (opened != platform::kInvalidFileHandle) platform::CloseHandle(opened);
     platform::OutputDebugString(
         formatText("LogOpen(%s) failed, last error = %d", path.c_str(), error).c_str());
-    return;
+    return false;
   }
-  platform::SetFilePointer(file_, 0, kSeekEnd);
+  Close();
+  file_ = opened;
   fileName_ = path;
+  lineMode_ = lineMode;
+  writeFailing_ = false;
   platform::OutputDebugString(formatText("LogOpen(%s) success", path.c_str()).c_str());
+  return true;
 }
 
 void LogFile::Close() {
   EntryLock guard(lock_);
   if (file_ != platform::kInvalidFileHandle) {
-    if (lineMode_) LogText(-1, kEndMarker);
+    if (lineMode_) noteEntry(writeMarker(file_, kEndMarker));
     platform::CloseHandle(file_);
   }
   file_ = platform::kInvalidFileHandle;
   fileName_.clear();
 }
 
-void LogFile::LogIt(const char* format, ...) {
+Entry LogFile::LogIt(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  LogItV(format, args);
+  const Entry result = LogItV(format, args);
   va_end(args);
+  return result;
 }
 
-void LogFile::LogItV(const char* format, va_list args) {
-  if (format == nullptr) return;
+Entry LogFile::LogItV(const char* format, va_list args) {
+  if (format == nullptr) return Entry::kDropped;
   const platform::SystemTime now = platform::GetLocalTime();
   EntryLock guard(lock_);
   beginEntry(now);
@@ -125,10 +135,10 @@ void LogFile::LogItV(const char* format, va_list args) {
   va_end(again);
   length_ += fits;
   buffer_[length_] = '\0';
-  writeEntry();
+  return noteEntry(writeEntry(file_, lineMode_));
 }
 
-void LogFile::LogText(int32_t length, const char* text) {
+Entry LogFile::LogText(int32_t length, const char* text) {
   const platform::SystemTime now = platform::GetLocalTime();
   EntryLock guard(lock_);
   beginEntry(now);
@@ -138,7 +148,7 @@ void LogFile::LogText(int32_t length, const char* text) {
   }
   const int64_t textLength = length < 0 ? static_cast<int64_t>(std::strlen(text)) : length;
   appendText(reserveText(textLength), text);
-  writeEntry();
+  return noteEntry(writeEntry(file_, lineMode_));
 }
 
 int32_t LogFile::WriteRaw(int32_t length, const void* data, uint32_t flags) {
@@ -148,11 +158,16 @@ int32_t LogFile::WriteRaw(int32_t length, const void* data, uint32_t flags) {
   if (length < 0 || (data == nullptr && length > 0)) return kRawShortWrite;
   if ((flags & kRawPrefix) != 0) {
     beginEntry(now);
-    write(buffer_, static_cast<uint32_t>(length_));
+    if (write(file_, buffer_, static_cast<uint32_t>(length_)) != static_cast<uint32_t>(length_)) {
+      return noteRaw(kRawShortWrite);
+    }
   }
-  const uint32_t written = write(data, static_cast<uint32_t>(length));
-  if ((flags & kRawAppendCrLf) != 0) write(kCrLf, kCrLfLength);
-  return rawResult(written, static_cast<size_t>(length));
+  const uint32_t written = write(file_, data, static_cast<uint32_t>(length));
+  if ((flags & kRawAppendCrLf) != 0 && written == static_cast<uint32_t>(length) &&
+      write(file_, kCrLf, kCrLfLength) != kCrLfLength) {
+    return noteRaw(kRawShortWrite);
+  }
+  return noteRaw(rawResult(written, static_cast<size_t>(length)));
 }
 
 int32_t LogFile::PrintfRaw(const char* format, ...) {
@@ -165,7 +180,8 @@ int32_t LogFile::PrintfRaw(const char* format, ...) {
   const int formatted = std::vsnprintf(text, sizeof text, format, args);
   va_end(args);
   if (formatted < 0 || static_cast<size_t>(formatted) >= sizeof text) return kRawShortWrite;
-  return rawResult(write(text, static_cast<uint32_t>(formatted)), static_cast<size_t>(formatted));
+  return noteRaw(
+      rawResult(write(file_, text, static_cast<uint32_t>(formatted)), static_cast<size_t>(formatted)));
 }
 
 bool LogFile::isOpen() const {
@@ -233,22 +249,48 @@ void LogFile::appendText(int32_t length, const char* text) {
 }
 
 // The line end joins the entry in one write whenever the buffer has room for it.
-void LogFile::writeEntry() {
-  if (file_ == platform::kInvalidFileHandle) return;
-  if (!lineMode_) {
-    write(buffer_, static_cast<uint32_t>(length_));
-  } else if (capacity_ - length_ >= static_cast<int32_t>(kCrLfLength)) {
+bool LogFile::writeEntry(platform::FileHandle file, bool lineMode) {
+  if (file == platform::kInvalidFileHandle) return false;
+  auto length = static_cast<uint32_t>(length_);
+  const bool joinLineEnd = lineMode && capacity_ - length_ >= static_cast<int32_t>(kCrLfLength);
+  if (joinLineEnd) {
     std::memcpy(buffer_ + length_, kCrLf, kCrLfLength);
-    write(buffer_, static_cast<uint32_t>(length_) + kCrLfLength);
-  } else {
-    write(buffer_, static_cast<uint32_t>(length_));
-    write(kCrLf, kCrLfLength);
+    length += kCrLfLength;
   }
+  if (write(file, buffer_, length) != length) return false;
+  return !lineMode || joinLineEnd || write(file, kCrLf, kCrLfLength) == kCrLfLength;
 }
 
-uint32_t LogFile::write(const void* data, uint32_t count) {
+bool LogFile::writeMarker(platform::FileHandle file, const char* marker) {
+  beginEntry(platform::GetLocalTime());
+  appendText(reserveText(static_cast<int64_t>(std::strlen(marker))), marker);
+  return writeEntry(file, true);
+}
+
+// Reports the first of a run of failed writes on the debugger output; a write that succeeds ends the run.
+Entry LogFile::noteEntry(bool written) {
+  if (file_ == platform::kInvalidFileHandle) return Entry::kDropped;
+  if (written) {
+    writeFailing_ = false;
+    return Entry::kWritten;
+  }
+  if (!writeFailing_) {
+    const auto error = static_cast<int>(platform::GetLastError());
+    platform::OutputDebugString(
+        formatText("LogWrite(%s) failed, last error = %d", fileName_.c_str(), error).c_str());
+  }
+  writeFailing_ = true;
+  return Entry::kWriteFailed;
+}
+
+int32_t LogFile::noteRaw(int32_t result) {
+  noteEntry(result >= 0);
+  return result;
+}
+
+uint32_t LogFile::write(platform::FileHandle file, const void* data, uint32_t count) {
   uint32_t written = 0;
-  platform::WriteFile(file_, data, count, &written);
+  platform::WriteFile(file, data, count, &written);
   g_lastWriteByteCount.store(written, std::memory_order_relaxed);
   return written;
 }

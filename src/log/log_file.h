@@ -27,8 +27,19 @@ enum NamingMode : int32_t {
 // Bytes passed to the operating system by the most recent write of any LogFile; shared by all instances.
 uint32_t lastWriteByteCount();
 
+// What became of a timestamped entry (the values are the results of Tevra_Log_LogIt).
+enum class Entry : int32_t {
+  kWriteFailed = -1,  // the file refused the bytes (disk full, a broken device)
+  kDropped = 0,       // no file open
+  kWritten = 1,
+};
+
 // Every operation that builds or writes serialises on the instance's own recursive lock, and so do Open and
 // Close, so that a writer never reaches a file that another thread is closing.
+//
+// A log is never lost to a bad Open: the file that was open stays open until the new one has been opened and
+// has taken its start marker. Write failures are reported by the operation that wrote (its result) and on
+// the debugger output, once when writes begin to fail ("LogWrite(<file>) failed, last error = <code>").
 //
 // Bounds:
 //  - LogText and LogIt grow the line buffer to hold the whole entry: new capacity = (entry length + text
@@ -56,18 +67,19 @@ class LogFile {
   LogFile(const LogFile&) = delete;
   LogFile& operator=(const LogFile&) = delete;
 
-  // Closes an open file first. A null or empty name, or a mode outside 0..7, leaves the log closed; so does
-  // a file that cannot be opened (reported only on the debugger output).
-  void Open(const char* name, int32_t namingMode, bool lineMode);
+  // Moves the log to the file the name and mode choose; true when that file is open and took the start
+  // marker. A null or empty name, or a mode outside 0..7, closes the log. A file that cannot be opened or
+  // written keeps the file that was open (reported on the debugger output).
+  bool Open(const char* name, int32_t namingMode, bool lineMode);
   void Close();
 
   // One timestamped entry formatted printf-style. A null format writes nothing.
-  void LogIt(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  Entry LogIt(const char* format, ...) __attribute__((format(printf, 2, 3)));
   // The same with an argument list; named apart because LogIt(format, 0) would pick a va_list overload.
-  void LogItV(const char* format, va_list args) __attribute__((format(printf, 2, 0)));
+  Entry LogItV(const char* format, va_list args) __attribute__((format(printf, 2, 0)));
   // One timestamped entry with length bytes of text; a negative length measures a zero-terminated text.
   // A null text is written as an empty one.
-  void LogText(int32_t length, const char* text);
+  Entry LogText(int32_t length, const char* text);
 
   // Writes length bytes of data as they are, optionally after the prefix (kRawPrefix) and before CR LF
   // (kRawAppendCrLf). Returns length, kRawShortWrite when fewer bytes went out (or the length is negative
@@ -91,9 +103,11 @@ class LogFile {
   int32_t reserveText(int64_t textLength);
   void grow(int64_t textLength);
   void appendText(int32_t length, const char* text);
-  void writeEntry();
-  uint32_t write(const void* data, uint32_t count);
-  void openFile(const std::string& path, platform::Creation creation);
+  bool writeEntry(platform::FileHandle file, bool lineMode);
+  bool writeMarker(platform::FileHandle file, const char* marker);
+  Entry noteEntry(bool written);
+  int32_t noteRaw(int32_t result);
+  uint32_t write(platform::FileHandle file, const void* data, uint32_t count);
 
   mutable platform::CriticalSection lock_;
   bool lineMode_ = true;
@@ -105,6 +119,7 @@ class LogFile {
   int32_t length_ = 0;
   platform::FileHandle file_ = platform::kInvalidFileHandle;
   std::string fileName_;
+  bool writeFailing_ = false;
 };
 
 }  // namespace tevra::log

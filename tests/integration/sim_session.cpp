@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "tests/support/driver_test.h"
+
 namespace tevra::test {
 
 SimSession::SimSession(ViSession manager, const std::string& resource) {
@@ -44,6 +46,7 @@ void SimSession::setTimeout(ViUInt32 ms) {
 }
 
 void SimFixture::SetUp() {
+  resetDriverState();
   simulator_ =
       std::make_unique<sim::Simulator>(sim::InstrumentConfig{.storageDir = storage_.path(), .profile = {}});
   simulator_->start();
@@ -52,6 +55,7 @@ void SimFixture::SetUp() {
 }
 
 void SimFixture::TearDown() {
+  resetDriverState();
   session_.reset();
   if (manager_ != VI_NULL) viClose(manager_);
   if (simulator_) simulator_->stop();

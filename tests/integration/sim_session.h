@@ -36,6 +36,7 @@ class SimSession {
   ViSession vi_ = VI_NULL;
 };
 
+// A simulator on a loopback port and one session to it; the driver-wide state is reset before and after.
 class SimFixture : public ::testing::Test {
  protected:
   void SetUp() override;

@@ -1,9 +1,9 @@
 #include "tests/support/trace_compare.h"
 
-#include "tests/support/temp_dir.h"
-
 #include <cctype>
 #include <filesystem>
+
+#include "tests/support/temp_dir.h"
 
 namespace tevra::test {
 namespace {
@@ -23,10 +23,6 @@ bool matchesTimePattern(std::string_view line) {
 
 bool isUpperHexDigit(char c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
-}
-
-std::string inQuotes(std::string_view text) {
-  return "\"" + std::string(text) + "\"";
 }
 
 }  // namespace
@@ -59,34 +55,14 @@ std::vector<std::string> readTraceLines(const std::string& path, uint64_t from) 
   return lines;
 }
 
-::testing::AssertionResult traceLinesAre(const std::string& path, const std::vector<std::string>& expected,
-                                         uint64_t from) {
-  if (!std::filesystem::exists(path)) return ::testing::AssertionFailure() << "no trace file " << path;
-  const std::vector<std::string> actual = readTraceLines(path, from);
-  for (size_t i = 0; i < expected.size() && i < actual.size(); ++i) {
-    if (actual[i] != expected[i]) {
-      return ::testing::AssertionFailure()
-             << path << ": line " << i + 1 << " differs\n  expected: " << inQuotes(expected[i])
-             << "\n  actual:   " << inQuotes(actual[i]);
-    }
-  }
-  if (actual.size() > expected.size()) {
-    return ::testing::AssertionFailure()
-           << path << ": " << actual.size() << " lines, " << expected.size() << " expected; first extra line "
-           << expected.size() + 1 << ": " << inQuotes(actual[expected.size()]);
-  }
-  if (actual.size() < expected.size()) {
-    return ::testing::AssertionFailure() << path << ": " << actual.size() << " lines, " << expected.size()
-                                         << " expected; first missing line " << actual.size() + 1 << ": "
-                                         << inQuotes(expected[actual.size()]);
-  }
-  return ::testing::AssertionSuccess();
-}
-
 void expectTraceLines(const std::string& path, const std::vector<std::string>& expected, uint64_t from,
                       std::source_location where) {
-  const ::testing::AssertionResult result = traceLinesAre(path, expected, from);
-  if (!result) ADD_FAILURE_AT(where.file_name(), static_cast<int>(where.line())) << result.message();
+  const std::vector<std::string> actual = readTraceLines(path, from);
+  if (actual != expected) {
+    ADD_FAILURE_AT(where.file_name(), static_cast<int>(where.line()))
+        << path << " holds\n  " << ::testing::PrintToString(actual) << "\nexpected\n  "
+        << ::testing::PrintToString(expected);
+  }
 }
 
 }  // namespace tevra::test

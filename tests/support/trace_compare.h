@@ -1,5 +1,5 @@
 // Reading trace files in tests: the lines of a trace without their entry prefix
-// ("MM/DD hh:mm:ss.mmm [XXXX] "), and a comparison with expected texts that names the first difference.
+// ("MM/DD hh:mm:ss.mmm [XXXX] "), and a comparison with expected texts.
 //
 //   const auto mark = tevra::test::traceMark(path);   // before the calls under test
 //   ...
@@ -26,11 +26,7 @@ uint64_t traceMark(const std::string& path);
 // kept; a missing file gives no lines.
 std::vector<std::string> readTraceLines(const std::string& path, uint64_t from = 0);
 
-// Success when the lines from `from` on are exactly `expected`; else a message with the first difference.
-::testing::AssertionResult traceLinesAre(const std::string& path, const std::vector<std::string>& expected,
-                                         uint64_t from = 0);
-
-// A non-fatal failure at the caller's line when traceLinesAre fails.
+// A non-fatal failure at the caller's line unless the lines from `from` on are exactly `expected`.
 void expectTraceLines(const std::string& path, const std::vector<std::string>& expected, uint64_t from = 0,
                       std::source_location where = std::source_location::current());
 

@@ -138,7 +138,26 @@ TEST_F(ComCreationTest, CreatesTheRegisteredModuleRunsItAndCallsThroughTheTable)
   }
 }
 
-TEST_F(ComCreationTest, ServerErrorsCarryTheModulesErrorInformation) {
+TEST_F(ComCreationTest, FailuresRaiseTheirHresultsAndClassesRegisteredInTheProcessComeFirst) {
+  GUID clsid{};
+  ASSERT_TRUE(GuidFromString(kClsid, &clsid));
+  const uint32_t cookie = CoRegisterClassObject(clsid, [](const IID&, void**) { return E_ABORT; });
+  EXPECT_EQ(createError("Test.Instrument"), E_ABORT);
+  CoRevokeClassObject(cookie);
+  struct Case {
+    const char* name;
+    HRESULT hr;
+  } cases[] = {
+      {nullptr, E_INVALIDARG},
+      {"No.Such.Instrument", CO_E_CLASSSTRING},
+      {"{0A1B2C3D-4E5F-4061-8273-000000000000}", REGDB_E_CLASSNOTREG},
+      {"{not a clsid}", CO_E_CLASSSTRING},
+      {kMissingModuleClsid, hr(0x8007007Eu)},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(createError(c.name), c.hr) << (c.name ? c.name : "null");
+  }
+  EXPECT_FALSE(server::instrument().held());
   server::instrument().create("Test.Instrument");
   try {
     server::instrument().Preset();
@@ -147,24 +166,6 @@ TEST_F(ComCreationTest, ServerErrorsCarryTheModulesErrorInformation) {
     EXPECT_EQ(e.Error(), E_FAIL);
     EXPECT_EQ(core::describeComError(e), "Preset refused by test module");
   }
-}
-
-TEST_F(ComCreationTest, CreationFailuresRaiseTheirHresults) {
-  EXPECT_EQ(createError(nullptr), E_INVALIDARG);
-  EXPECT_EQ(createError("No.Such.Instrument"), CO_E_CLASSSTRING);
-  EXPECT_EQ(createError("{0A1B2C3D-4E5F-4061-8273-000000000000}"), REGDB_E_CLASSNOTREG);
-  EXPECT_EQ(createError("{not a clsid}"), CO_E_CLASSSTRING);
-  EXPECT_EQ(createError(kMissingModuleClsid), hr(0x8007007Eu));
-  EXPECT_FALSE(server::instrument().held());
-}
-
-TEST_F(ComCreationTest, ClassesRegisteredInTheProcessComeFirst) {
-  GUID clsid{};
-  ASSERT_TRUE(GuidFromString(kClsid, &clsid));
-  const uint32_t cookie = CoRegisterClassObject(clsid, [](const IID&, void**) { return E_ABORT; });
-  EXPECT_EQ(createError("Test.Instrument"), E_ABORT);
-  CoRevokeClassObject(cookie);
-  EXPECT_EQ(createError("Test.Instrument"), S_OK);
 }
 
 // An object that answers IUnknown but not this build's instrument interface id.

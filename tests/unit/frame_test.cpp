@@ -1,16 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
 
 #include "src/core/frame.h"
 #include "src/core/system_error_text.h"
-#include "src/log/driver_logs.h"
 #include "src/server/instrument.h"
+#include "tests/support/driver_test.h"
 #include "tests/support/fake_server.h"
-#include "tests/support/temp_dir.h"
 #include "tests/support/trace_compare.h"
 #include "tevra.h"
 
@@ -32,109 +31,80 @@ int32_t framedPreset() {
   });
 }
 
-class FrameTest : public ::testing::Test {
+class FrameTest : public test::DriverTest {
  protected:
   void SetUp() override {
-    trace_ = dir_.file("trace.txt");
-    log::traceLog().Open(trace_.c_str(), 0, true);
-    mark_ = test::traceMark(trace_);
-    tick_ = 1000;
-    platform::SetTickSourceForTest([this] { return tick_.fetch_add(tickStep_); });
-    log::resetStatistics();
+    DriverTest::SetUp();
+    kernel_.setTickStep(120);
   }
-  void TearDown() override {
-    platform::SetTickSourceForTest({});
-    log::traceLog().Close();
-    log::resetStatistics();
-  }
-  std::vector<std::string> lines() const { return test::readTraceLines(trace_, mark_); }
-
-  test::TempDir dir_;
-  std::string trace_;
-  uint64_t mark_ = 0;
-  std::atomic<uint32_t> tick_{0};
-  uint32_t tickStep_ = 120;
 };
 
-TEST_F(FrameTest, SuccessfulCallTracesStartEndAndUsedTime) {
-  testing::ScopedFakeInstrument fake;
-  setComLastError(-5);
-  EXPECT_EQ(framedPreset(), 0);
-  EXPECT_EQ(lines(), (std::vector<std::string>{"> Start TestPreset()", "> End of TestPreset(), RetCode = 0",
-                                               "* used time: 120 ms *"}));
-  EXPECT_EQ(fake->callNames(), std::vector<std::string>{"Preset"});
-  EXPECT_EQ(Tevra_GetCOMLastError(), 0);
-}
-
-TEST_F(FrameTest, ServerErrorsTraceTheirDescriptionAndSetTheComLastError) {
+// Every outcome of one framed call: its failure line (none on success), its result and the COM last error.
+TEST_F(FrameTest, OutcomesTraceStartFailureEndAndUsedTimeAndSetTheComLastError) {
+  const std::string longDescription(2000, 'd');
   struct Case {
     const char* what;
-    uint32_t hr;
+    uint32_t hr;  // 0: the call succeeds
     std::optional<std::string> description;
     bool supportsErrorInfo;
+    bool instrument;
     std::string expected;
   } cases[] = {
-      {"server description", 0x80004005u, "Instrument refused the preset", true,
+      {"success", 0, std::nullopt, true, true, ""},
+      {"server description", 0x80004005u, "Instrument refused the preset", true, true,
        "ERR -4242,L863,0x80004005,Instrument refused the preset"},
-      {"empty description falls back to the system text", 0x80004005u, "", true,
+      {"empty description falls back to the system text", 0x80004005u, "", true, true,
        "ERR -4242,L863,0x80004005,Unspecified error"},
-      {"error information not supported", 0x80070057u, "ignored", false,
+      {"error information not supported", 0x80070057u, "ignored", false, true,
        "ERR -4242,L863,0x80070057,The parameter is incorrect."},
-      {"dispatch range without text", 0x80040205u, std::nullopt, true,
+      {"dispatch range without text", 0x80040205u, std::nullopt, true, true,
        "ERR -4242,L863,0x80040205,IDispatch error #5"},
-      {"start of the dispatch range", 0x80040200u, std::nullopt, true,
+      {"start of the dispatch range", 0x80040200u, std::nullopt, true, true,
        "ERR -4242,L863,0x80040200,Unknown error 0x80040200"},
-      {"no text at all", 0x8123ABCDu, std::nullopt, true,
+      {"no text at all", 0x8123ABCDu, std::nullopt, true, true,
        "ERR -4242,L863,0x8123ABCD,Unknown error 0x8123ABCD"},
+      {"no instrument", 0x80004003u, std::nullopt, true, false, "ERR -4242,L863,0x80004003,Invalid pointer"},
+      {"failure text cut to the error-text buffer", 0x80004005u, longDescription, true, true,
+       "ERR -4242,L863,0x80004005," + longDescription.substr(0, kErrorTextSize - 27)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    testing::ScopedFakeInstrument fake;
-    fake->setSupportsErrorInfo(c.supportsErrorInfo);
-    fake->fails(ServerOp::Preset, platform::hr(c.hr), c.description);
-    mark_ = test::traceMark(trace_);
-    EXPECT_EQ(framedPreset(), kTestFailure);
-    EXPECT_EQ(lines(),
-              (std::vector<std::string>{"> Start TestPreset()", c.expected,
-                                        "> End of TestPreset(), RetCode = -4242", "* used time: 120 ms *"}));
+    std::optional<testing::ScopedFakeInstrument> fake;
+    if (c.instrument) fake.emplace();
+    if (c.instrument && c.hr != 0) {
+      fake.value()->setSupportsErrorInfo(c.supportsErrorInfo);
+      fake.value()->fails(ServerOp::Preset, platform::hr(c.hr), c.description);
+    }
+    setComLastError(-5);
+    markTrace();
+    const int32_t result = c.hr == 0 ? 0 : kTestFailure;
+    EXPECT_EQ(framedPreset(), result);
+    std::vector<std::string> expected = {"> Start TestPreset()"};
+    if (!c.expected.empty()) expected.push_back(c.expected);
+    expected.push_back("> End of TestPreset(), RetCode = " + std::to_string(result));
+    expected.push_back("* used time: 120 ms *");
+    EXPECT_EQ(lines(), expected);
     EXPECT_EQ(Tevra_GetCOMLastError(), platform::hr(c.hr));
-    EXPECT_EQ(Tevra_GetCOMLastError(), platform::hr(c.hr));
+    EXPECT_EQ(Tevra_GetCOMLastError(), platform::hr(c.hr)) << "reading it changes nothing";
+    if (fake) {
+      EXPECT_EQ(fake.value()->callNames(), std::vector<std::string>{"Preset"});
+    }
   }
 }
 
-TEST_F(FrameTest, CallWithoutInstrumentFailsWithInvalidPointerAndNextSuccessClearsIt) {
-  EXPECT_EQ(framedPreset(), kTestFailure);
-  EXPECT_EQ(lines()[1], "ERR -4242,L863,0x80004003,Invalid pointer");
-  EXPECT_EQ(Tevra_GetCOMLastError(), -2147467261);
-  testing::ScopedFakeInstrument fake;
-  EXPECT_EQ(framedPreset(), 0);
-  EXPECT_EQ(Tevra_GetCOMLastError(), 0);
-}
-
-TEST_F(FrameTest, OtherExceptionsGoToTheCatchAllAndLeaveTheComLastError) {
+TEST_F(FrameTest, OtherExceptionsGoToTheCatchAllAndAKeepingFrameLeavesTheComLastError) {
   setPosition(17);
+  setComLastError(-77);
   const int32_t rc = framed(kTestFrame, []() -> int32_t { throw std::runtime_error("boom"); });
   EXPECT_EQ(rc, kTestFailure);
   EXPECT_EQ(lines(),
             (std::vector<std::string>{"> Start TestPreset()", "ERR -4242,L17,*** Unhandled Exception ***",
                                       "> End of TestPreset(), RetCode = -4242", "* used time: 120 ms *"}));
   EXPECT_EQ(Tevra_GetCOMLastError(), 0);
-}
-
-TEST_F(FrameTest, AFrameThatKeepsTheComLastErrorLeavesItAlone) {
   const FrameInfo keeping{"Close", -970, log::StatEntry::kNone, true, false};
   setComLastError(-77);
   EXPECT_EQ(framed(keeping, [] { return 1; }), 1);
   EXPECT_EQ(Tevra_GetCOMLastError(), -77);
-}
-
-TEST_F(FrameTest, FailureTextsAreCutToTheErrorTextBuffer) {
-  testing::ScopedFakeInstrument fake;
-  fake->fails(ServerOp::Preset, platform::E_FAIL, std::string(2000, 'd'));
-  framedPreset();
-  const std::string line = lines()[1];
-  EXPECT_EQ(line.size(), kErrorTextSize - 1);
-  EXPECT_EQ(line.substr(0, 29), "ERR -4242,L863,0x80004005,ddd");
 }
 
 // The caller reads the ERR text of its own thread's last failure once; a framed call starts without one.
@@ -178,11 +148,11 @@ TEST_F(FrameTest, SkipRuleTracesTheSkipLineOnlyWithoutInstrument) {
 TEST_F(FrameTest, TimedCallsFeedTheStatisticsReport) {
   testing::ScopedFakeInstrument fake;
   framedPreset();
-  tickStep_ = 40;
+  kernel_.setTickStep(40);
   framedPreset();
   int32_t block[TEVRA_STAT_BLOCK_COUNT];
   std::fill(std::begin(block), std::end(block), -1);
-  mark_ = test::traceMark(trace_);
+  markTrace();
   Tevra_Stat_Measurement(2, block);
   EXPECT_EQ(lines(), (std::vector<std::string>{
                          "============ <<<** Measurement Statistics, Total 160 ms **>>> ============",
@@ -206,7 +176,7 @@ TEST_F(FrameTest, StatisticsFlagsCopyPrintAndReset) {
   EXPECT_EQ(block[2 + 3 * 25], 1);
   EXPECT_EQ(block[1], 30);
   EXPECT_EQ(lines().size(), 2u) << "an entry that is not printed adds only to the total";
-  mark_ = test::traceMark(trace_);
+  markTrace();
   Tevra_Stat_Measurement(1, nullptr);
   EXPECT_TRUE(lines().empty()) << "a reset alone prints nothing";
   Tevra_Stat_Measurement(3, block);

@@ -2,25 +2,24 @@
 
 #include <cstdlib>
 
-#include "src/session/library.h"
 #include "src/log/driver_logs.h"
-#include "tests/support/fake_kernel.h"
-#include "tests/support/temp_dir.h"
+#include "src/session/library.h"
+#include "tests/support/driver_test.h"
 #include "tests/support/trace_compare.h"
 
 namespace tevra::core {
 namespace {
 
-class LibraryTest : public ::testing::Test {
+class LibraryTest : public test::DriverTest {
  protected:
-  void SetUp() override { setenv("TEVRA_TRACE_FILE", dir_.file("Velkorin.log.txt").c_str(), 1); }
-  void TearDown() override {
-    log::traceLog().Close();
-    unsetenv("TEVRA_TRACE_FILE");
+  void SetUp() override {
+    DriverTest::SetUp();
+    setenv("TEVRA_TRACE_FILE", dir_.file("Velkorin.log.txt").c_str(), 1);
   }
-
-  test::FakeKernel kernel_;
-  test::TempDir dir_;
+  void TearDown() override {
+    unsetenv("TEVRA_TRACE_FILE");
+    DriverTest::TearDown();
+  }
 };
 
 TEST_F(LibraryTest, StartUpOpensTheWeeklyTraceAndShutDownClosesItOnlyOnTheLoadingThread) {
@@ -38,8 +37,8 @@ TEST_F(LibraryTest, StartUpOpensTheWeeklyTraceAndShutDownClosesItOnlyOnTheLoadin
   libraryShutDown();
   EXPECT_FALSE(log::traceLog().isOpen());
   const std::vector<std::string> closeWithoutSession = {
-      "> Start Close()", "ERR 0,** skip Close() due to globallptrInstr is NULL **", "> End of Close(), RetCode = 1",
-      "* used time: 0 ms *"};
+      "> Start Close()", "ERR 0,** skip Close() due to globallptrInstr is NULL **",
+      "> End of Close(), RetCode = 1", "* used time: 0 ms *"};
   std::vector<std::string> expected = {"*** Start of Log ***", kVersionBanner};
   expected.insert(expected.end(), closeWithoutSession.begin(), closeWithoutSession.end());
   expected.push_back("ExitInstance()");

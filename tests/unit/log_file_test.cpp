@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -115,6 +116,14 @@ TEST_F(LogFileTest, EntriesArePrefixedWithDateTimeAndThreadAndEndInCrLf) {
       "12/31 23:59:58.007 [12345] long id\r\n" + "12/31 23:59:58.007 [12345] " + kEnd + "\r\n";
   EXPECT_EQ(test::readFile(name), expected);
   EXPECT_TRUE(log.fileName().empty());
+
+  const std::string report = dir_.file("report.csv");
+  log.Open(report.c_str(), kNameAppend, false);
+  log.LogText(-1, "a");
+  log.LogIt("%c", 'b');
+  log.Close();
+  EXPECT_EQ(test::readFile(report), "12/31 23:59:58.007 [12345] a12/31 23:59:58.007 [12345] b")
+      << "without line mode: no line ends and no markers";
 }
 
 TEST_F(LogFileTest, LongEntriesGrowTheBufferOrAreCutWhenGrowthIsOff) {
@@ -153,15 +162,6 @@ TEST_F(LogFileTest, LongEntriesGrowTheBufferOrAreCutWhenGrowthIsOff) {
   }
 }
 
-TEST_F(LogFileTest, WithoutLineModeEntriesHaveNoLineEndAndNoMarkers) {
-  const std::string name = dir_.file("report.csv");
-  LogFile log(name.c_str(), kNameAppend, false);
-  log.LogText(-1, "a");
-  log.LogIt("%c", 'b');
-  log.Close();
-  EXPECT_EQ(test::readFile(name), std::string(kPrefix) + "a" + kPrefix + "b");
-}
-
 TEST_F(LogFileTest, RawWritesReportTheirCountsAndRefuseAClosedLog) {
   LogFile log;
   EXPECT_EQ(log.WriteRaw(2, "ok", 0), LogFile::kRawNotOpen);
@@ -193,48 +193,57 @@ TEST_F(LogFileTest, RawWritesReportTheirCountsAndRefuseAClosedLog) {
   EXPECT_EQ(test::readFile(name), "hello" + std::string(kPrefix) + "ok\r\nz\r\n7,item\r\n" + longest);
 }
 
-TEST_F(LogFileTest, AFileThatCannotBeOpenedLeavesTheLogClosedAndDropsEntries) {
+TEST_F(LogFileTest, AnOpenThatFailsKeepsTheOpenFileAndAnUnusableNameOrModeClosesIt) {
+  const std::string name = dir_.file("first.txt");
+  const std::string longName = dir_.file(std::string(5000, 'n'));
   test::writeFile(dir_.file("plain"), "");
   struct Case {
-    std::string path;
-    int lastError;
+    std::string name;
+    int32_t mode;
+    int lastError;  // 0: the name or mode closes the log
   } cases[] = {
-      {dir_.file("missing/trace.txt"), 2},
-      {dir_.file("plain/trace.txt"), 3},
-      {dir_.path(), 5},
-      {dir_.file(std::string(5000, 'n')), 206},
+      {dir_.file("missing/trace.txt"), 1, 2},
+      {dir_.file("plain/trace.txt"), 1, 3},
+      {dir_.path(), 1, 5},
+      {longName, 1, 206},
+      {"/dev/full", 1, 112},
+      {"", 1, 0},
+      {"other.txt", 8, 0},
+      {"other.txt", -1, 0},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.path.substr(0, 80));
-    LogFile log(c.path.c_str(), kNameAppend, true);
-    EXPECT_FALSE(log.isOpen());
-    EXPECT_TRUE(log.fileName().empty());
-    log.LogIt("dropped %s", "entry");
-    log.LogText(-1, "dropped");
-    EXPECT_EQ(log.WriteRaw(1, "x", 0), LogFile::kRawNotOpen);
-    EXPECT_EQ(kernel_.debugLines().back(),
-              "LogOpen(" + c.path + ") failed, last error = " + std::to_string(c.lastError));
-  }
-  EXPECT_FALSE(std::filesystem::exists(dir_.file("plain/trace.txt")));
-}
-
-TEST_F(LogFileTest, OpenWithoutAUsableNameOrModeClosesTheOpenLog) {
-  const std::string name = dir_.file("first.txt");
-  struct Case {
-    const char* name;
-    int32_t mode;
-  } cases[] = {{nullptr, 1}, {"", 1}, {"other.txt", 8}, {"other.txt", -1}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << (c.name ? c.name : "null") << " mode " << c.mode);
+    SCOPED_TRACE(c.name.substr(0, 80) + " mode " + std::to_string(c.mode));
     std::filesystem::remove(name);
     LogFile log(name.c_str(), kNameAppend, true);
     EXPECT_EQ(kernel_.debugLines().back(), "LogOpen(" + name + ") success");
-    log.Open(c.name, c.mode, true);
-    EXPECT_FALSE(log.isOpen());
-    log.LogIt("dropped");
-    test::expectTraceLines(name, {kStart, kEnd});
+    EXPECT_FALSE(log.Open(c.name.c_str(), c.mode, true));
+    EXPECT_EQ(log.isOpen(), c.lastError != 0);
+    if (c.lastError != 0) {
+      EXPECT_EQ(kernel_.debugLines().back(),
+                "LogOpen(" + c.name + ") failed, last error = " + std::to_string(c.lastError));
+    }
+    EXPECT_EQ(log.LogIt("kept"), c.lastError != 0 ? Entry::kWritten : Entry::kDropped);
+    log.Close();
+    test::expectTraceLines(name, c.lastError != 0 ? std::vector<std::string>{kStart, "kept", kEnd}
+                                                  : std::vector<std::string>{kStart, kEnd});
   }
+  LogFile closed;
+  EXPECT_FALSE(closed.Open(nullptr, kNameAppend, true));
+  EXPECT_FALSE(std::filesystem::exists(dir_.file("plain/trace.txt")));
   EXPECT_FALSE(std::filesystem::exists("other.txt"));
+}
+
+TEST_F(LogFileTest, WriteFailuresAreReportedByTheWriterAndOnceOnTheDebugger) {
+  LogFile log("/dev/full", kNameAppend, false);
+  ASSERT_TRUE(log.isOpen());
+  EXPECT_EQ(log.LogText(-1, "lost"), Entry::kWriteFailed);
+  EXPECT_EQ(log.LogIt("lost %d", 2), Entry::kWriteFailed);
+  EXPECT_EQ(log.WriteRaw(4, "lost", LogFile::kRawPrefix), LogFile::kRawShortWrite);
+  EXPECT_EQ(log.PrintfRaw("%s", "lost"), LogFile::kRawShortWrite);
+  log.Close();
+  EXPECT_EQ(log.LogText(-1, "nowhere"), Entry::kDropped);
+  const auto debug = kernel_.debugLines();
+  EXPECT_EQ(std::count(debug.begin(), debug.end(), "LogWrite(/dev/full) failed, last error = 112"), 1);
 }
 
 }  // namespace

@@ -8,9 +8,8 @@
 #include <vector>
 
 #include "src/core/settings.h"
-#include "src/log/driver_logs.h"
+#include "tests/support/driver_test.h"
 #include "tests/support/fake_server.h"
-#include "tests/support/temp_dir.h"
 #include "tests/support/trace_compare.h"
 #include "tevra.h"
 
@@ -42,29 +41,13 @@ Lines describeCalls(testing::FakeServer& fake) {
   return texts;
 }
 
-class PropertiesTest : public ::testing::Test {
+// Starts with no change pending, so that each case shows the bits it sets.
+class PropertiesTest : public test::DriverTest {
  protected:
   void SetUp() override {
-    freshSettings();
-    trace_ = dir_.file("trace.txt");
-    log::traceLog().Open(trace_.c_str(), 0, true);
-    mark_ = test::traceMark(trace_);
-  }
-  void TearDown() override {
-    log::traceLog().Close();
-    freshSettings();
-  }
-  // The values of a loaded library, with no change pending so that each case shows the bits it sets.
-  static void freshSettings() {
-    resetSettings();
+    DriverTest::SetUp();
     settings().changeMask = 0;
-    log::debugOutputSwitch().store(0);
   }
-  Lines lines() const { return test::readTraceLines(trace_, mark_); }
-
-  test::TempDir dir_;
-  std::string trace_;
-  uint64_t mark_ = 0;
 };
 
 // held: what GetProperty reads back without a session afterwards (NaN: not read back).
@@ -107,7 +90,8 @@ TEST_F(PropertiesTest, SetSendsConvertsAndHoldsByName) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.name ? c.name : "(null)") + " = " + std::to_string(c.value));
-    freshSettings();
+    resetSettings();
+    settings().changeMask = 0;
     {
       std::optional<testing::ScopedFakeInstrument> fake;
       if (c.session) fake.emplace();
@@ -163,44 +147,44 @@ TEST_F(PropertiesTest, GetReadsConvertsAndMapsByName) {
   }
 }
 
-TEST_F(PropertiesTest, ServerFailureWhileSettingKeepsHeldValueAndMask) {
-  testing::ScopedFakeInstrument fake;
-  fake->fails(ServerOp::put_Frequency, platform::E_FAIL, "Frequency out of range");
-  EXPECT_EQ(Tevra_SetProperty("CenterFrequency_MHz", 9999), -1598);
-  EXPECT_EQ(settings().held.centerFrequencyMHz, 2412.0);
-  EXPECT_EQ(settings().changeMask, 0);
-  EXPECT_EQ(lines(), (Lines{"> Start SetProperty(CenterFrequency_MHz,9999)",
-                            "ERR -1598,L1500,0x80004005,Frequency out of range",
-                            "> End of SetProperty(), RetCode = -1598"}));
-}
-
-TEST_F(PropertiesTest, TraceLinesOfSetAndGet) {
-  testing::ScopedFakeInstrument fake;
-  fake->returns(ServerOp::get_Frequency, 5180e6);
+TEST_F(PropertiesTest, TraceLinesOfSetAndGetWithTheirFailures) {
   double value = kUntouched;
-  Tevra_SetProperty("TriggerLevel_mV", 35.5);
-  Tevra_GetProperty("CenterFrequency_MHz", &value);
-  Tevra_SetProperty("VSA_Visible", 1);
-  Tevra_SetProperty("WindowType", 4);
-  EXPECT_EQ(lines(), (Lines{"> Start SetProperty(TriggerLevel_mV,35.5)",
-                            "> End of SetProperty(), RetCode = 1", "> Start GetProperty(CenterFrequency_MHz)",
-                            "> End of GetProperty(CenterFrequency_MHz,5180), RetCode = 1",
-                            "> Start SetProperty(VSA_Visible,1)", "> End of SetProperty(), RetCode = 0",
-                            "> Start SetProperty(WindowType,4)",
-                            "ERR -1598,invalid value 4 for SetProperty(WindowType)",
-                            "> End of SetProperty(), RetCode = -1598"}));
-}
-
-TEST_F(PropertiesTest, GetWithoutSessionNameOrOutputIsTraced) {
-  double value = kUntouched;
+  {
+    testing::ScopedFakeInstrument fake;
+    fake->returns(ServerOp::get_Frequency, 5180e6);
+    fake->fails(ServerOp::put_Frequency, platform::E_FAIL, "Frequency out of range");
+    EXPECT_EQ(Tevra_SetProperty("TriggerLevel_mV", 35.5), 1);
+    EXPECT_EQ(Tevra_GetProperty("CenterFrequency_MHz", &value), 1);
+    EXPECT_EQ(Tevra_SetProperty("VSA_Visible", 1), 0);
+    EXPECT_EQ(Tevra_SetProperty("WindowType", 4), -1598);
+    settings().changeMask = 0;
+    EXPECT_EQ(Tevra_SetProperty("CenterFrequency_MHz", 9999), -1598);
+    EXPECT_EQ(settings().held.centerFrequencyMHz, 2412.0) << "a refused value is not held";
+    EXPECT_EQ(settings().changeMask, 0);
+  }
   EXPECT_EQ(Tevra_GetProperty("FramesUsed", &value), -1882);
   EXPECT_EQ(Tevra_GetCOMLastError(), platform::E_POINTER);
   EXPECT_EQ(Tevra_GetProperty("", &value), 0);
   EXPECT_EQ(value, 63.0);
   EXPECT_EQ(Tevra_GetProperty("FramesUsed", nullptr), -1882);
-  EXPECT_EQ(lines(), (Lines{"> Start GetProperty(FramesUsed)", "ERR -1882,L1801,0x80004003,Invalid pointer",
-                            "> End of GetProperty(FramesUsed,-123), RetCode = -1882", "> Start GetProperty()",
-                            "> End of GetProperty(0x0000003F)", "> Start GetProperty(FramesUsed)",
+  EXPECT_EQ(lines(), (Lines{"> Start SetProperty(TriggerLevel_mV,35.5)",
+                            "> End of SetProperty(), RetCode = 1",
+                            "> Start GetProperty(CenterFrequency_MHz)",
+                            "> End of GetProperty(CenterFrequency_MHz,5180), RetCode = 1",
+                            "> Start SetProperty(VSA_Visible,1)",
+                            "> End of SetProperty(), RetCode = 0",
+                            "> Start SetProperty(WindowType,4)",
+                            "ERR -1598,invalid value 4 for SetProperty(WindowType)",
+                            "> End of SetProperty(), RetCode = -1598",
+                            "> Start SetProperty(CenterFrequency_MHz,9999)",
+                            "ERR -1598,L1500,0x80004005,Frequency out of range",
+                            "> End of SetProperty(), RetCode = -1598",
+                            "> Start GetProperty(FramesUsed)",
+                            "ERR -1882,L1801,0x80004003,Invalid pointer",
+                            "> End of GetProperty(FramesUsed,5180), RetCode = -1882",
+                            "> Start GetProperty()",
+                            "> End of GetProperty(0x0000003F)",
+                            "> Start GetProperty(FramesUsed)",
                             "ERR -1882,null value pointer for GetProperty(FramesUsed)",
                             "> End of GetProperty(), RetCode = -1882"}));
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -9,9 +11,8 @@
 #include "src/core/settings.h"
 #include "src/log/driver_logs.h"
 #include "src/session/server_version.h"
-#include "tests/support/fake_kernel.h"
+#include "tests/support/driver_test.h"
 #include "tests/support/fake_server.h"
-#include "tests/support/temp_dir.h"
 #include "tests/support/trace_compare.h"
 #include "tevra.h"
 
@@ -34,20 +35,17 @@ std::string registration(const std::string& assembly) {
   return text;
 }
 
-class SessionTest : public ::testing::Test {
+class SessionTest : public test::DriverTest {
  protected:
   void SetUp() override {
-    trace_ = dir_.file("trace.txt");
-    log::traceLog().Open(trace_.c_str(), 0, true);
+    DriverTest::SetUp();
     register_("Bextora.Q7730, Version=5.4.4.0, Culture=neutral");
-    resetSettings();
   }
   void TearDown() override {
     Tevra_Close();
     if (cookie_ != 0) platform::CoRevokeClassObject(cookie_);
     platform::ResetRegistry();
-    log::traceLog().Close();
-    resetSettings();
+    DriverTest::TearDown();
   }
   void register_(const std::string& assembly) {
     const std::string reg = dir_.file("registry.reg");
@@ -66,17 +64,14 @@ class SessionTest : public ::testing::Test {
     });
   }
   // The trace without the lines that depend on what VISA sessions earlier tests left open.
-  std::vector<std::string> lines(uint64_t from = 0) const {
+  std::vector<std::string> lines() const {
     std::vector<std::string> kept;
-    for (auto& line : test::readTraceLines(trace_, from)) {
+    for (auto& line : DriverTest::lines()) {
       if (!line.starts_with("OK, viOpenDefaultRM()")) kept.push_back(line);
     }
     return kept;
   }
 
-  test::FakeKernel kernel_;
-  test::TempDir dir_;
-  std::string trace_;
   platform::ComPtr<testing::FakeServer> fake_;
   uint32_t cookie_ = 0;
 };
@@ -98,9 +93,9 @@ TEST_F(SessionTest, AssemblyVersionsAreCheckedToTheLetter) {
       {"", -693, {"ERR -693, 'Version=' not found"}},
   };
   for (const auto& c : cases) {
-    const uint64_t mark = test::traceMark(trace_);
+    markTrace();
     EXPECT_EQ(checkAssemblyVersion(c.assembly), c.result) << c.assembly;
-    EXPECT_EQ(lines(mark), c.errors) << c.assembly;
+    EXPECT_EQ(lines(), c.errors) << c.assembly;
   }
 }
 
@@ -131,9 +126,9 @@ TEST_F(SessionTest, RegistryFailuresEndInitBeforeAnythingStarts) {
   for (const auto& c : cases) {
     if (c.registry) test::writeFile(reg, *c.registry);
     platform::LoadRegistryFile(c.registry ? reg : missing);
-    const uint64_t mark = test::traceMark(trace_);
+    markTrace();
     EXPECT_EQ(Tevra_Init(kNoInstrument, 0, 0, 0, 0), c.result);
-    const auto traced = lines(mark);
+    const auto traced = lines();
     ASSERT_GE(traced.size(), 3u);
     EXPECT_EQ(traced[traced.size() - 3], c.error);
     EXPECT_EQ(traced[traced.size() - 2], "> End of Init(), RetCode = " + std::to_string(c.result));
@@ -149,8 +144,8 @@ TEST_F(SessionTest, InitAndCloseAgainstTheFakeServer) {
   EXPECT_EQ(Tevra_Init(kNoInstrument, 1, 0, 7, 8), 0);
   EXPECT_EQ(Tevra_Close(), 0);
   EXPECT_EQ(Tevra_Close(), 1);
+  EXPECT_EQ(settings().switches.getDemodGatedPower, 1);
   const std::vector<std::string> expected = {
-      "*** Start of Log ***",
       std::string("RegKey='") + kClsid + "'",
       "Assembly = 'Bextora.Q7730, Version=5.4.4.0, Culture=neutral'",
       "> Start Init(TCPIP0::127.0.0.1::9::SOCKET,1,0,7,8)",
@@ -225,6 +220,70 @@ TEST_F(SessionTest, IdentityTextsAreCopiedWithinTheirBound) {
   EXPECT_STREQ(buffer, "A.05.03.04");
   EXPECT_EQ(Tevra_DriverVersion(nullptr), -1937);
   EXPECT_EQ(Tevra_SetForegroundWindow(0x1234), 0x1234);
+}
+
+TEST_F(SessionTest, InitWithSidecarLossCompensationOffSuspendsTheServer) {
+  serveFake();
+  settings().switches.compensateSidecarLoss = 0;
+  fake_->script(ServerOp::Suspend, {testing::Answer{platform::S_FALSE, std::nullopt, {}}});
+  EXPECT_EQ(Tevra_Init(kNoInstrument, 0, 0, 0, 0), platform::S_FALSE) << "Suspend's HRESULT is the result";
+  const auto traced = lines();
+  const auto versions =
+      std::find(traced.begin(), traced.end(), "COM DriverVersion 5.4.4.0, Q7730 FirmwareRevision A.05.03.04");
+  ASSERT_GE(std::distance(versions, traced.end()), 3);
+  EXPECT_EQ(*(versions + 1), "CompensateSidecarLoss disabled");
+  EXPECT_EQ(*(versions + 2), "> Start initGlobal()");
+  const auto names = fake_->callNames();
+  EXPECT_EQ(std::vector<std::string>(names.begin() + 7, names.begin() + 10),
+            (std::vector<std::string>{"get_FirmwareRevision", "Suspend", "put_PowerRange"}));
+}
+
+// The session exports that are one server call: their codes, position numbers, and what they reset.
+TEST_F(SessionTest, SmallSessionExportsCallTheServerAndResetTheChangeMask) {
+  struct Case {
+    const char* name;
+    int32_t (*call)();
+    ServerOp op;
+    platform::HRESULT hr;
+    int32_t result;
+    std::string error;
+    int32_t mask;
+    int32_t gatedPower;
+  } cases[] = {
+      {"Preset", Tevra_Preset, ServerOp::Preset, platform::S_OK, 0, "", kChangeAll, 1},
+      {"Preset", Tevra_Preset, ServerOp::Preset, platform::E_FAIL, -879, "ERR -879,L863,0x80004005,refused",
+       kChangeAll, 1},
+      {"SelfTest", Tevra_SelfTest, ServerOp::SelfTest, platform::S_OK, 0, "", 0, 0},
+      {"SelfTest", Tevra_SelfTest, ServerOp::SelfTest, platform::E_FAIL, -899,
+       "ERR -899,L897,0x80004005,refused", 0, 0},
+      {"Suspend", Tevra_Suspend, ServerOp::Suspend, platform::S_FALSE, 1, "", kChangeAll, 0},
+      {"Suspend", Tevra_Suspend, ServerOp::Suspend, platform::E_FAIL, -5059,
+       "ERR -5059,L5056,0x80004005,refused", 0, 0},
+      {"ActivateInstrument", Tevra_ActivateInstrument, ServerOp::ActivateInstrument, platform::S_FALSE, 1, "",
+       0, 0},
+      {"ActivateInstrument", Tevra_ActivateInstrument, ServerOp::ActivateInstrument, platform::E_FAIL, -5079,
+       "ERR -5079,L5077,0x80004005,refused", 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.name << " " << c.result);
+    testing::ScopedFakeInstrument fake;
+    fake->script(c.op, {testing::Answer{c.hr, "refused", {}}});
+    settings().changeMask = 0;
+    settings().switches.getDemodGatedPower = 0;
+    markTrace();
+    EXPECT_EQ(c.call(), c.result);
+    EXPECT_EQ(fake->callNames(), std::vector<std::string>{server::serverOpName(c.op)});
+    std::vector<std::string> expected = {std::string("> Start ") + c.name + "()"};
+    if (!c.error.empty()) expected.push_back(c.error);
+    expected.push_back("> End of " + std::string(c.name) + "(), RetCode = " + std::to_string(c.result));
+    expected.push_back("* used time: 0 ms *");
+    EXPECT_EQ(lines(), expected);
+    EXPECT_EQ(settings().changeMask, c.mask);
+    EXPECT_EQ(settings().switches.getDemodGatedPower, c.gatedPower);
+  }
+  int32_t block[TEVRA_STAT_BLOCK_COUNT] = {};
+  Tevra_Stat_Measurement(2, block);
+  EXPECT_EQ(block[2 + 3 * 1], 2) << "both presets are counted";
 }
 
 }  // namespace
