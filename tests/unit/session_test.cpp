@@ -5,9 +5,9 @@
 
 #include "platform/com/creation.h"
 #include "platform/registry/registry.h"
-#include "src/session/server_version.h"
 #include "src/core/settings.h"
 #include "src/log/driver_logs.h"
+#include "src/session/server_version.h"
 #include "tests/support/fake_kernel.h"
 #include "tests/support/fake_server.h"
 #include "tests/support/temp_dir.h"
@@ -191,11 +191,17 @@ TEST_F(SessionTest, ServerErrorsAfterCreationLeaveTheSessionOpenUntilClose) {
   EXPECT_NE(std::find(traced.begin(), traced.end(), "ERR -838,L811,0x80004005,instrument not answering"),
             traced.end());
   fake_->clearCalls();
+  fake_->fails(ServerOp::AWG_Stop, platform::E_FAIL, "instrument lost");
   fake_->fails(ServerOp::Dispose, platform::E_FAIL, "busy");
+  const uint64_t mark = test::traceMark(trace_);
   EXPECT_EQ(Tevra_Close(), -970);
-  fake_->script(ServerOp::Dispose, {testing::Answer{}});
-  EXPECT_EQ(Tevra_Close(), 0) << "a second Close tries again";
-  EXPECT_EQ(Tevra_Close(), 1);
+  EXPECT_EQ(fake_->callNames(), (std::vector<std::string>{"AWG_Stop", "Suspend", "Dispose"}))
+      << "every step is tried";
+  EXPECT_EQ(lines(mark),
+            (std::vector<std::string>{"> Start Close()", "ERR -970,L937,0x80004005,instrument lost",
+                                      "ERR -970,L941,0x80004005,busy", "> End of Close(), RetCode = -970",
+                                      "* used time: 0 ms *"}));
+  EXPECT_EQ(Tevra_Close(), 1) << "the failing Close released the session all the same";
 }
 
 TEST_F(SessionTest, IdentityTextsAreCopiedWithinTheirBound) {
