@@ -137,21 +137,25 @@ extern "C" TEVRA_API int32_t Tevra_ARBEx_Select_Sequence(const char* name, doubl
 
 namespace {
 
-int32_t selectWithClock(const char* wrapper, const char* name, double power, double offset, int32_t clock) {
-  log::traceLog().LogIt("> Start %s()", wrapper);
-  const int32_t result = Tevra_ARBEx_Select_Sequence(name, power, offset, clock);
-  log::traceLog().LogIt("> End of %s(), RetCode = %d", wrapper, result);
-  return result;
+// The band wrappers trace their own start and end around the selection and nothing else.
+const core::FrameInfo kSelect11agFrame{"ARBEx_Select_Sequence_11ag", 0, log::StatEntry::kNone, false, false};
+const core::FrameInfo kSelect11bFrame{"ARBEx_Select_Sequence_11b", 0, log::StatEntry::kNone, false, false};
+
+int32_t selectWithClock(const core::FrameInfo& wrapper, const char* name, double power, double offset,
+                        int32_t clock) {
+  core::CallFrame frame(wrapper);
+  frame.start();
+  return frame.end(Tevra_ARBEx_Select_Sequence(name, power, offset, clock));
 }
 
 }  // namespace
 
 extern "C" TEVRA_API int32_t Tevra_ARBEx_Select_Sequence_11ag(const char* name, double power, double offset) {
-  return selectWithClock("ARBEx_Select_Sequence_11ag", name, power, offset, 40);
+  return selectWithClock(kSelect11agFrame, name, power, offset, 40);
 }
 
 extern "C" TEVRA_API int32_t Tevra_ARBEx_Select_Sequence_11b(const char* name, double power, double offset) {
-  return selectWithClock("ARBEx_Select_Sequence_11b", name, power, offset, 44);
+  return selectWithClock(kSelect11bFrame, name, power, offset, 44);
 }
 
 extern "C" TEVRA_API int32_t Tevra_ARBEx_ReSelect(double power, double offset) {

@@ -117,11 +117,12 @@ int32_t CallFrame::end(int32_t result) {
   return result;
 }
 
-void CallFrame::endWith(const char* format, ...) {
+void CallFrame::endWithoutResult(const char* argumentFormat, ...) {
   va_list args;
-  va_start(args, format);
-  log::traceLog().LogItV(format, args);
+  va_start(args, argumentFormat);
+  const std::string arguments = formatArguments(argumentFormat, args);
   va_end(args);
+  log::traceLog().LogIt("> End of %s(%s)", info_.name, arguments.c_str());
   finish();
 }
 

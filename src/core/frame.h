@@ -69,8 +69,8 @@ class CallFrame {
   // "> End of <name>(<arguments>), RetCode = %d", then the used time and the statistics; returns result.
   int32_t endWithArguments(int32_t result, const char* argumentFormat, ...)
       __attribute__((format(printf, 3, 4)));
-  // An end line of the function's own; then the used time and the statistics.
-  void endWith(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  // "> End of <name>(<arguments>)" without a result, then the used time and the statistics.
+  void endWithoutResult(const char* argumentFormat, ...) __attribute__((format(printf, 2, 3)));
   // The used-time line and the statistics alone, for an end line written by the caller.
   void finish();
 

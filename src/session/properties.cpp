@@ -63,7 +63,7 @@ void endGetProperty(CallFrame& frame, const char* name, const double* value, int
   if (value == nullptr) {
     frame.end(result);
   } else if (isMissing(name)) {
-    frame.endWith("> End of GetProperty(0x%08X)", static_cast<uint32_t>(kPropertyCount));
+    frame.endWithoutResult("0x%08X", static_cast<uint32_t>(kPropertyCount));
   } else {
     frame.endWithArguments(result, "%s,%g", name, *value);
   }
