@@ -1,14 +1,13 @@
 #include "tests/support/fake_visa.h"
 
 #include <cstring>
-#include <deque>
 
 #include "platform/visa/session_table.h"
 #include "src/visa/visa_session.h"
 
 namespace tevra::testing {
 
-class FakeVisaSession final : public platform::visa::VisaObject {
+class FakeVisa::Session final : public platform::visa::VisaObject {
  public:
   bool isResourceManager() const override { return false; }
   ViStatus close() override { return VI_SUCCESS; }
@@ -16,18 +15,15 @@ class FakeVisaSession final : public platform::visa::VisaObject {
 
   ViStatus write(ViConstBuf buf, ViUInt32 cnt, ViPUInt32 retCnt) override {
     const std::string command(reinterpret_cast<const char*>(buf), cnt);
-    *retCnt = 0;
-    if (auto failure = writeFailures.find(command); failure != writeFailures.end()) {
-      protocol.push_back("x " + command);
-      return failure->second;
-    }
-    protocol.push_back("> " + command);
-    *retCnt = cnt;
+    const auto failure = writeFailures.find(command);
+    protocol.push_back((failure == writeFailures.end() ? "> " : "x ") + command);
+    *retCnt = failure == writeFailures.end() ? cnt : 0;
+    if (failure != writeFailures.end()) return failure->second;
     if (command.find('?') != std::string::npos) queueReply(command);
     return VI_SUCCESS;
   }
 
-  // Delivers the oldest reply with its "\n", or as much of it as fits.
+  // The oldest reply with its "\n", or as much of it as fits.
   ViStatus read(ViPBuf buf, ViUInt32 cnt, ViPUInt32 retCnt) override {
     *retCnt = 0;
     if (pending.empty()) return VI_ERROR_TMO;
@@ -70,18 +66,16 @@ class FakeVisaSession final : public platform::visa::VisaObject {
   }
 };
 
-FakeVisa::FakeVisa() : session_(std::make_shared<FakeVisaSession>()) {
+FakeVisa::FakeVisa() : session_(std::make_shared<Session>()) {
   id_ = platform::visa::SessionTable::instance().add(session_, VI_NULL);
-  visa::VisaState& state = visa::visaState();
-  state.instrument = id_;
-  state.outOfStep = false;
+  visa::visaState().instrument = id_;
+  visa::visaState().outOfStep = false;
 }
 
 FakeVisa::~FakeVisa() {
   viClose(id_);
-  visa::VisaState& state = visa::visaState();
-  state.instrument = VI_NULL;
-  state.outOfStep = false;
+  visa::visaState().instrument = VI_NULL;
+  visa::visaState().outOfStep = false;
 }
 
 void FakeVisa::answer(const std::string& query, std::vector<std::string> replies) {
@@ -92,7 +86,7 @@ void FakeVisa::failWrite(const std::string& command, ViStatus status) {
   session_->writeFailures[command] = status;
 }
 
-std::vector<std::string> FakeVisa::protocol() const {
+const std::vector<std::string>& FakeVisa::protocol() const {
   return session_->protocol;
 }
 

@@ -1,36 +1,33 @@
-// A scripted stand-in for the instrument behind the driver's VISA session, for unit tests of direct I/O:
-// it records the exchange as protocol lines ("> command", "< reply", "x command" for a failed write,
-// "clear") and answers queries from a script.
+// A scripted instrument behind the driver's VISA session while it lives, for unit tests of direct I/O. It
+// records the exchange as protocol lines ("> command", "< reply", "x command" for a failed write, "clear")
+// and answers each query with the next of its scripted replies (the last repeats). Unscripted, "SYST:ERR?"
+// answers 0,"No error", "*IDN?" an identity, and other queries nothing (the read times out).
 #pragma once
 
+#include <deque>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/visa/visa.h"
+#include "platform/visa/visa_object.h"
 
 namespace tevra::testing {
 
-class FakeVisaSession;
-
 class FakeVisa {
  public:
-  // Becomes the driver's instrument session; the driver has none again when it goes.
   FakeVisa();
   ~FakeVisa();
   FakeVisa(const FakeVisa&) = delete;
   FakeVisa& operator=(const FakeVisa&) = delete;
 
-  // Replies to a query, one per time it is asked; the last repeats. Unscripted, "SYST:ERR?" answers
-  // 0,"No error" and "*IDN?" an identity; other queries get no reply (the read times out).
   void answer(const std::string& query, std::vector<std::string> replies);
-  // Every write of command fails with status.
   void failWrite(const std::string& command, ViStatus status);
-  std::vector<std::string> protocol() const;
+  const std::vector<std::string>& protocol() const;
 
  private:
-  std::shared_ptr<FakeVisaSession> session_;
+  class Session;
+  std::shared_ptr<Session> session_;
   ViSession id_ = VI_NULL;
 };
 
