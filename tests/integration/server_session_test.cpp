@@ -266,6 +266,7 @@ TEST_F(ServerSessionTest, AReplyAfterTheTimeoutIsNeverTakenForTheAnswerToALaterQ
   EXPECT_EQ(Tevra_ARBEx_Stop(0), -7793);
   EXPECT_TRUE(tracedError(-7793, "System error, rc 0xFFFFFECA (-310)"));
   EXPECT_EQ(Tevra_ARBEx_Select_Sequence("CW_TONE", 50, 0, 40), -7674);
+  EXPECT_FALSE(arb::directPlaybackActive()) << "a rejected selection leaves the flag";
   EXPECT_EQ(instrumentState("SYST:ERR?"), "0,\"No error\"") << "no error of the call is left behind";
 }
 
