@@ -181,6 +181,19 @@ TEST_F(SessionTest, InitAndCloseAgainstTheFakeServer) {
   EXPECT_EQ(calls[11].args, std::vector<Value>{0.02}) << "20 mV in V";
 }
 
+TEST_F(SessionTest, InitRefusesAnOverlongResourceAndFailsWhenTheServerRefusesAHeldSetting) {
+  serveFake();
+  const std::string overlong = "TCPIP0::" + std::string(100, 'h') + "::5025::SOCKET;x";
+  EXPECT_EQ(Tevra_Init(overlong.c_str(), 0, 0, 0, 0), -838);
+  EXPECT_TRUE(fake_->calls().empty()) << "nothing started with a cut resource";
+  fake_->fails(ServerOp::put_MaxPacketLength, platform::E_INVALIDARG, "MaxPacketLength out of range");
+  EXPECT_EQ(Tevra_Init(kNoInstrument, 0, 0, 0, 0), -599);
+  EXPECT_EQ(fake_->callNames().back(), "put_MaxPacketLength") << "the settings after it are not sent";
+  const auto traced = lines();
+  EXPECT_NE(std::find(traced.begin(), traced.end(), "ERR -838,resource field longer than 99 characters"),
+            traced.end());
+}
+
 TEST_F(SessionTest, ServerErrorsAfterCreationLeaveTheSessionOpenUntilClose) {
   serveFake();
   settings().switches.compensateSidecarLoss = 0;
