@@ -1,5 +1,6 @@
 #include <cstdio>
 
+#include "platform/visa/timeout_setting.h"
 #include "src/core/frame.h"
 #include "src/core/settings.h"
 #include "src/log/driver_logs.h"
@@ -47,7 +48,7 @@ int32_t openInstrument(const char* resourceList) {
   }
   log::traceLog().LogIt("OK, Q7730 viOpen() session %d", static_cast<int>(s.instrument));
   s.outOfStep = false;
-  viSetAttribute(s.instrument, VI_ATTR_TMO_VALUE, configuredTimeoutMs());
+  viSetAttribute(s.instrument, VI_ATTR_TMO_VALUE, platform::visa::configuredTimeoutMs());
   return static_cast<int32_t>(s.instrument);
 }
 

@@ -2,7 +2,6 @@
 
 #include <cctype>
 #include <cstdio>
-#include <cstdlib>
 
 #include "src/visa/scpi_commands.h"
 #include "src/visa/scpi_reply.h"
@@ -12,7 +11,6 @@ namespace {
 
 constexpr int32_t kCheckWritePosition = 469;
 constexpr int32_t kCheckReadPosition = 474;
-constexpr unsigned long kLongestTimeoutMs = 600000;
 // Bounds on what is read and dropped before the session counts as out of step for good.
 constexpr int kMaxStaleReplies = 64;
 constexpr size_t kMaxDroppedBytes = size_t{1} << 20;
@@ -94,16 +92,6 @@ ViStatus queryErrorEntry(ViSession session, char* text, size_t capacity, int32_t
 VisaState& visaState() {
   static VisaState state;
   return state;
-}
-
-ViUInt32 configuredTimeoutMs() {
-  const char* text = std::getenv("TEVRA_VISA_TIMEOUT_MS");
-  if (text == nullptr || *text == '\0') return TEVRA_VISA_DEFAULT_TMO_MS;
-  char* end = nullptr;
-  const unsigned long value = std::strtoul(text, &end, 10);
-  if (*end != '\0' || value == 0 || value > kLongestTimeoutMs || *text == '-')
-    return TEVRA_VISA_DEFAULT_TMO_MS;
-  return static_cast<ViUInt32>(value);
 }
 
 ViStatus scpiWrite(std::string_view text) {

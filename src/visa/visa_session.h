@@ -34,9 +34,6 @@ inline ViSession instrumentSession() {
   return visaState().instrument;
 }
 
-// The instrument session's timeout: TEVRA_VISA_TIMEOUT_MS (1 to 600000) when set, else 2000 ms.
-ViUInt32 configuredTimeoutMs();
-
 // viWrite of text with its length and no terminator, on the instrument session.
 ViStatus scpiWrite(std::string_view text);
 // viRead of at most capacity - 1 bytes into buffer; the reply is always terminated inside the buffer, and

@@ -220,6 +220,7 @@ TEST_F(ServerSessionTest, ALostConnectionFailsTheCallWithinTheTimeout) {
        "Q7730 I/O failed: viRead() for ':OUTPut:STATe?' gave status 0xBFFF0015 (timeout); the connection is "
        "closed"},
   };
+  const ScopedTimeout timeout("300");
   ASSERT_EQ(Tevra_Init(resource_.c_str(), 0, 0, 0, 0), 0);
   for (const auto& c : cases) {
     control(c.fault);
@@ -268,6 +269,16 @@ TEST_F(ServerSessionTest, AReplyAfterTheTimeoutIsNeverTakenForTheAnswerToALaterQ
   EXPECT_EQ(Tevra_ARBEx_Select_Sequence("CW_TONE", 50, 0, 40), -7674);
   EXPECT_FALSE(arb::directPlaybackActive()) << "a rejected selection leaves the flag";
   EXPECT_EQ(instrumentState("SYST:ERR?"), "0,\"No error\"") << "no error of the call is left behind";
+}
+
+TEST_F(ServerSessionTest, ASlowInstrumentEndsAServerCallAtTheStationsTimeout) {
+  const ScopedTimeout timeout("300");
+  ASSERT_EQ(Tevra_Init(resource_.c_str(), 0, 0, 0, 0), 0);
+  control(":SIMulation:FAULt:GLOBal:DELay 450,INF");
+  EXPECT_EQ(Tevra_GetReferencePorts(), -8705)
+      << "the first reply comes after the timeout, the rest fail at once";
+  EXPECT_EQ(Tevra_GetCOMLastError(), q7730::kIoFailed);
+  control(":SIMulation:FAULt:GLOBal:RESet");
 }
 
 TEST_F(ServerSessionTest, AKilledInstrumentFailsTheCallsAndCloseReleasesTheSessionForANewInit) {
