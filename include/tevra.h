@@ -107,8 +107,9 @@ TEVRA_API int32_t Tevra_SetForegroundWindow(int32_t window);
 /* ---- Direct instrument I/O ---- */
 
 /* Opens the driver's VISA session on field 0 of resourceList (fields separated by ';'), e.g.
- * "TCPIP0::127.0.0.1::5025::SOCKET". Returns the session (positive) or -538 (no resource manager),
- * -548 (the resource cannot be opened, or field 0 is longer than 99 characters), -565 (server error). */
+ * "TCPIP0::127.0.0.1::5025::SOCKET", with the timeout TEVRA_VISA_TIMEOUT_MS (ms; default 2000). Returns the
+ * session (positive) or -538 (no resource manager), -548 (the resource cannot be opened, or field 0 is
+ * longer than 99 characters), -565 (server error). */
 TEVRA_API int32_t Tevra_InitViSession(const char* resourceList);
 /* Closes the instrument session if one is open. Returns 0. */
 TEVRA_API int32_t Tevra_CloseViSession(void);
