@@ -103,12 +103,15 @@ TEVRA_API int32_t Tevra_GetProperty(const char* name, double* value);
  * resourceList, stops the generator, creates the measurement server and activates the instrument.
  * flagA and flagB are passed to the server's start-up settings; the last two are only traced. Returns the
  * server's HRESULT of the last step (0), or -642/-652 (registry), -693 (no version registered), -1 (another
- * server version), -698 (COM error in the version check), -838 (server error). A session that is open is
- * closed first. */
+ * server version), -698 (COM error in the version check), -838 (server error, or field 0 of resourceList
+ * longer than 99 characters), -599 (the server refused a held analyzer setting; the settings after it are not
+ * sent). A session that is open is closed first. The VISA timeout of the driver's session is read here from
+ * the environment variable TEVRA_VISA_TIMEOUT_MS (1 to 600000 ms; default 2000). */
 TEVRA_API int32_t Tevra_Init(const char* resourceList, int32_t flagA, int32_t flagB, int32_t traced1,
                              int32_t traced2);
 /* Stops the generator, disposes of the server and closes the VISA session: the HRESULT of Dispose (0), 1
- * when no session was open, -970 on a server error (the session stays open; call again). */
+ * when no session was open, -970 when a step failed (traced); the server is released and the VISA session
+ * closed in every case, so that a new Tevra_Init starts afresh. */
 TEVRA_API int32_t Tevra_Close(void);
 /* 0, or -879. */
 TEVRA_API int32_t Tevra_Preset(void);
@@ -130,8 +133,9 @@ TEVRA_API int32_t Tevra_SetForegroundWindow(int32_t window);
 /* ---- Direct instrument I/O ---- */
 
 /* Opens the driver's VISA session on field 0 of resourceList (fields separated by ';'), e.g.
- * "TCPIP0::127.0.0.1::5025::SOCKET". Returns the session (positive) or -538 (no resource manager),
- * -548 (the resource cannot be opened, or field 0 is longer than 99 characters), -565 (server error). */
+ * "TCPIP0::127.0.0.1::5025::SOCKET", with the timeout TEVRA_VISA_TIMEOUT_MS (ms; default 2000). Returns the
+ * session (positive) or -538 (no resource manager), -548 (the resource cannot be opened, or field 0 is
+ * longer than 99 characters), -565 (server error). */
 TEVRA_API int32_t Tevra_InitViSession(const char* resourceList);
 /* Closes the instrument session if one is open. Returns 0. */
 TEVRA_API int32_t Tevra_CloseViSession(void);
@@ -151,13 +155,16 @@ TEVRA_API int32_t Tevra_SetReferencePorts(int32_t mask);
 /* The reference-port mask 0..15, or -8705. */
 TEVRA_API int32_t Tevra_GetReferencePorts(void);
 /* Sets TTL lines 17, 18, 19 and 24 from mask bits 0x1, 0x2, 0x4 and 0x8 (all four each time). Needs a
- * session: the server's Suspend HRESULT (0), or -7435. */
+ * session: the server's Suspend HRESULT (0), or -7435 (server error, or a line that could not be written). */
 TEVRA_API int32_t Tevra_TTL_Output(int32_t mask);
 /* A pulse of at least 10 ms on line (channel modulo 32): 0 -> 17, 1 -> 18, 2 -> 19, 3 -> 24, others none.
- * The result of the pulse's TTL_Output. */
+ * The result of the pulse's TTL_Output, or -7435 when one of its three TTL_Output calls failed. */
 TEVRA_API int32_t Tevra_TTL_SwitchChannel(int32_t channel);
 
 /* ---- Direct playback over SCPI ----
+ * Every direct call reads the instrument's whole error queue and reports its first error. Once a call has met
+ * a timeout or a lost connection, its remaining I/O fails at once; after a timeout the next call first brings
+ * the session back in step, so that a late reply is never taken for the answer to a later query.
  * The frequency offset is added to the analyzer's frequency (the server's when a session is open, else the
  * CenterFrequency_MHz property). Frequencies are sent with enough digits to carry them to 1 Hz. A sequence
  * name holding a double quote, a ';' or a control character is refused before anything is sent. */
@@ -175,7 +182,8 @@ TEVRA_API int32_t Tevra_ARBEx_ReSelect(double powerDbm, double offsetMHz);
 TEVRA_API int32_t Tevra_ARBEx_CWTone(double powerDbm, double offsetMHz);
 /* Output on and one run of the selected sequence. 0, -7738, -7744, -7747. */
 TEVRA_API int32_t Tevra_ARBEx_TriggerSequence(void);
-/* Output off, level -90 dBm, generator off. 1, -7782 (write failed), -7799 (server error). */
+/* Output off, level -90 dBm, generator off. 1, -7782 (write failed), -7793 (instrument error; the output
+ * is off all the same), -7799 (server error). */
 TEVRA_API int32_t Tevra_ARBEx_Stop(int32_t unused);
 /* 1 while the instrument's operation condition register has a bit set, else 0; -7828 (write failed),
  * -7835 (read failed), -7839 (server error). traceFlag 0 traces only failures. */

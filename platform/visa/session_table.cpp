@@ -2,9 +2,11 @@
 
 namespace tevra::platform::visa {
 
+// Never destroyed: a library's exit handler may still close its sessions after the static destructors of
+// the objects created after it have run.
 SessionTable& SessionTable::instance() {
-  static SessionTable table;
-  return table;
+  static SessionTable* const table = new SessionTable;
+  return *table;
 }
 
 ViSession SessionTable::add(std::shared_ptr<VisaObject> object, ViSession manager) {

@@ -4,6 +4,7 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/visa/timeout_setting.h"
 #include "sim/server/server_failure.h"
 
 namespace tevra::q7730 {
@@ -76,14 +77,17 @@ void ScpiLink::open(const std::string& resource) {
     failf(kIoFailed, "cannot open the VISA resource manager: status 0x%08X (%s)",
           static_cast<uint32_t>(status), statusName(status));
   }
-  status = viOpen(manager_, resource.c_str(), VI_NO_LOCK, kTimeoutMs, &session_);
+  // Replies and waits are bounded by the station's VISA timeout, so a silent instrument fails a call
+  // instead of holding it.
+  const ViUInt32 timeoutMs = platform::visa::configuredTimeoutMs();
+  status = viOpen(manager_, resource.c_str(), VI_NO_LOCK, timeoutMs, &session_);
   if (status < VI_SUCCESS) {
     session_ = VI_NULL;
     close();
     failf(kIoFailed, "cannot connect to the Q7730 at '%s': status 0x%08X (%s)", quotable(resource).c_str(),
           static_cast<uint32_t>(status), statusName(status));
   }
-  viSetAttribute(session_, VI_ATTR_TMO_VALUE, kTimeoutMs);
+  viSetAttribute(session_, VI_ATTR_TMO_VALUE, timeoutMs);
   write(":SIMulation:IO:SERVer");
 }
 

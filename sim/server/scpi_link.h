@@ -14,9 +14,6 @@ namespace tevra::q7730 {
 
 class ScpiLink {
  public:
-  // Replies and waits are bounded by this VISA timeout, so a silent instrument fails a call instead of
-  // holding it.
-  static constexpr ViUInt32 kTimeoutMs = 2000;
   static constexpr size_t kMaxReplyBytes = 64 * 1024;
 
   ScpiLink() = default;

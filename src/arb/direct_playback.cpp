@@ -8,8 +8,8 @@
 #include "src/core/settings.h"
 #include "src/log/driver_logs.h"
 #include "src/server/instrument.h"
+#include "src/visa/direct_io.h"
 #include "src/visa/scpi_reply.h"
-#include "src/visa/visa_session.h"
 #include "tevra.h"
 
 namespace tevra::arb {
@@ -30,28 +30,12 @@ const core::FrameInfo kPlayingQuietFrame{"ARBEx_SequencePlaying", kPlayingFailur
 
 constexpr size_t kPlayingReplySize = 101;
 
-void traceSuspended() {
-  log::traceLog().LogText(-1, "OK, suspended");
-}
-
 // The output frequency is an offset from the analyzer's frequency: the server's, else the held one.
 double outputFrequencyMHz(int32_t position, double offsetMHz) {
   core::setPosition(position);
   server::Instrument& instr = server::instrument();
   const double base = instr.held() ? instr.get_Frequency() * 1e-6 : core::settings().held.centerFrequencyMHz;
   return base + offsetMHz;
-}
-
-platform::HRESULT suspendStatus(int32_t position) {
-  server::Instrument& instr = server::instrument();
-  if (!instr.held()) return platform::S_OK;
-  core::setPosition(position);
-  return instr.Suspend();
-}
-
-// Writes the commands in order without checking them; the error-queue check that follows finds their errors.
-void writeUnchecked(std::initializer_list<std::string> commands) {
-  for (const auto& command : commands) visa::scpiWrite(command.c_str());
 }
 
 std::string printableName(const char* name) {
@@ -68,76 +52,66 @@ int32_t selectSequence(const char* name, double power, double offset, int clock)
                               kSelectFrame.failureCode, printableName(name).c_str());
   }
   const double frequency = outputFrequencyMHz(7634, offset);
-  const platform::HRESULT suspended = suspendStatus(7637);
-  traceSuspended();
-  visa::clearInstrument();
-  if (const int32_t failed = visa::writeChecked(-7645, ":OUTput OFF"); failed != 0) return failed;
-  writeUnchecked({":OUTput:MODulation:STATe OFF", ":SOURce:RADio:ARB:STATe OFF", powerCommand(power),
-                  frequencyCommand(frequency), sampleClockCommand(clock),
-                  ":SOURce:RADio:ARB:TRIGger:TYPE SINGle", ":SOURce:RADio:ARB:STATe ON",
-                  ":SOURce:RADio:ARB:TRIGger BUS", sampleClockCommand(clock), sequenceWaveformCommand(name),
-                  ":SOURce:RADio:ARB:TRIGger:TYPE SINGle"});
-  if (const int32_t failed = visa::checkInstrumentError(-7674); failed != 0) return failed;
-  visa::scpiWrite(":OUTput:MODulation:STATe ON");
+  const visa::DirectIo io({.position = 7637});
+  if (const int32_t failed = io.write(-7645, scpi::kOutputOff); failed != 0) return failed;
+  io.send({scpi::kModulationOff, scpi::kPlayerOff, powerCommand(power), frequencyCommand(frequency),
+           sampleClockCommand(clock), scpi::kSingleRun, scpi::kPlayerOn, scpi::kBusTrigger,
+           sampleClockCommand(clock), sequenceWaveformCommand(name), scpi::kSingleRun});
+  if (const int32_t failed = io.checkErrors(-7674); failed != 0) return failed;
+  io.send({scpi::kModulationOn});
   setDirectPlayback(true);
-  return suspended;
+  return io.suspendStatus();
 }
 
 int32_t reSelect(double power, double offset) {
   const double frequency = outputFrequencyMHz(7549, offset);
-  const platform::HRESULT suspended = suspendStatus(7552);
-  traceSuspended();
-  visa::clearInstrument();
-  if (const int32_t failed = visa::writeChecked(-7560, ":OUTput OFF"); failed != 0) return failed;
-  writeUnchecked({":OUTput:MODulation:STATe OFF", ":SOURce:RADio:ARB:STATe OFF", powerCommand(power),
-                  frequencyCommand(frequency), ":SOURce:RADio:ARB:STATe ON"});
-  if (const int32_t failed = visa::checkInstrumentError(-7577); failed != 0) return failed;
-  visa::scpiWrite(":OUTput:MODulation:STATe ON");
+  const visa::DirectIo io({.position = 7552});
+  if (const int32_t failed = io.write(-7560, scpi::kOutputOff); failed != 0) return failed;
+  io.send({scpi::kModulationOff, scpi::kPlayerOff, powerCommand(power), frequencyCommand(frequency),
+           scpi::kPlayerOn});
+  if (const int32_t failed = io.checkErrors(-7577); failed != 0) return failed;
+  io.send({scpi::kModulationOn});
   setDirectPlayback(true);
-  return suspended;
+  return io.suspendStatus();
 }
 
 int32_t cwTone(double power, double offset) {
   const double frequency = outputFrequencyMHz(7478, offset);
-  const platform::HRESULT suspended = suspendStatus(7480);
-  visa::clearInstrument();
-  if (const int32_t failed = visa::writeChecked(-7487, "*CLS"); failed != 0) return failed;
-  if (const int32_t failed = visa::checkInstrumentError(-7494); failed != 0) return failed;
-  writeUnchecked({":OUTput OFF", ":OUTput:MODulation:STATe OFF", ":SOURce:RADio:ARB:STATe OFF"});
-  if (const int32_t failed = visa::checkInstrumentError(-7506); failed != 0) return failed;
-  writeUnchecked({powerCommand(power), frequencyCommand(frequency), ":OUTput ON"});
-  if (const int32_t failed = visa::checkInstrumentError(-7519); failed != 0) return failed;
-  return suspended;
+  const visa::DirectIo io({.position = 7480, .trace = visa::TraceSuspend::kNever});
+  if (const int32_t failed = io.write(-7487, scpi::kClearStatus); failed != 0) return failed;
+  if (const int32_t failed = io.checkErrors(-7494); failed != 0) return failed;
+  io.send({scpi::kOutputOff, scpi::kModulationOff, scpi::kPlayerOff});
+  if (const int32_t failed = io.checkErrors(-7506); failed != 0) return failed;
+  io.send({powerCommand(power), frequencyCommand(frequency), scpi::kOutputOn});
+  if (const int32_t failed = io.checkErrors(-7519); failed != 0) return failed;
+  return io.suspendStatus();
 }
 
 int32_t triggerSequence() {
-  const platform::HRESULT suspended = suspendStatus(7728);
-  traceSuspended();
-  visa::clearInstrument();
-  visa::scpiWrite(":OUTput ON");
-  const int32_t writeFailed = visa::writeChecked(-7738, ":SOURce:RADio:ARB:TRIGger:SOFT");
-  if (const int32_t failed = visa::checkInstrumentError(-7744); failed != 0) return failed;
-  return writeFailed != 0 ? writeFailed : suspended;
+  const visa::DirectIo io({.position = 7728});
+  io.send({scpi::kOutputOn});
+  const int32_t writeFailed = io.write(-7738, scpi::kSoftTrigger);
+  if (const int32_t failed = io.checkErrors(-7744); failed != 0) return failed;
+  return writeFailed != 0 ? writeFailed : io.suspendStatus();
 }
 
+// Once the output is off the waveform no longer plays directly, even when the error check then fails.
 int32_t stop() {
-  suspendStatus(7774);
-  traceSuspended();
-  visa::clearInstrument();
-  if (const int32_t failed = visa::writeChecked(-7782, ":OUTput OFF"); failed != 0) return failed;
-  writeUnchecked({":SOURce:POWer:LEVel:IMMediate:AMPLitude -90", ":OUTput:MODulation:STATe OFF",
-                  ":SOURce:RADio:ARB:STATe OFF"});
-  visa::checkInstrumentError(-7793);
+  const visa::DirectIo io({.position = 7774});
+  if (const int32_t failed = io.write(-7782, scpi::kOutputOff); failed != 0) return failed;
+  io.send({scpi::kLowestPower, scpi::kModulationOff, scpi::kPlayerOff});
+  const int32_t failed = io.checkErrors(-7793);
   setDirectPlayback(false);
-  return 1;
+  return failed != 0 ? failed : 1;
 }
 
 int32_t sequencePlaying(bool traced) {
-  suspendStatus(7820);
-  if (traced) traceSuspended();
-  if (const int32_t failed = visa::writeChecked(-7828, "STATus:OPERation:COND?"); failed != 0) return failed;
+  const visa::DirectIo io({.position = 7820,
+                           .trace = traced ? visa::TraceSuspend::kAlways : visa::TraceSuspend::kNever,
+                           .clear = false});
+  if (const int32_t failed = io.write(-7828, scpi::kOperationCondition); failed != 0) return failed;
   char reply[kPlayingReplySize];
-  if (const int32_t failed = visa::readChecked(-7835, reply, sizeof reply); failed != 0) return failed;
+  if (const int32_t failed = io.read(-7835, reply, sizeof reply); failed != 0) return failed;
   return visa::leadingInteger(reply, std::char_traits<char>::length(reply)) > 0 ? 1 : 0;
 }
 
@@ -157,39 +131,42 @@ using namespace tevra;
 extern "C" TEVRA_API int32_t Tevra_ARBEx_Select_Sequence(const char* name, double power, double offset,
                                                          int32_t sampleClock) {
   core::CallFrame frame(arb::kSelectFrame);
-  frame.start("> Start ARBEx_Select_Sequence(%s,%gdBm,%gMHz,%dMHz)", core::orEmpty(name), power, offset,
-              static_cast<int>(sampleClock));
+  frame.start("%s,%gdBm,%gMHz,%dMHz", core::orEmpty(name), power, offset, static_cast<int>(sampleClock));
   return frame.end(frame.guard([&] { return arb::selectSequence(name, power, offset, sampleClock); }));
 }
 
 namespace {
 
-int32_t selectWithClock(const char* wrapper, const char* name, double power, double offset, int32_t clock) {
-  log::traceLog().LogIt("> Start %s()", wrapper);
-  const int32_t result = Tevra_ARBEx_Select_Sequence(name, power, offset, clock);
-  log::traceLog().LogIt("> End of %s(), RetCode = %d", wrapper, result);
-  return result;
+// The band wrappers trace their own start and end around the selection and nothing else.
+const core::FrameInfo kSelect11agFrame{"ARBEx_Select_Sequence_11ag", 0, log::StatEntry::kNone, false, false};
+const core::FrameInfo kSelect11bFrame{"ARBEx_Select_Sequence_11b", 0, log::StatEntry::kNone, false, false};
+
+int32_t selectWithClock(const core::FrameInfo& wrapper, const char* name, double power, double offset,
+                        int32_t clock) {
+  core::CallFrame frame(wrapper);
+  frame.start();
+  return frame.end(Tevra_ARBEx_Select_Sequence(name, power, offset, clock));
 }
 
 }  // namespace
 
 extern "C" TEVRA_API int32_t Tevra_ARBEx_Select_Sequence_11ag(const char* name, double power, double offset) {
-  return selectWithClock("ARBEx_Select_Sequence_11ag", name, power, offset, 40);
+  return selectWithClock(kSelect11agFrame, name, power, offset, 40);
 }
 
 extern "C" TEVRA_API int32_t Tevra_ARBEx_Select_Sequence_11b(const char* name, double power, double offset) {
-  return selectWithClock("ARBEx_Select_Sequence_11b", name, power, offset, 44);
+  return selectWithClock(kSelect11bFrame, name, power, offset, 44);
 }
 
 extern "C" TEVRA_API int32_t Tevra_ARBEx_ReSelect(double power, double offset) {
   core::CallFrame frame(arb::kReSelectFrame);
-  frame.start("> Start ARBEx_ReSelect(%gdBm,%gMHz)", power, offset);
+  frame.start("%gdBm,%gMHz", power, offset);
   return frame.end(frame.guard([&] { return arb::reSelect(power, offset); }));
 }
 
 extern "C" TEVRA_API int32_t Tevra_ARBEx_CWTone(double power, double offset) {
   core::CallFrame frame(arb::kCwToneFrame);
-  frame.start("> Start ARBEx_CWTone(%g dBm,%g MHz)", power, offset);
+  frame.start("%g dBm,%g MHz", power, offset);
   return frame.end(frame.guard([&] { return arb::cwTone(power, offset); }));
 }
 

@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
+#include <string>
 
 #include "src/log/driver_logs.h"
 #include "src/server/instrument.h"
@@ -31,6 +32,18 @@ void traceErrorTextf(const char* format, ...) {
   va_start(args, format);
   traceErrorText(format, args);
   va_end(args);
+}
+
+// The arguments of a start or end line; a caller's text among them is an argument, never a format.
+std::string formatArguments(const char* format, va_list args) {
+  va_list measure;
+  va_copy(measure, args);
+  const int length = std::vsnprintf(nullptr, 0, format, measure);
+  va_end(measure);
+  if (length <= 0) return {};
+  std::string text(static_cast<size_t>(length), '\0');
+  std::vsnprintf(text.data(), text.size() + 1, format, args);
+  return text;
 }
 
 }  // namespace
@@ -74,11 +87,27 @@ CallFrame::~CallFrame() {
   if (locked_) playbackLock().Leave();
 }
 
-void CallFrame::start(const char* format, ...) {
+void CallFrame::start() {
+  log::traceLog().LogIt("> Start %s()", info_.name);
+}
+
+void CallFrame::start(const char* argumentFormat, ...) {
   va_list args;
-  va_start(args, format);
-  log::traceLog().LogItV(format, args);
+  va_start(args, argumentFormat);
+  const std::string arguments = formatArguments(argumentFormat, args);
   va_end(args);
+  log::traceLog().LogIt("> Start %s(%s)", info_.name, arguments.c_str());
+}
+
+int32_t CallFrame::endWithArguments(int32_t result, const char* argumentFormat, ...) {
+  va_list args;
+  va_start(args, argumentFormat);
+  const std::string arguments = formatArguments(argumentFormat, args);
+  va_end(args);
+  log::traceLog().LogIt("> End of %s(%s), RetCode = %d", info_.name, arguments.c_str(),
+                        static_cast<int>(result));
+  finish();
+  return result;
 }
 
 void CallFrame::lockPlayback() {
@@ -87,10 +116,10 @@ void CallFrame::lockPlayback() {
   locked_ = true;
 }
 
-bool CallFrame::skipWithoutInstrument(int32_t skipCode) {
+bool CallFrame::skipWithoutInstrument() {
   if (server::instrument().held()) return false;
   char text[kErrorTextSize];
-  std::snprintf(text, sizeof text, "ERR %d,** skip %s() due to globallptrInstr is NULL **", skipCode,
+  std::snprintf(text, sizeof text, "ERR %d,** skip %s() due to globallptrInstr is NULL **", info_.skipCode,
                 info_.name);
   recordThreadErrorText(text);
   log::traceLog().LogText(-1, text);
@@ -103,11 +132,12 @@ int32_t CallFrame::end(int32_t result) {
   return result;
 }
 
-void CallFrame::endWith(const char* format, ...) {
+void CallFrame::endWithoutResult(const char* argumentFormat, ...) {
   va_list args;
-  va_start(args, format);
-  log::traceLog().LogItV(format, args);
+  va_start(args, argumentFormat);
+  const std::string arguments = formatArguments(argumentFormat, args);
   va_end(args);
+  log::traceLog().LogIt("> End of %s(%s)", info_.name, arguments.c_str());
   finish();
 }
 

@@ -2,11 +2,10 @@
 // times and counts the call, traces its start, end and used time, and turns every exception of the body
 // into the function's failure code with a traced ERR line.
 //
-//   int32_t Tevra_Preset() {
-//     core::CallFrame frame(kPresetFrame);
-//     frame.start("> Start Preset()");
-//     const int32_t rc = frame.guard([] { core::setPosition(863); server::instrument().Preset(); return 0;
-//     }); return frame.end(rc);
+//   int32_t Tevra_CWTone(double power, double mhz) {
+//     core::CallFrame frame(kCwToneFrame);
+//     frame.start("%gdBm,%gMHz", power, mhz);     // "> Start ARB_CWTone(-10dBm,2412MHz)"
+//     return frame.end(frame.guard([&] { return cwTone(power, mhz); }));
 //   }
 #pragma once
 
@@ -27,6 +26,8 @@ struct FrameInfo {
   log::StatEntry stat = log::StatEntry::kNone;
   bool usedTimeLine = true;
   bool resetsComLastError = true;
+  // The result of a function of the playback lock's family when no instrument interface is held.
+  int32_t skipCode = 0;
 };
 
 // Formats an ERR text into the driver's error-text buffer (cut at its size) and traces it. Returns code, so
@@ -51,7 +52,10 @@ class CallFrame {
   CallFrame& operator=(const CallFrame&) = delete;
   ~CallFrame();
 
-  void start(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  // "> Start <name>()", or "> Start <name>(<arguments>)" with the arguments formatted: the name comes from
+  // the FrameInfo only.
+  void start();
+  void start(const char* argumentFormat, ...) __attribute__((format(printf, 2, 3)));
 
   // Runs body (returning int32_t) with the COM-error handler and the catch-all handler.
   template <class Body>
@@ -59,14 +63,17 @@ class CallFrame {
 
   // Enters the playback lock until end() has written the used time and updated the statistics.
   void lockPlayback();
-  // The skip rule of the locked functions: without an instrument interface, traces the skip line and
-  // returns true.
-  bool skipWithoutInstrument(int32_t skipCode);
+  // The skip rule of the locked functions: without an instrument interface, traces the skip line with the
+  // skip code and returns true. Called while holding the playback lock.
+  bool skipWithoutInstrument();
 
   // "> End of <name>(), RetCode = %d", then the used time and the statistics; returns result.
   int32_t end(int32_t result);
-  // An end line of the function's own; then the used time and the statistics.
-  void endWith(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  // "> End of <name>(<arguments>), RetCode = %d", then the used time and the statistics; returns result.
+  int32_t endWithArguments(int32_t result, const char* argumentFormat, ...)
+      __attribute__((format(printf, 3, 4)));
+  // "> End of <name>(<arguments>)" without a result, then the used time and the statistics.
+  void endWithoutResult(const char* argumentFormat, ...) __attribute__((format(printf, 2, 3)));
   // The used-time line and the statistics alone, for an end line written by the caller.
   void finish();
 
@@ -99,7 +106,7 @@ int32_t CallFrame::guard(Body&& body) {
 template <class Body>
 int32_t framed(const FrameInfo& info, Body&& body) {
   CallFrame frame(info);
-  frame.start("> Start %s()", info.name);
+  frame.start();
   const int32_t result = frame.guard(std::forward<Body>(body));
   return frame.end(result);
 }
@@ -112,7 +119,7 @@ int32_t framedPoll(const FrameInfo& tracedInfo, const FrameInfo& quietInfo, bool
   CallFrame frame(quietInfo);
   const int32_t result = frame.guard(std::forward<Body>(body));
   if (result < 0) {
-    frame.endWith("> End of %s(0), RetCode = %d", quietInfo.name, result);
+    frame.endWithArguments(result, "0");
   } else {
     frame.finish();
   }

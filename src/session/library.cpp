@@ -9,6 +9,7 @@
 #include "src/core/settings.h"
 #include "src/log/driver_logs.h"
 #include "src/server/instrument.h"
+#include "src/visa/visa_session.h"
 #include "tevra.h"
 
 namespace tevra::core {
@@ -18,14 +19,17 @@ std::atomic<uint32_t> g_startUpThread{0};
 
 constexpr int32_t kTraceNamingMode = 5;
 
-// Constructs the driver-wide objects in the order the library's life needs: the logs first, so that they
-// are destroyed last; then the playback lock, the instrument interface and the held settings.
+// Constructs the driver-wide objects in the order the library's life needs, before the shut-down is
+// registered, so that all of them outlive it: the logs first, so that they are destroyed last; then the
+// error state, the playback lock, the instrument interface, the held settings and the VISA session.
 void constructDriverObjects() {
   log::traceLog();
   log::reportLog();
+  errorState();
   playbackLock();
   server::instrument();
   settings();
+  visa::visaState();
 }
 
 }  // namespace

@@ -63,9 +63,9 @@ void endGetProperty(CallFrame& frame, const char* name, const double* value, int
   if (value == nullptr) {
     frame.end(result);
   } else if (isMissing(name)) {
-    frame.endWith("> End of GetProperty(0x%08X)", static_cast<uint32_t>(kPropertyCount));
+    frame.endWithoutResult("0x%08X", static_cast<uint32_t>(kPropertyCount));
   } else {
-    frame.endWith("> End of GetProperty(%s,%g), RetCode = %d", name, *value, result);
+    frame.endWithArguments(result, "%s,%g", name, *value);
   }
 }
 
@@ -75,7 +75,7 @@ void endGetProperty(CallFrame& frame, const char* name, const double* value, int
 extern "C" TEVRA_API int32_t Tevra_SetProperty(const char* name, double value) {
   using namespace tevra::core;
   CallFrame frame(kSetPropertyFrame);
-  frame.start("> Start SetProperty(%s,%g)", orEmpty(name), value);
+  frame.start("%s,%g", orEmpty(name), value);
   const int32_t result = frame.guard([&] { return setProperty(name, value); });
   return frame.end(result);
 }
@@ -83,7 +83,7 @@ extern "C" TEVRA_API int32_t Tevra_SetProperty(const char* name, double value) {
 extern "C" TEVRA_API int32_t Tevra_GetProperty(const char* name, double* value) {
   using namespace tevra::core;
   CallFrame frame(kGetPropertyFrame);
-  frame.start("> Start GetProperty(%s)", orEmpty(name));
+  frame.start("%s", orEmpty(name));
   const int32_t result = frame.guard([&] { return getProperty(name, value); });
   endGetProperty(frame, name, value, result);
   return result;

@@ -60,9 +60,24 @@ auto readFromServer(int32_t position) {
   return server::instrument().call<op>();
 }
 
-// A held analyzer setting: sent first while a session is open, so that a refused value is not kept.
-template <double HeldSettings::*field, ChangeBit bit, ServerOp put, const Unit& unit>
+// The values the instrument takes for a held setting, in the property's own unit.
+struct Range {
+  double lowest;
+  double highest;
+};
+inline constexpr Range kCenterFrequencyMHz{1.0, 6000.0};
+inline constexpr Range kPowerRangeDbm{-50.0, 30.0};
+inline constexpr Range kPacketLengthS{0.000001, 0.1};
+inline constexpr Range kTriggerLevelMV{0.0, 10000.0};
+inline constexpr Range kTriggerDelayS{-0.1, 0.1};
+inline constexpr Range kTriggerHoldoffS{0.0, 1.0};
+
+// A held analyzer setting: refused outside its range (NaN and infinities included) whether a session is open
+// or not, since it is sent to every later session; sent first while a session is open, so that a value the
+// server refuses is not kept.
+template <double HeldSettings::*field, ChangeBit bit, ServerOp put, const Unit& unit, const Range& range>
 bool setHeld(int32_t position, double value) {
+  if (!(value >= range.lowest && value <= range.highest)) return false;
   if (server::instrument().held()) sendToServer<put>(position, value * unit.toServer);
   settings().held.*field = value;
   markChanged(bit);

@@ -9,11 +9,13 @@
 #include "platform/ui/window.h"
 #include "src/arb/direct_playback.h"
 #include "src/core/frame.h"
-#include "src/session/server_version.h"
 #include "src/core/settings.h"
 #include "src/log/driver_logs.h"
 #include "src/server/instrument.h"
+#include "src/session/server_version.h"
 #include "src/spectrum/scratch_array.h"
+#include "src/visa/direct_io.h"
+#include "src/visa/scpi_commands.h"
 #include "src/visa/scpi_reply.h"
 #include "src/visa/visa_session.h"
 #include "tevra.h"
@@ -42,10 +44,11 @@ void traceLine(const char* text) {
   log::traceLog().LogText(-1, text);
 }
 
-// Pushes the analyzer settings the driver holds into a new session; a server error ends it with its trace.
-void initGlobal() {
+// Pushes the analyzer settings the driver holds into a new session; a server error ends it with its trace
+// and its code, and the settings after the refused one are not sent.
+int32_t initGlobal() {
   CallFrame frame(kInitGlobalFrame);
-  frame.start("> Start initGlobal()");
+  frame.start();
   const int32_t result = frame.guard([] {
     settings().switches.getDemodGatedPower = 1;
     const HeldSettings& held = settings().held;
@@ -66,10 +69,16 @@ void initGlobal() {
     instr.put_TriggerHoldoff(held.triggerHoldoffS);
     return 0;
   });
-  frame.end(result);
+  return frame.end(result);
 }
 
 int32_t startSession(const char* resourceList, int32_t flagA, int32_t flagB) {
+  // The server is given the same resource as the VISA session, never a cut one.
+  char resource[visa::kResourceFieldSize];
+  if (!visa::getListField(resourceList, 0, resource, sizeof resource)) {
+    return traceFailure(code::kInit, "ERR %d,resource field longer than %d characters", code::kInit,
+                        static_cast<int>(visa::kResourceFieldSize - 1));
+  }
   Tevra_InitViSession(resourceList);
   arb::setDirectPlayback(true);
   Tevra_ARB_Stop(1);
@@ -77,8 +86,6 @@ int32_t startSession(const char* resourceList, int32_t flagA, int32_t flagB) {
   setPosition(801);
   instr.create(kServerProgId);
   traceLine("CreateInstance");
-  char resource[visa::kResourceFieldSize];
-  visa::getListField(resourceList, 0, resource, sizeof resource);
   setPosition(803);
   instr.put_ResourceAddress(resource);
   setPosition(805);
@@ -99,32 +106,52 @@ int32_t startSession(const char* resourceList, int32_t flagA, int32_t flagB) {
   log::traceLog().LogIt("COM DriverVersion %s, Q7730 FirmwareRevision %s", driverVersion.c_str(),
                         firmware.c_str());
   if (settings().switches.compensateSidecarLoss == 0) {
-    setPosition(818);
-    result = instr.Suspend();
+    const visa::DirectIo io({.position = 818,
+                             .suspend = visa::Suspend::kAlways,
+                             .trace = visa::TraceSuspend::kNever,
+                             .clear = false});
+    result = io.suspendStatus();
     traceLine("CompensateSidecarLoss disabled");
-    visa::scpiWrite("DIAGnostic:HW:SCAR:LCOMpensate:COUPle 0");
+    io.send({visa::scpi::kSidecarLossOff});
   }
-  initGlobal();
+  if (const int32_t failed = initGlobal(); failed < 0) return failed;
   return result;
 }
 
-int32_t closeSession() {
+// Every step is tried on its own and the server is released in every case: a server that has lost the
+// instrument must not keep the session open. The first failure is the result.
+int32_t closeSession(CallFrame& frame) {
   spectrum::ScratchArray& scratch = spectrum::scratchArray();
   if (scratch.capacity() > 0) scratch.release();
   server::Instrument& instr = server::instrument();
-  setPosition(937);
-  instr.AWG_Stop();
-  traceLine("AWG_Stop()");
-  setPosition(940);
-  instr.Suspend();
-  setPosition(941);
-  const int32_t result = instr.Dispose();
-  traceLine("Dispose()");
+  int32_t failure = 0;
+  const auto step = [&](auto&& call) {
+    const int32_t result = frame.guard(call);
+    if (result < 0 && failure == 0) failure = result;
+    return result;
+  };
+  step([&] {
+    setPosition(937);
+    instr.AWG_Stop();
+    traceLine("AWG_Stop()");
+    return 0;
+  });
+  step([&] {
+    setPosition(940);
+    instr.Suspend();
+    return 0;
+  });
+  const int32_t disposed = step([&] {
+    setPosition(941);
+    const int32_t result = instr.Dispose();
+    traceLine("Dispose()");
+    return result;
+  });
   setPosition(947);
   instr.reset();
   Tevra_CloseViSession();
   setPosition(967);
-  return result;
+  return failure != 0 ? failure : disposed;
 }
 
 using TextGetter = std::string (server::Instrument::*)();
@@ -164,24 +191,24 @@ extern "C" TEVRA_API int32_t Tevra_Init(const char* resourceList, int32_t flagA,
   core::CallFrame frame(core::kInitFrame);
   const int32_t version = core::checkServerVersion();
   if (version < 0) return frame.end(version);
-  frame.start("> Start Init(%s,%d,%d,%d,%d)", core::orEmpty(resourceList), static_cast<int>(flagA),
-              static_cast<int>(flagB), static_cast<int>(traced1), static_cast<int>(traced2));
+  frame.start("%s,%d,%d,%d,%d", core::orEmpty(resourceList), static_cast<int>(flagA), static_cast<int>(flagB),
+              static_cast<int>(traced1), static_cast<int>(traced2));
   return frame.end(frame.guard([&] { return core::startSession(resourceList, flagA, flagB); }));
 }
 
 extern "C" TEVRA_API int32_t Tevra_Close(void) {
   core::CallFrame frame(core::kCloseFrame);
-  frame.start("> Start Close()");
+  frame.start();
   frame.lockPlayback();
-  if (frame.skipWithoutInstrument(0)) return frame.end(1);
-  return frame.end(frame.guard([] { return core::closeSession(); }));
+  if (frame.skipWithoutInstrument()) return frame.end(1);
+  return frame.end(core::closeSession(frame));
 }
 
 extern "C" TEVRA_API int32_t Tevra_Preset(void) {
   core::markAllChanged();
   core::settings().switches.getDemodGatedPower = 1;
   core::CallFrame frame(core::kPresetFrame);
-  frame.start("> Start Preset()");
+  frame.start();
   platform::CoInitializeEx(nullptr, platform::COINIT_APARTMENTTHREADED);
   return frame.end(frame.guard([] {
     core::setPosition(863);

@@ -25,13 +25,12 @@ void extractErrorMessage(char* buffer, size_t length, size_t capacity) {
   if (buffer == nullptr || capacity == 0) return;
   if (length >= capacity) length = capacity - 1;
   const char* open = static_cast<const char*>(std::memchr(buffer, '"', length));
-  if (open == nullptr) {
-    buffer[length] = '\0';
-    return;
-  }
-  const size_t start = static_cast<size_t>(open - buffer) + 1;
-  const char* close = static_cast<const char*>(std::memchr(buffer + start, '"', length - start));
-  const size_t end = close == nullptr ? length : static_cast<size_t>(close - buffer);
+  const size_t start = open == nullptr ? 0 : static_cast<size_t>(open - buffer) + 1;
+  const char* close =
+      open == nullptr ? nullptr : static_cast<const char*>(std::memchr(buffer + start, '"', length - start));
+  size_t end = close == nullptr ? length : static_cast<size_t>(close - buffer);
+  // The message is traced on one line: the reply's line end is not part of it.
+  while (end > start && (buffer[end - 1] == '\n' || buffer[end - 1] == '\r')) --end;
   std::memmove(buffer, buffer + start, end - start);
   buffer[end - start] = '\0';
 }

@@ -11,8 +11,8 @@ namespace tevra::visa {
 int32_t leadingInteger(const char* text, size_t length);
 
 // Turns an error-queue reply of length bytes in buffer (capacity bytes) into its message: the characters
-// between the first double quote and the next one (or the end), else the whole reply; always terminated
-// within capacity.
+// between the first double quote and the next one (or the end), else the whole reply, without a line end;
+// always terminated within capacity.
 void extractErrorMessage(char* buffer, size_t length, size_t capacity);
 
 // Field index (from 0) of a ';'-separated list into out (capacity bytes, always terminated). A missing

@@ -3,9 +3,8 @@
 
 #include "platform/kernel/kernel.h"
 #include "src/core/frame.h"
-#include "src/log/driver_logs.h"
-#include "src/server/instrument.h"
-#include "src/visa/visa_session.h"
+#include "src/visa/direct_io.h"
+#include "src/visa/scpi_commands.h"
 #include "tevra.h"
 
 namespace tevra::visa {
@@ -19,14 +18,30 @@ constexpr TtlLine kTtlLines[] = {{0x1, 17}, {0x2, 18}, {0x4, 19}, {0x8, 24}};
 constexpr uint32_t kPulseMilliseconds = 10;
 
 const core::FrameInfo kTtlOutputFrame{"TTL_Output", -7435, log::StatEntry::kNone, false};
+const core::FrameInfo kSwitchChannelFrame{"TTL_SwitchChannel", 0, log::StatEntry::kNone, false};
 
-void writeTtlLines(int32_t mask) {
+// Sets all four lines, so that a mask is a complete state; a line that cannot be set fails the call.
+int32_t ttlOutput(int32_t mask) {
+  const DirectIo io({.position = 7423, .suspend = Suspend::kAlways});
   for (const auto& line : kTtlLines) {
     char command[48];
-    std::snprintf(command, sizeof command, "DIAG:HW:MB:MUX:TFW %d,%s", line.line,
+    std::snprintf(command, sizeof command, scpi::kTtlLineFormat, line.line,
                   (mask & line.bit) != 0 ? "HIGH" : "LOW");
-    scpiWrite(command);
+    if (const int32_t failed = io.write(kTtlOutputFrame.failureCode, command); failed != 0) return failed;
   }
+  return io.suspendStatus();
+}
+
+// A pulse of at least 10 ms on one line: the middle call's result, unless a call that ends the pulse failed.
+int32_t switchChannel(int32_t channel) {
+  const int32_t before = Tevra_TTL_Output(0);
+  const int32_t pulse = Tevra_TTL_Output(static_cast<int32_t>(1u << (static_cast<uint32_t>(channel) % 32u)));
+  platform::Sleep(kPulseMilliseconds);
+  const int32_t after = Tevra_TTL_Output(0);
+  for (const int32_t result : {before, pulse, after}) {
+    if (result < 0) return result;
+  }
+  return pulse;
 }
 
 }  // namespace
@@ -36,24 +51,13 @@ using namespace tevra;
 
 extern "C" TEVRA_API int32_t Tevra_TTL_Output(int32_t mask) {
   core::CallFrame frame(visa::kTtlOutputFrame);
-  frame.start("> Start TTL_Output(0x%02X)", static_cast<unsigned>(mask));
-  return frame.end(frame.guard([&] {
-    core::setPosition(7423);
-    const platform::HRESULT suspended = server::instrument().Suspend();
-    log::traceLog().LogText(-1, "OK, suspended");
-    visa::clearInstrument();
-    visa::writeTtlLines(mask);
-    return suspended;
-  }));
+  frame.start("0x%02X", static_cast<unsigned>(mask));
+  return frame.end(frame.guard([&] { return visa::ttlOutput(mask); }));
 }
 
+// Only the three TTL_Output calls trace failures: this function has no handler of its own.
 extern "C" TEVRA_API int32_t Tevra_TTL_SwitchChannel(int32_t channel) {
-  core::setComLastError(0);
-  log::traceLog().LogIt("> Start TTL_SwitchChannel(%d)", static_cast<int>(channel));
-  Tevra_TTL_Output(0);
-  const int32_t result = Tevra_TTL_Output(static_cast<int32_t>(1u << (static_cast<uint32_t>(channel) % 32u)));
-  platform::Sleep(visa::kPulseMilliseconds);
-  Tevra_TTL_Output(0);
-  log::traceLog().LogIt("> End of TTL_SwitchChannel(), RetCode = %d", static_cast<int>(result));
-  return result;
+  core::CallFrame frame(visa::kSwitchChannelFrame);
+  frame.start("%d", static_cast<int>(channel));
+  return frame.end(visa::switchChannel(channel));
 }

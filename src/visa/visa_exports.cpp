@@ -1,8 +1,12 @@
 #include <cstdio>
 
+#include "platform/visa/timeout_setting.h"
 #include "src/core/frame.h"
 #include "src/core/settings.h"
 #include "src/log/driver_logs.h"
+#include "src/server/instrument.h"
+#include "src/visa/direct_io.h"
+#include "src/visa/scpi_commands.h"
 #include "src/visa/scpi_reply.h"
 #include "src/visa/visa_session.h"
 #include "tevra.h"
@@ -43,7 +47,30 @@ int32_t openInstrument(const char* resourceList) {
                               core::orEmpty(resourceList), static_cast<uint32_t>(status));
   }
   log::traceLog().LogIt("OK, Q7730 viOpen() session %d", static_cast<int>(s.instrument));
+  s.outOfStep = false;
+  viSetAttribute(s.instrument, VI_ATTR_TMO_VALUE, platform::visa::configuredTimeoutMs());
   return static_cast<int32_t>(s.instrument);
+}
+
+// The server releases the instrument's I/O before the session is opened again.
+void suspendServer() {
+  server::Instrument& instr = server::instrument();
+  if (!instr.held()) return;
+  core::setPosition(532);
+  instr.Suspend();
+}
+
+int32_t initViSession(const char* resourceList) {
+  suspendServer();
+  Tevra_CloseViSession();
+  if (const int32_t failed = openResourceManager(); failed != 0) return failed;
+  return openInstrument(resourceList);
+}
+
+int32_t viPreset() {
+  const DirectIo io({.suspend = Suspend::kNever, .trace = TraceSuspend::kNever});
+  io.send({scpi::kResetAndClear});
+  return io.checkErrors(kPresetInstrumentError);
 }
 
 }  // namespace
@@ -63,24 +90,13 @@ extern "C" TEVRA_API int32_t Tevra_CloseViSession(void) {
 
 extern "C" TEVRA_API int32_t Tevra_InitViSession(const char* resourceList) {
   core::CallFrame frame(visa::kInitViSessionFrame);
-  frame.start("> Start InitViSession(%s)", core::orEmpty(resourceList));
-  const int32_t result = frame.guard([&] {
-    visa::suspendServer(532);
-    Tevra_CloseViSession();
-    if (const int32_t failed = visa::openResourceManager(); failed != 0) return failed;
-    return visa::openInstrument(resourceList);
-  });
-  return frame.end(result);
+  frame.start("%s", core::orEmpty(resourceList));
+  return frame.end(frame.guard([&] { return visa::initViSession(resourceList); }));
 }
 
 extern "C" TEVRA_API int32_t Tevra_ViPreset(void) {
   core::CallFrame frame(visa::kViPresetFrame);
   core::markAllChanged();
-  frame.start("> Start ViPreset()");
-  const int32_t result = frame.guard([] {
-    visa::clearInstrument();
-    visa::scpiWrite("*RST;*CLS");
-    return visa::checkInstrumentError(visa::kPresetInstrumentError);
-  });
-  return frame.end(result);
+  frame.start();
+  return frame.end(frame.guard([] { return visa::viPreset(); }));
 }

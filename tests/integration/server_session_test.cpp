@@ -1,9 +1,13 @@
 // Whole sessions of the driver through the built measurement server module against the simulator on
-// loopback: the exports as a test program calls them, their trace, and what the instrument ends up in.
+// loopback: the exports as a test program calls them, their trace, and what the instrument ends up in, also
+// on a station's worst day: an exit with the session open, a reply after the timeout, a killed instrument.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -32,11 +36,8 @@ class ServerSessionTest : public ServerFixture {
     resource_ = simulator_->resource();
   }
   void TearDown() override {
-    // A server that has lost its instrument cannot stop the generator; it is reconnected to close.
-    if (Tevra_Close() < 0) {
-      Tevra_ActivateInstrument();
-      Tevra_Close();
-    }
+    Tevra_Close();
+    Tevra_CloseViSession();
     arb::setDirectPlayback(false);
     log::traceLog().Close();
     ServerFixture::TearDown();
@@ -66,6 +67,21 @@ class ServerSessionTest : public ServerFixture {
     const auto all = lines(from);
     return std::find(all.begin(), all.end(), line) != all.end();
   }
+  // Whether an ERR line with this code ends with this text.
+  bool tracedError(int32_t code, const std::string& ending) const {
+    const std::string start = "ERR " + std::to_string(code) + ",";
+    const auto all = lines();
+    return std::any_of(all.begin(), all.end(), [&](const std::string& line) {
+      return line.starts_with(start) && line.ends_with(ending);
+    });
+  }
+  // The VISA timeout of the sessions that the driver opens while it lives.
+  struct ScopedTimeout {
+    explicit ScopedTimeout(const char* ms) { ::setenv("TEVRA_VISA_TIMEOUT_MS", ms, 1); }
+    ~ScopedTimeout() { ::unsetenv("TEVRA_VISA_TIMEOUT_MS"); }
+    ScopedTimeout(const ScopedTimeout&) = delete;
+    ScopedTimeout& operator=(const ScopedTimeout&) = delete;
+  };
   static std::string text(int32_t (*getter)(char*)) {
     char buffer[TEVRA_IDENTITY_TEXT_SIZE];
     EXPECT_EQ(getter(buffer), 0);
@@ -204,6 +220,7 @@ TEST_F(ServerSessionTest, ALostConnectionFailsTheCallWithinTheTimeout) {
        "Q7730 I/O failed: viRead() for ':OUTPut:STATe?' gave status 0xBFFF0015 (timeout); the connection is "
        "closed"},
   };
+  const ScopedTimeout timeout("300");
   ASSERT_EQ(Tevra_Init(resource_.c_str(), 0, 0, 0, 0), 0);
   for (const auto& c : cases) {
     control(c.fault);
@@ -216,6 +233,65 @@ TEST_F(ServerSessionTest, ALostConnectionFailsTheCallWithinTheTimeout) {
     EXPECT_EQ(Tevra_ActivateInstrument(), 0) << c.fault;
     EXPECT_EQ(Tevra_ARB_SourceActive(), 0);
   }
+  EXPECT_EQ(Tevra_Close(), 0);
+}
+
+TEST_F(ServerSessionTest, AStationThatExitsWithItsSessionOpenExitsCleanly) {
+  const std::string exitTrace = traceDir_.file("exit.txt");
+  const std::string command = std::string("TEVRA_REGISTRY='") + TEVRA_TEST_REGISTRY + "' TEVRA_TRACE_FILE='" +
+                              exitTrace + "' '" + TEVRA_EXIT_HELPER + "' '" + resource_ + "'";
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  // The trace file is named by the week it was written in.
+  std::vector<std::string> lines;
+  for (const auto& entry : std::filesystem::directory_iterator(traceDir_.path())) {
+    if (entry.path().filename().string().starts_with("exit.")) lines = readTraceLines(entry.path().string());
+  }
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "Dispose()"), lines.end())
+      << "the shut-down closed the session";
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "*** End of Log ***"), lines.end());
+}
+
+TEST_F(ServerSessionTest, AReplyAfterTheTimeoutIsNeverTakenForTheAnswerToALaterQuery) {
+  const ScopedTimeout timeout("300");
+  ASSERT_GT(Tevra_InitViSession(resource_.c_str()), 0);
+  control(":SIMulation:FAULt:GLOBal:DELay 450,1");
+  EXPECT_EQ(Tevra_ARBEx_SequencePlaying(1), -7835) << "the reply comes after the 300 ms timeout";
+  // Each of these fails at the instrument; a session out of step would read an older reply as "no error".
+  EXPECT_EQ(Tevra_ARBEx_TriggerSequence(), -7744) << "no waveform armed";
+  EXPECT_TRUE(tracedError(-7744, "(-211)"));
+  EXPECT_EQ(Tevra_ARBEx_ReSelect(50, 0), -7577) << "+50 dBm is out of range";
+  EXPECT_TRUE(tracedError(-7577, "(-222)"));
+  control(":SIMulation:FAULt:ERRor -310,\"System error\"");
+  EXPECT_EQ(Tevra_ARBEx_Stop(0), -7793);
+  EXPECT_TRUE(tracedError(-7793, "System error, rc 0xFFFFFECA (-310)"));
+  EXPECT_EQ(Tevra_ARBEx_Select_Sequence("CW_TONE", 50, 0, 40), -7674);
+  EXPECT_FALSE(arb::directPlaybackActive()) << "a rejected selection leaves the flag";
+  EXPECT_EQ(instrumentState("SYST:ERR?"), "0,\"No error\"") << "no error of the call is left behind";
+}
+
+TEST_F(ServerSessionTest, ASlowInstrumentEndsAServerCallAtTheStationsTimeout) {
+  const ScopedTimeout timeout("300");
+  ASSERT_EQ(Tevra_Init(resource_.c_str(), 0, 0, 0, 0), 0);
+  control(":SIMulation:FAULt:GLOBal:DELay 450,INF");
+  EXPECT_EQ(Tevra_GetReferencePorts(), -8705)
+      << "the first reply comes after the timeout, the rest fail at once";
+  EXPECT_EQ(Tevra_GetCOMLastError(), q7730::kIoFailed);
+  control(":SIMulation:FAULt:GLOBal:RESet");
+}
+
+TEST_F(ServerSessionTest, AKilledInstrumentFailsTheCallsAndCloseReleasesTheSessionForANewInit) {
+  const ScopedTimeout timeout("300");
+  ASSERT_EQ(Tevra_Init(resource_.c_str(), 0, 0, 0, 0), 0);
+  restartSimulator();
+  resource_ = simulator_->resource();
+  EXPECT_LT(Tevra_ARBEx_SequencePlaying(1), 0);
+  EXPECT_EQ(Tevra_TTL_Output(1), -7435);
+  EXPECT_EQ(Tevra_Close(), -970);
+  EXPECT_EQ(Tevra_Close(), 1) << "the failed Close released the server and the VISA session";
+  EXPECT_EQ(Tevra_Init(resource_.c_str(), 0, 0, 0, 0), 0);
+  EXPECT_EQ(Tevra_ARBEx_SequencePlaying(1), 0);
   EXPECT_EQ(Tevra_Close(), 0);
 }
 

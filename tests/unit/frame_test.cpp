@@ -128,21 +128,23 @@ TEST_F(FrameTest, LastErrorTextIsTheCallingThreadsLastFailure) {
   EXPECT_EQ(Tevra_GetLastErrorText(text, sizeof text), 0);
 }
 
-TEST_F(FrameTest, SkipRuleTracesTheSkipLineOnlyWithoutInstrument) {
-  const FrameInfo locked{"ARB_Select_Sequence", -7063};
+TEST_F(FrameTest, StartAndSkipLinesNameTheFunctionFromItsFrameInfo) {
+  const FrameInfo locked{.name = "ARB_Select_Sequence", .failureCode = -7063, .skipCode = -7006};
   CallFrame frame(locked);
+  frame.start("%s,%gdBm", "%n%s", -10.0);
   frame.lockPlayback();
-  EXPECT_TRUE(frame.skipWithoutInstrument(-7006));
-  frame.end(-7006);
+  EXPECT_TRUE(frame.skipWithoutInstrument());
+  frame.endWithArguments(-7006, "%d", 3);
   char text[100];
   Tevra_GetLastErrorText(text, sizeof text);
   EXPECT_STREQ(text, "ERR -7006,** skip ARB_Select_Sequence() due to globallptrInstr is NULL **");
   EXPECT_EQ(lines(), (std::vector<std::string>{
+                         "> Start ARB_Select_Sequence(%n%s,-10dBm)",
                          "ERR -7006,** skip ARB_Select_Sequence() due to globallptrInstr is NULL **",
-                         "> End of ARB_Select_Sequence(), RetCode = -7006", "* used time: 120 ms *"}));
+                         "> End of ARB_Select_Sequence(3), RetCode = -7006", "* used time: 120 ms *"}));
   testing::ScopedFakeInstrument fake;
   CallFrame held(locked);
-  EXPECT_FALSE(held.skipWithoutInstrument(-7006));
+  EXPECT_FALSE(held.skipWithoutInstrument());
 }
 
 TEST_F(FrameTest, TimedCallsFeedTheStatisticsReport) {

@@ -63,6 +63,10 @@ TEST_F(PropertiesTest, SetSendsConvertsAndHoldsByName) {
   } cases[] = {
       {"CenterFrequency_MHz", 5180, true, 1, {"put_Frequency(f64 5180000000)"}, 0x01, 5180},
       {"TriggerLevel_mV", 35.5, true, 1, {"put_TriggerLevel(f64 0.0355)"}, 0x10, 35.5},
+      {"CenterFrequency_MHz", kNaN, false, -1598, {}, 0, 2412},
+      {"CenterFrequency_MHz", 7000, true, -1598, {}, 0, 2412},
+      {"PowerRange", std::numeric_limits<double>::infinity(), false, -1598, {}, 0, 0},
+      {"TriggerLevel_mV", 20000, false, -1598, {}, 0, 20},
       {"TriggerStyle", 3, true, 1, {"put_TriggerStyle(i32 4)"}, 0x08, 3},
       {"TRIGGERSTYLE", 7, false, 1, {}, 0x08, 2},
       {"TriggerStyle", 1.9, false, 1, {}, 0x08, 1},
@@ -158,7 +162,7 @@ TEST_F(PropertiesTest, TraceLinesOfSetAndGetWithTheirFailures) {
     EXPECT_EQ(Tevra_SetProperty("VSA_Visible", 1), 0);
     EXPECT_EQ(Tevra_SetProperty("WindowType", 4), -1598);
     settings().changeMask = 0;
-    EXPECT_EQ(Tevra_SetProperty("CenterFrequency_MHz", 9999), -1598);
+    EXPECT_EQ(Tevra_SetProperty("CenterFrequency_MHz", 5999), -1598);
     EXPECT_EQ(settings().held.centerFrequencyMHz, 2412.0) << "a refused value is not held";
     EXPECT_EQ(settings().changeMask, 0);
   }
@@ -176,7 +180,7 @@ TEST_F(PropertiesTest, TraceLinesOfSetAndGetWithTheirFailures) {
                             "> Start SetProperty(WindowType,4)",
                             "ERR -1598,invalid value 4 for SetProperty(WindowType)",
                             "> End of SetProperty(), RetCode = -1598",
-                            "> Start SetProperty(CenterFrequency_MHz,9999)",
+                            "> Start SetProperty(CenterFrequency_MHz,5999)",
                             "ERR -1598,L1500,0x80004005,Frequency out of range",
                             "> End of SetProperty(), RetCode = -1598",
                             "> Start GetProperty(FramesUsed)",

@@ -17,7 +17,8 @@ TEST(ScpiReplyTest, ErrorQueueRepliesGiveTheirNumberAndMessage) {
   } cases[] = {
       {"-113,\"Undefined header\"\n", -113, "Undefined header"},
       {"0,\"No error\"\n", 0, ""},
-      {"-350\n", -350, "-350\n"},
+      {"-350\r\n", -350, "-350"},
+      {"-222,\"Data out of range\r\n", -222, "Data out of range"},
       {"+12,\"unterminated", 12, "unterminated"},
       {"  -222,\"Data out of range\";extra\"", -222, "Data out of range"},
       {"x,\"not a number\"", 0, ""},

@@ -190,6 +190,19 @@ TEST_F(SessionTest, InitAndCloseAgainstTheFakeServer) {
   EXPECT_EQ(calls[11].args, std::vector<Value>{0.02}) << "20 mV in V";
 }
 
+TEST_F(SessionTest, InitRefusesAnOverlongResourceAndFailsWhenTheServerRefusesAHeldSetting) {
+  serveFake();
+  const std::string overlong = "TCPIP0::" + std::string(100, 'h') + "::5025::SOCKET;x";
+  EXPECT_EQ(Tevra_Init(overlong.c_str(), 0, 0, 0, 0), -838);
+  EXPECT_TRUE(fake_->calls().empty()) << "nothing started with a cut resource";
+  fake_->fails(ServerOp::put_MaxPacketLength, platform::E_INVALIDARG, "MaxPacketLength out of range");
+  EXPECT_EQ(Tevra_Init(kNoInstrument, 0, 0, 0, 0), -599);
+  EXPECT_EQ(fake_->callNames().back(), "put_MaxPacketLength") << "the settings after it are not sent";
+  const auto traced = lines();
+  EXPECT_NE(std::find(traced.begin(), traced.end(), "ERR -838,resource field longer than 99 characters"),
+            traced.end());
+}
+
 TEST_F(SessionTest, ServerErrorsAfterCreationLeaveTheSessionOpenUntilClose) {
   serveFake();
   settings().switches.compensateSidecarLoss = 0;
@@ -200,11 +213,17 @@ TEST_F(SessionTest, ServerErrorsAfterCreationLeaveTheSessionOpenUntilClose) {
   EXPECT_NE(std::find(traced.begin(), traced.end(), "ERR -838,L811,0x80004005,instrument not answering"),
             traced.end());
   fake_->clearCalls();
+  fake_->fails(ServerOp::AWG_Stop, platform::E_FAIL, "instrument lost");
   fake_->fails(ServerOp::Dispose, platform::E_FAIL, "busy");
+  markTrace();
   EXPECT_EQ(Tevra_Close(), -970);
-  fake_->script(ServerOp::Dispose, {testing::Answer{}});
-  EXPECT_EQ(Tevra_Close(), 0) << "a second Close tries again";
-  EXPECT_EQ(Tevra_Close(), 1);
+  EXPECT_EQ(fake_->callNames(), (std::vector<std::string>{"AWG_Stop", "Suspend", "Dispose"}))
+      << "every step is tried";
+  EXPECT_EQ(lines(),
+            (std::vector<std::string>{"> Start Close()", "ERR -970,L937,0x80004005,instrument lost",
+                                      "ERR -970,L941,0x80004005,busy", "> End of Close(), RetCode = -970",
+                                      "* used time: 0 ms *"}));
+  EXPECT_EQ(Tevra_Close(), 1) << "the failing Close released the session all the same";
 }
 
 TEST_F(SessionTest, IdentityTextsAreCopiedWithinTheirBound) {
