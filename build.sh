@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(
-  build-essential cmake ninja-build pkg-config git
+  build-essential cmake ninja-build pkg-config git clang-format clang-tidy
   libgtest-dev libgmock-dev libbenchmark-dev libspdlog-dev
   liblxi-dev libtirpc-dev rpcbind rpcsvc-proto
   python3 python3-pyvisa python3-pyvisa-py python3-pytest
@@ -30,7 +30,7 @@ install_packages() {
 configure_and_build() {
   local dir=$1
   shift
-  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  cmake -S . -B "$dir" -G Ninja -DTEVRA_WERROR=ON "$@" >/dev/null
   cmake --build "$dir" -j "$JOBS"
 }
 

@@ -132,8 +132,8 @@ std::vector<uint8_t> textFromHex(const std::vector<uint8_t>& bytes, uint32_t typ
   const std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   const std::string text = format == Format::kVersion5 ? Utf16ToUtf8(utf16LeUnits(raw)) : std::string(raw);
   std::vector<uint8_t> data(text.begin(), text.end());
-  const size_t zeros = type == REG_MULTI_SZ ? 2 : 1;
-  while (data.size() < zeros ||
+  const std::ptrdiff_t zeros = type == REG_MULTI_SZ ? 2 : 1;
+  while (std::ssize(data) < zeros ||
          std::any_of(data.end() - zeros, data.end(), [](uint8_t b) { return b != 0; })) {
     data.push_back(0);
   }

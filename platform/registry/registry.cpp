@@ -102,7 +102,7 @@ std::optional<std::string> canonicalPath(std::string_view path) {
 }
 
 // Keys under an unknown root are left out; a key named twice gets the values of both sections.
-std::shared_ptr<const Registry> buildRegistry(RegFile file) {
+std::shared_ptr<const Registry> buildRegistry(RegFile&& file) {
   auto registry = std::make_shared<Registry>();
   for (auto& key : file.keys) {
     const auto canonical = canonicalPath(key.path);
