@@ -1,8 +1,63 @@
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <utility>
+
 #include "platform/ui/window.h"
 
 namespace tevra::platform {
+namespace {
 
-// The driver keeps no connection to a display outside its chart windows, so it knows of no focus window.
-int32_t GetForegroundWindow() { return 0; }
+std::mutex& sourceMutex() {
+  static std::mutex m;
+  return m;
+}
+
+std::function<int32_t()>& foregroundSource() {
+  static std::function<int32_t()> source;
+  return source;
+}
+
+std::string environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
+// Connects and disconnects at once: the X server exists and lets this process in.
+bool xServerAccepts(const std::string& display) {
+  if (display.empty()) return false;
+  xcb_connection_t* connection = xcb_connect(display.c_str(), nullptr);
+  const bool usable = connection != nullptr && xcb_connection_has_error(connection) == 0;
+  if (connection != nullptr) xcb_disconnect(connection);
+  return usable;
+}
+
+}  // namespace
+
+int32_t GetForegroundWindow() {
+  std::function<int32_t()> source;
+  {
+    std::lock_guard<std::mutex> lock(sourceMutex());
+    source = foregroundSource();
+  }
+  return source ? source() : 0;
+}
+
+void SetForegroundWindowSource(std::function<int32_t()> source) {
+  std::lock_guard<std::mutex> lock(sourceMutex());
+  foregroundSource() = std::move(source);
+}
+
+bool DisplayAvailable() {
+  std::string plugin = environment("QT_QPA_PLATFORM");
+  plugin = plugin.substr(0, plugin.find(':'));
+  if (plugin == "offscreen" || plugin == "minimal") return true;
+  if (plugin.empty() || plugin == "xcb") return xServerAccepts(environment("DISPLAY"));
+  if (plugin.rfind("wayland", 0) == 0) return !environment("WAYLAND_DISPLAY").empty();
+  // Other plugins (a framebuffer, VNC) need no display server of their own.
+  return true;
+}
 
 }  // namespace tevra::platform
