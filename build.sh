@@ -11,6 +11,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libspdlog-dev
   liblxi-dev libtirpc-dev rpcbind rpcsvc-proto
   python3 python3-pyvisa python3-pyvisa-py
+  qtbase5-dev libqcustomplot-dev libxcb1-dev xvfb xauth xdotool imagemagick
 )
 JOBS=$(nproc 2>/dev/null || echo 2)
 
