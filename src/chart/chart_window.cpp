@@ -86,7 +86,7 @@ ChartWindow::ChartWindow(std::shared_ptr<const ChartRequest> request, int32_t re
     plot_->replot();
   });
   connect(buttons_[kYAutoScale], &QPushButton::clicked, this, [this] {
-    rescaleValueAxis();
+    fitValueAxisToData();
     plot_->replot();
   });
   connect(buttons_[kPrint], &QPushButton::clicked, this, [this] { saveBesideTrace(); });
@@ -122,7 +122,7 @@ void ChartWindow::configureChart() {
   plot_->xAxis->setNumberPrecision(3);
   for (QCPAxis* axis : {plot_->xAxis, plot_->yAxis}) axis->grid()->setPen(QPen(colourOf(kGridColour)));
   resetXAxis();
-  rescaleValueAxis();
+  setValueAxis();
   plot_->replot();
 }
 
@@ -162,12 +162,16 @@ void ChartWindow::resetXAxis() {
   if (const auto range = xAxisRangeGHz(*request_)) plot_->xAxis->setRange(range->lower, range->upper);
 }
 
-void ChartWindow::rescaleValueAxis() {
+void ChartWindow::setValueAxis() {
   if (const auto range = maskValueAxis(*request_)) {
     plot_->yAxis->setRange(range->lower, range->upper);
-  } else if (plot_->graphCount() > 0) {
-    plot_->yAxis->rescale();
+  } else {
+    fitValueAxisToData();
   }
+}
+
+void ChartWindow::fitValueAxisToData() {
+  if (plot_->graphCount() > 0) plot_->yAxis->rescale();
 }
 
 void ChartWindow::resizeEvent(QResizeEvent* event) {

@@ -57,7 +57,9 @@ class ChartWindow : public QDialog {
   void loadSeries();
   void addSeries(int32_t series, const QColor& colour, bool points);
   void resetXAxis();
-  void rescaleValueAxis();
+  // The mask chart's rule, else the data's range; Y AutoScale fits every kind to its data.
+  void setValueAxis();
+  void fitValueAxisToData();
   void applyLayout();
   void restoreFocus() const;
 
