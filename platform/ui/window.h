@@ -17,6 +17,9 @@ void SetForegroundWindowSource(std::function<int32_t()> source);
 // True when a window system is reachable for the named Qt platform plugin (QT_QPA_PLATFORM; empty means the
 // default, X11): "offscreen" and "minimal" always are; X11 only when the X server named by DISPLAY accepts a
 // connection; Wayland when WAYLAND_DISPLAY is set. Opening windows elsewhere would end the process.
+// A reachable X server stays connected until ReleaseDisplayProbe(), to be called once the window system has
+// a connection of its own.
 bool DisplayAvailable();
+void ReleaseDisplayProbe();
 
 }  // namespace tevra::platform

@@ -25,13 +25,26 @@ std::string environment(const char* name) {
   return value != nullptr ? value : "";
 }
 
-// Connects and disconnects at once: the X server exists and lets this process in.
+// The probe's connection while it is held (see ReleaseDisplayProbe).
+std::mutex& probeMutex() {
+  static std::mutex m;
+  return m;
+}
+xcb_connection_t* g_probe = nullptr;
+
+// The X server exists and lets this process in. The connection stays open: an X server resets when its
+// last client leaves (Xvfb does), and would refuse the window system's own connection during the reset.
 bool xServerAccepts(const std::string& display) {
   if (display.empty()) return false;
+  std::lock_guard<std::mutex> lock(probeMutex());
   xcb_connection_t* connection = xcb_connect(display.c_str(), nullptr);
-  const bool usable = connection != nullptr && xcb_connection_has_error(connection) == 0;
-  if (connection != nullptr) xcb_disconnect(connection);
-  return usable;
+  if (connection == nullptr || xcb_connection_has_error(connection) != 0) {
+    if (connection != nullptr) xcb_disconnect(connection);
+    return false;
+  }
+  if (g_probe != nullptr) xcb_disconnect(g_probe);
+  g_probe = connection;
+  return true;
 }
 
 }  // namespace
@@ -58,6 +71,12 @@ bool DisplayAvailable() {
   if (plugin.rfind("wayland", 0) == 0) return !environment("WAYLAND_DISPLAY").empty();
   // Other plugins (a framebuffer, VNC) need no display server of their own.
   return true;
+}
+
+void ReleaseDisplayProbe() {
+  std::lock_guard<std::mutex> lock(probeMutex());
+  if (g_probe != nullptr) xcb_disconnect(g_probe);
+  g_probe = nullptr;
 }
 
 }  // namespace tevra::platform
