@@ -1,15 +1,22 @@
 #include "src/chart/chart_gui.h"
 
+#include <qcustomplot.h>
+
 #include <QApplication>
 #include <QEventLoop>
+#include <QOpenGLContext>
+#include <QPixmapCache>
 #include <QPointer>
+#include <QPushButton>
 #include <QThread>
 #include <QWindow>
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <future>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "platform/com/com_error.h"
 #include "platform/kernel/kernel.h"
@@ -27,57 +34,79 @@ constexpr int32_t kDoModalLine = 20045;
 
 enum class Gui { kNone, kOwnThread, kHostApplication };
 
-struct GuiState {
-  std::mutex mutex;
-  std::thread thread;
-  std::atomic<QApplication*> application{nullptr};
-  std::atomic<int32_t> focusWindow{0};
-  bool shutDown = false;
-  std::function<void(ChartWindow&)> openedHook;
-};
+// The GUI's state. Every object here is constant-initialised and has a trivial destructor, so it stays
+// usable in exit handlers and leaves nothing behind when the library is unloaded.
+std::mutex g_mutex;  // guards g_thread, g_shutDown and g_openedHook
+std::thread* g_thread = nullptr;
+bool g_shutDown = false;
+std::function<void(ChartWindow&)>* g_openedHook = nullptr;
+std::atomic<QApplication*> g_application{nullptr};
+std::atomic<int32_t> g_focusWindow{0};
 
-// Never destroyed: the GUI thread must be ended by shutDownCharts(), not by a destructor at exit.
-GuiState& state() {
-  static GuiState* s = new GuiState;
-  return *s;
-}
-
-void toDebugOutput(QtMsgType, const QMessageLogContext&, const QString& message) {
-  platform::OutputDebugString(message.toLocal8Bit().constData());
+// Qt's messages go to the debugger output; a fatal one, after which Qt ends the process, also to stderr.
+void toDebugOutput(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  const QByteArray text = message.toLocal8Bit();
+  platform::OutputDebugString(text.constData());
+  if (type == QtFatalMsg) std::fprintf(stderr, "%s\n", text.constData());
 }
 
 int32_t idOf(const QWindow* window) {
   return window != nullptr ? static_cast<int32_t>(window->winId()) : 0;
 }
 
+// Qt makes some statics on first use: the GL context store asked for when a window closes, the pixmap
+// cache and font caches of the first paint. Made here, before the exit handler that ends this thread is
+// registered (endBeforeQtAtExit), they are destroyed after it, not under a window that is still painting.
+void makeQtStaticsNow() {
+  QOpenGLContext::currentContext();
+  QPixmap pixmap;
+  QPixmapCache::find(QStringLiteral("tevra"), &pixmap);
+  QWidget sample;
+  QPushButton button(QStringLiteral("Exit"), &sample);
+  QCustomPlot plot(&sample);
+  plot.addGraph()->setData({1.0, 2.0}, {1.0, 2.0});
+  plot.setGeometry(0, 0, 160, 120);
+  sample.resize(160, 160);
+  sample.grab();
+}
+
 // The GUI thread: a Qt application of the library's own, running until shutDownCharts() quits it.
 void runGuiThread(std::promise<void>* ready) {
-  qInstallMessageHandler(toDebugOutput);
+  const QtMessageHandler previousHandler = qInstallMessageHandler(toDebugOutput);
   static int argc = 1;
   static char name[] = "velkorin";
   static char* argv[] = {name, nullptr};
   QApplication application(argc, argv);
+  platform::ReleaseDisplayProbe();
   QApplication::setQuitOnLastWindowClosed(false);
-  GuiState& s = state();
+  makeQtStaticsNow();
   QObject::connect(&application, &QGuiApplication::focusWindowChanged,
-                   [&s](QWindow* window) { s.focusWindow.store(idOf(window)); });
-  platform::SetForegroundWindowSource([&s] { return s.focusWindow.load(); });
-  s.application.store(&application);
+                   [](QWindow* window) { g_focusWindow.store(idOf(window)); });
+  platform::SetForegroundWindowSource([] { return g_focusWindow.load(); });
+  g_application.store(&application);
   ready->set_value();
   QApplication::exec();
   platform::SetForegroundWindowSource({});
-  s.application.store(nullptr);
+  g_application.store(nullptr);
+  // Qt may outlive the library: it must not keep calling into it.
+  qInstallMessageHandler(previousHandler);
+}
+
+// Exit handlers run in the reverse order of their registration, the destructors of Qt's own statics
+// among them; the GUI thread must end before any static it uses is gone. Registered once the application
+// exists and again once the first window has made the statics of the window system.
+void endBeforeQtAtExit() {
+  std::atexit(shutDownCharts);
 }
 
 // The window system the charts can use; starts the library's GUI thread when it is needed.
 Gui ensureGui(std::string& reason) {
-  GuiState& s = state();
-  std::lock_guard<std::mutex> lock(s.mutex);
-  if (s.shutDown) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  if (g_shutDown) {
     reason = "the library is shutting down";
     return Gui::kNone;
   }
-  if (s.application.load() != nullptr) return Gui::kOwnThread;
+  if (g_application.load() != nullptr) return Gui::kOwnThread;
   if (QCoreApplication* host = QCoreApplication::instance()) {
     if (qobject_cast<QApplication*>(host) != nullptr) return Gui::kHostApplication;
     reason = "the program's Qt application has no widgets";
@@ -89,10 +118,9 @@ Gui ensureGui(std::string& reason) {
   }
   std::promise<void> ready;
   std::future<void> started = ready.get_future();
-  s.thread = std::thread(runGuiThread, &ready);
+  g_thread = new std::thread(runGuiThread, &ready);
   started.wait();
-  // Registered now, it runs at exit before the destructors of everything constructed so far.
-  std::atexit(shutDownCharts);
+  endBeforeQtAtExit();
   return Gui::kOwnThread;
 }
 
@@ -143,10 +171,12 @@ ChartWindow* openWindow(std::shared_ptr<const ChartRequest> request, std::functi
     window->done(kEndStartFailed);
     return nullptr;
   }
+  static std::once_flag firstWindow;
+  std::call_once(firstWindow, endBeforeQtAtExit);
   std::function<void(ChartWindow&)> hook;
   {
-    std::lock_guard<std::mutex> lock(state().mutex);
-    hook = state().openedHook;
+    std::lock_guard<std::mutex> lock(g_mutex);
+    if (g_openedHook != nullptr) hook = *g_openedHook;
   }
   if (hook) hook(*window);
   return window;
@@ -200,7 +230,7 @@ int32_t showChart(std::shared_ptr<const ChartRequest> request, std::string& reas
   const Gui gui = ensureGui(reason);
   if (gui == Gui::kNone) return kEndCannotCreate;
   QCoreApplication* application =
-      gui == Gui::kOwnThread ? state().application.load() : QCoreApplication::instance();
+      gui == Gui::kOwnThread ? g_application.load() : QCoreApplication::instance();
   if (!onThreadOf(application)) return postToGui(application, std::move(request));
   if (!request->ownThread) return runModalHere(std::move(request));
   openWindow(std::move(request), nullptr);
@@ -208,34 +238,36 @@ int32_t showChart(std::shared_ptr<const ChartRequest> request, std::string& reas
 }
 
 void shutDownCharts() {
-  GuiState& s = state();
-  std::thread thread;
+  std::unique_ptr<std::thread> thread;
   {
-    std::lock_guard<std::mutex> lock(s.mutex);
-    s.shutDown = true;
-    thread = std::move(s.thread);
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_shutDown = true;
+    thread.reset(std::exchange(g_thread, nullptr));
   }
-  QApplication* application = s.application.load();
-  if (application == nullptr || !thread.joinable()) return;
-  QMetaObject::invokeMethod(
-      application,
-      [] {
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-          if (auto* chart = dynamic_cast<ChartWindow*>(widget)) chart->done(kEndByExit);
-        }
-        QCoreApplication::quit();
-      },
-      Qt::QueuedConnection);
-  if (thread.get_id() == std::this_thread::get_id()) {
-    thread.detach();
+  QApplication* application = g_application.load();
+  if (thread == nullptr) return;
+  if (application != nullptr) {
+    QMetaObject::invokeMethod(
+        application,
+        [] {
+          for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* chart = dynamic_cast<ChartWindow*>(widget)) chart->done(kEndByExit);
+          }
+          QCoreApplication::quit();
+        },
+        Qt::QueuedConnection);
+  }
+  if (thread->get_id() == std::this_thread::get_id()) {
+    thread->detach();
   } else {
-    thread.join();
+    thread->join();
   }
 }
 
 void setWindowOpenedHookForTest(std::function<void(ChartWindow&)> hook) {
-  std::lock_guard<std::mutex> lock(state().mutex);
-  state().openedHook = std::move(hook);
+  std::lock_guard<std::mutex> lock(g_mutex);
+  delete std::exchange(g_openedHook, nullptr);
+  if (hook) g_openedHook = new std::function<void(ChartWindow&)>(std::move(hook));
 }
 
 }  // namespace tevra::chart

@@ -218,7 +218,7 @@ bool ChartWindow::eventFilter(QObject* watched, QEvent* event) {
 
 std::string ChartWindow::saveBesideTrace() {
   const std::filesystem::path base = imageBase();
-  const std::string png = base.string() + ".png";
+  std::string png = base.string() + ".png";
   const std::string pdf = base.string() + ".pdf";
   if (!plot_->savePng(QString::fromStdString(png)) || !plot_->savePdf(QString::fromStdString(pdf))) {
     const int32_t code = frameInfo(request_->kind).failureCode;
