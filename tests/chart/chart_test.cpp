@@ -330,12 +330,5 @@ TEST_F(ChartWindowTest, OwnerWindowGetsTheFocusBack) {
       owner, [owner] { delete owner; }, Qt::BlockingQueuedConnection);
 }
 
-// The library's GUI thread ends as it does when the library is unloaded.
-class ChartShutDown : public ::testing::Environment {
- public:
-  void TearDown() override { shutDownCharts(); }
-};
-const auto* const kShutDown = ::testing::AddGlobalTestEnvironment(new ChartShutDown);
-
 }  // namespace
 }  // namespace tevra::chart::test
