@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -68,6 +69,47 @@ TEST_F(ChartOnX, ExitButtonClickedOnTheScreenEndsWithTwo) {
   EXPECT_EQ(result.get(), 2);
   EXPECT_EQ(Tevra_Chart_Spectrum(5, x, y, "left open at exit", 0, 1), 0);
   EXPECT_GT(tevra::test::readFile(screenshot).size(), 1000u);
+}
+
+class ChartHostApplication : public ChartTraceTest {};
+
+// A program with a Qt application of its own: the windows open there, and no GUI thread is started.
+TEST_F(ChartHostApplication, WindowsOpenOnTheProgramsApplication) {
+  if (std::getenv("TEVRA_CHART_HOST_APP") == nullptr)
+    GTEST_SKIP() << "runs alone (ctest chart_host_application)";
+  const double x[] = {2.4e9, 2.5e9};
+  const double y[] = {-40, -30};
+  {
+    int argc = 1;
+    char name[] = "station";
+    char* argv[] = {name, nullptr};
+    QApplication application(argc, argv);
+    EXPECT_EQ(Tevra_Chart_Spectrum(2, x, y, "modal here", 1, 0), 0);
+    bool opened = false;
+    setWindowOpenedHookForTest([&](ChartWindow& w) {
+      opened = w.thread() == application.thread();
+      w.done(kEndByExit);
+    });
+    EXPECT_EQ(Tevra_Chart_XY(2, x, y, "own thread", 0, 1), 0);
+    EXPECT_TRUE(opened);
+    setWindowOpenedHookForTest({});
+    auto fromWorker =
+        std::async(std::launch::async, [&] { return Tevra_Chart_OBW(2, x, y, "worker", 1, 0); });
+    while (fromWorker.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready) {
+      QApplication::processEvents();
+    }
+    EXPECT_EQ(fromWorker.get(), 0);
+  }
+  int argc = 1;
+  char name[] = "console";
+  char* argv[] = {name, nullptr};
+  QCoreApplication console(argc, argv);
+  const uint64_t mark = tevra::test::traceMark(trace_);
+  EXPECT_EQ(Tevra_Chart_Spectrum(2, x, y, "no widgets", 0, 0), -1);
+  EXPECT_EQ(
+      tevra::test::readTraceLines(trace_, mark)[1],
+      "ERR -1,Chart_Spectrum(): the chart window cannot be created (the program's Qt application has no "
+      "widgets)");
 }
 
 }  // namespace
