@@ -12,6 +12,7 @@ PACKAGES=(
   liblxi-dev libtirpc-dev rpcbind rpcsvc-proto
   python3 python3-pyvisa python3-pyvisa-py python3-pytest
   libnl-3-dev libnl-route-3-dev iproute2 util-linux
+  qtbase5-dev libqcustomplot-dev libxcb1-dev xvfb xauth xdotool imagemagick
 )
 JOBS=$(nproc 2>/dev/null || echo 2)
 

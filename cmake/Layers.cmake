@@ -15,11 +15,11 @@ function(tevra_layer_headers target scope)
   target_include_directories(${target} ${scope} $<BUILD_INTERFACE:${root}>)
 endfunction()
 
-# tevra_layer(name FOLDERS folder... [DEPENDS target...] [LIBRARIES lib...]): an object library of the
-# folders' sources, with their headers public and the layers below it linked. A layer without sources yet
-# is skipped.
+# tevra_layer(name FOLDERS folder... [DEPENDS target...] [LIBRARIES lib...] [SEPARATE]): an object library of
+# the folders' sources, with their headers public and the layers below it linked. A layer without sources yet
+# is skipped. A SEPARATE layer is left out of the objects that tevra_internal gives the tests.
 function(tevra_layer name)
-  cmake_parse_arguments(LAYER "" "" "FOLDERS;DEPENDS;LIBRARIES" ${ARGN})
+  cmake_parse_arguments(LAYER "SEPARATE" "" "FOLDERS;DEPENDS;LIBRARIES" ${ARGN})
   set(sources)
   foreach(folder IN LISTS LAYER_FOLDERS)
     file(GLOB folder_sources CONFIGURE_DEPENDS ${TEVRA_ROOT}/${folder}/*.cpp)
@@ -39,5 +39,7 @@ function(tevra_layer name)
   endforeach()
   target_link_libraries(${name} PUBLIC ${present_depends} ${LAYER_LIBRARIES} PRIVATE tevra_warnings)
   set_target_properties(${name} PROPERTIES CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
-  set_property(GLOBAL APPEND PROPERTY TEVRA_DRIVER_LAYERS ${name})
+  if(NOT LAYER_SEPARATE)
+    set_property(GLOBAL APPEND PROPERTY TEVRA_DRIVER_LAYERS ${name})
+  endif()
 endfunction()

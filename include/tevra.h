@@ -126,7 +126,8 @@ TEVRA_API int32_t Tevra_ActivateInstrument(void);
 TEVRA_API int32_t Tevra_SerialNumber(char* buffer);
 TEVRA_API int32_t Tevra_DriverVersion(char* buffer);
 TEVRA_API int32_t Tevra_FirmwareRevision(char* buffer);
-/* Makes window the owner of the chart windows (0: the current foreground window, 0 when there is none).
+/* Makes window the owner of the chart windows (0: the current foreground window of the charts' window
+ * system, 0 when there is none).
  * Returns the window stored. */
 TEVRA_API int32_t Tevra_SetForegroundWindow(int32_t window);
 
@@ -223,6 +224,32 @@ TEVRA_API int32_t Tevra_ARB_FreeSegmentSpace(void);
 TEVRA_API int32_t Tevra_ARB_SourceActive(void);
 /* 1 or 0, or -5033; traceFlag 0 traces only failures. */
 TEVRA_API int32_t Tevra_ARB_SequencePlaying(int32_t traceFlag);
+
+/* ---- Charts ---- */
+
+/* A chart window of count points: x in Hz (shown in GHz), values in dBm. Spectrum, OBW and XY plot y
+ * (XY as points), SpectralMask plots y and the limit line, MultiTraces plots `traces` traces from matrix
+ * (trace t point i at matrix[t * count + i]; extra is kept and not shown). title (cut to 99 bytes, null or
+ * empty keeps the default caption) names the window; closeAfter > 0 closes it after that many seconds.
+ * ownThread 0: the call waits until the window closes and returns 2 (Exit, close box), 0 (closeAfter) or -1
+ * (no window can be created: no display, or a host Qt application without widgets). ownThread non-zero:
+ * returns 0 at once (or -1); every array has been copied, so the caller may free them.
+ * A negative count, or a null array that a positive count needs, returns the function's failure code
+ * (-7308, -7265, -7351, -7397, -7220). Windows run on the host's Qt application when there is one, else on
+ * a GUI thread of the library. Print saves the chart as PNG and PDF beside the trace file; with
+ * TEVRA_CHART_SAVE=1 every chart window does so when it closes. The window stored by
+ * Tevra_SetForegroundWindow gets the focus back when a chart closes. */
+TEVRA_API int32_t Tevra_Chart_Spectrum(int32_t count, const double* x, const double* y, const char* title,
+                                       int32_t closeAfter, int32_t ownThread);
+TEVRA_API int32_t Tevra_Chart_SpectralMask(int32_t count, const double* x, const double* y, const double* limit,
+                                           const char* title, int32_t closeAfter, int32_t ownThread);
+TEVRA_API int32_t Tevra_Chart_OBW(int32_t count, const double* x, const double* y, const char* title,
+                                  int32_t closeAfter, int32_t ownThread);
+TEVRA_API int32_t Tevra_Chart_MultiTraces(int32_t count, const double* x, int32_t traces, const double* matrix,
+                                          int32_t extra, const char* title, int32_t closeAfter,
+                                          int32_t ownThread);
+TEVRA_API int32_t Tevra_Chart_XY(int32_t count, const double* x, const double* y, const char* title,
+                                 int32_t closeAfter, int32_t ownThread);
 
 /* ---- Trace log ---- */
 

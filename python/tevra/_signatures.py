@@ -73,4 +73,9 @@ SIGNATURES = {
     "Tevra_Stat_Measurement": f"void(i32, out i32[{STAT_BLOCK_COUNT}])",
     "Zunt_enableServiceByFriendlyName": "i32(str, i32, str, i32)",
     "Zunt_enableServiceEx": "i32(str, i32, str)",
+    "Tevra_Chart_Spectrum": "i32(i32, in f64[], in f64[], str, i32, i32)",
+    "Tevra_Chart_SpectralMask": "i32(i32, in f64[], in f64[], in f64[], str, i32, i32)",
+    "Tevra_Chart_OBW": "i32(i32, in f64[], in f64[], str, i32, i32)",
+    "Tevra_Chart_MultiTraces": "i32(i32, in f64[], i32, in f64[], i32, str, i32, i32)",
+    "Tevra_Chart_XY": "i32(i32, in f64[], in f64[], str, i32, i32)",
 }

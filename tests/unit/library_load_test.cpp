@@ -58,4 +58,29 @@ TEST(LibraryLoadTest, LoadingOpensTheWeeklyTraceWithTheBannerAndUnloadingClosesI
   std::filesystem::remove_all(folder);
 }
 
+// A chart window still open when the library is unloaded is closed (end code 2) and the library's GUI
+// thread ends, so that unloading neither hangs nor leaves a thread running in unmapped code.
+TEST(LibraryLoadTest, UnloadingClosesAnOpenChartWindow) {
+  char folderTemplate[] = "/tmp/tevra-load-XXXXXX";
+  ASSERT_NE(mkdtemp(folderTemplate), nullptr);
+  const std::string folder = folderTemplate;
+  setenv("TEVRA_TRACE_FILE", (folder + "/Velkorin.log.txt").c_str(), 1);
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+
+  void* library = dlopen(TEVRA_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(library, nullptr) << dlerror();
+  using Chart = int32_t (*)(int32_t, const double*, const double*, const char*, int32_t, int32_t);
+  auto spectrum = reinterpret_cast<Chart>(dlsym(library, "Tevra_Chart_Spectrum"));
+  ASSERT_NE(spectrum, nullptr);
+  const double x[] = {2.4e9, 2.5e9};
+  const double y[] = {-40, -30};
+  EXPECT_EQ(spectrum(2, x, y, "left open", 0, 1), 0);
+  ASSERT_EQ(dlclose(library), 0);
+
+  const std::string text = readAll(weeklyTraceFile(folder));
+  EXPECT_NE(text.find("] L20045: DoModal(), RetCode 2\r\n"), std::string::npos) << text;
+  EXPECT_TRUE(text.ends_with("] *** End of Log ***\r\n")) << text;
+  std::filesystem::remove_all(folder);
+}
+
 }  // namespace
