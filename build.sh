@@ -11,6 +11,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libspdlog-dev
   liblxi-dev libtirpc-dev rpcbind rpcsvc-proto
   python3 python3-pyvisa python3-pyvisa-py
+  libfftw3-dev libliquid-dev nlohmann-json3-dev
 )
 JOBS=$(nproc 2>/dev/null || echo 2)
 

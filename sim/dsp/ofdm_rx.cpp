@@ -1,0 +1,231 @@
+#include "sim/dsp/ofdm_rx.h"
+
+#include <array>
+#include <optional>
+
+#include "sim/dsp/convolutional.h"
+#include "sim/dsp/fft.h"
+#include "sim/dsp/ofdm_phy.h"
+#include "sim/dsp/ofdm_tx.h"
+
+namespace tevra::dsp {
+namespace {
+
+using namespace ofdm;
+using Bins = std::array<Complex, kFftSize>;
+
+constexpr size_t kDetectWindow = 48;
+constexpr double kDetectThreshold = 0.6;
+constexpr size_t kDetectPlateau = 32;
+constexpr size_t kTimingBackoff = 2;
+constexpr size_t kDecodeAttempts = 4;
+
+// The first sample where the short training field's 16-sample period holds for a plateau.
+std::optional<size_t> detectPacket(const Samples& x, size_t from) {
+  size_t run = 0;
+  for (size_t n = from; n + kDetectWindow + 16 < x.size(); ++n) {
+    Complex c{};
+    double p = 0.0;
+    for (size_t i = 0; i < kDetectWindow; ++i) {
+      c += x[n + i + 16] * std::conj(x[n + i]);
+      p += std::norm(x[n + i + 16]);
+    }
+    run = (p > 0 && std::norm(c) > kDetectThreshold * kDetectThreshold * p * p) ? run + 1 : 0;
+    if (run == kDetectPlateau) return n + 1 - kDetectPlateau;
+  }
+  return std::nullopt;
+}
+
+double lagPhase(const Samples& x, size_t first, size_t count, size_t lag) {
+  Complex c{};
+  for (size_t i = 0; i < count && first + i + lag < x.size(); ++i)
+    c += x[first + i + lag] * std::conj(x[first + i]);
+  return std::arg(c);
+}
+
+void derotate(Samples& x, size_t from, double hz) {
+  double step = -2.0 * kPi * hz / kSampleRateHz;
+  for (size_t n = from; n < x.size(); ++n)
+    x[n] *= std::polar(1.0, std::fmod(step * static_cast<double>(n), 2 * kPi));
+}
+
+// The start of the first long training symbol: the best match of the known symbol twice, 64 apart.
+size_t longTrainingStart(const Samples& x, size_t detected) {
+  static const Samples reference = [] {
+    Samples ltf = longTrainingField();
+    return Samples(ltf.begin() + 32, ltf.begin() + 96);
+  }();
+  size_t best = detected;
+  double bestScore = -1.0;
+  size_t last = std::min(x.size() - 128 - kFftSize, detected + kShortTraining + 64);
+  for (size_t n = detected; n <= last; ++n) {
+    Complex a{}, b{};
+    for (size_t i = 0; i < kFftSize; ++i) {
+      a += x[n + i] * std::conj(reference[i]);
+      b += x[n + 64 + i] * std::conj(reference[i]);
+    }
+    double score = std::abs(a) + std::abs(b);
+    if (score > bestScore) {
+      bestScore = score;
+      best = n;
+    }
+  }
+  return best >= kTimingBackoff ? best - kTimingBackoff : best;
+}
+
+Bins transform(const Samples& x, size_t at) {
+  thread_local Fft forward(kFftSize, Fft::Direction::kForward);
+  Bins out;
+  forward.run(x.data() + at, out.data());
+  return out;
+}
+
+// The common phase of a symbol from its pilots, equalized by h.
+double pilotPhase(const Bins& y, const Bins& h, size_t symbol) {
+  auto pilots = pilotValues(symbol);
+  Complex sum{};
+  for (size_t p = 0; p < 4; ++p) {
+    size_t bin = binOf(pilotCarriers()[p]);
+    sum += y[bin] / h[bin] * pilots[p];
+  }
+  return std::arg(sum);
+}
+
+struct Receiver {
+  Samples x;
+  size_t t1 = 0;  // first long training symbol
+  Bins h{};
+  Bins ltfSum{};
+
+  size_t symbolWindow(size_t symbol) const { return t1 + 128 + kSymbol * symbol + kGuard; }
+
+  void estimateChannel() {
+    Bins a = transform(x, t1), b = transform(x, t1 + 64);
+    for (int k = -26; k <= 26; ++k) {
+      size_t bin = binOf(k);
+      ltfSum[bin] = (a[bin] + b[bin]) * longTrainingValue(k);
+      h[bin] = k == 0 ? Complex{1.0, 0.0} : ltfSum[bin] / 2.0;
+    }
+  }
+
+  std::optional<SignalField> decodeSignal() const {
+    Bins y = transform(x, symbolWindow(0));
+    double phase = pilotPhase(y, h, 0);
+    std::vector<double> soft(kDataCarriers);
+    for (size_t d = 0; d < kDataCarriers; ++d) {
+      size_t bin = binOf(dataCarriers()[d]);
+      soft[d] = (y[bin] / h[bin] * std::polar(1.0, -phase)).real();
+    }
+    return parseSignal(viterbiDecode(deinterleave(soft, 1)));
+  }
+};
+
+// The ideal values of a DATA symbol's 52 carriers, decided from the equalized ones.
+Bins decide(const Bins& equalized, size_t bitsPerCarrier, size_t symbol) {
+  Bins ideal{};
+  for (int k : dataCarriers()) ideal[binOf(k)] = nearestPoint(equalized[binOf(k)], bitsPerCarrier);
+  auto pilots = pilotValues(symbol);
+  for (size_t p = 0; p < 4; ++p) ideal[binOf(pilotCarriers()[p])] = pilots[p];
+  return ideal;
+}
+
+Bins equalize(const Bins& y, const Bins& h, size_t symbol) {
+  double phase = pilotPhase(y, h, symbol);
+  Bins out{};
+  for (int k = -26; k <= 26; ++k)
+    if (k != 0) out[binOf(k)] = y[binOf(k)] / h[binOf(k)] * std::polar(1.0, -phase);
+  return out;
+}
+
+// The offset left after the training-based correction: the slope of the pilot phase over the symbols.
+double residualOffsetHz(const std::vector<double>& phases) {
+  if (phases.size() < 2) return 0.0;
+  double n = static_cast<double>(phases.size());
+  double meanT = (n - 1) / 2, meanP = 0;
+  for (double p : phases) meanP += p / n;
+  double num = 0, den = 0;
+  for (size_t s = 0; s < phases.size(); ++s) {
+    double t = static_cast<double>(s) - meanT;
+    num += t * (phases[s] - meanP);
+    den += t * t;
+  }
+  return num / den / (2 * kPi * static_cast<double>(kSymbol)) * kSampleRateHz;
+}
+
+void measureData(Receiver& rx, const SignalField& signal, OfdmAnalysis& result) {
+  size_t available =
+      rx.x.size() > rx.symbolWindow(1) ? (rx.x.size() - rx.symbolWindow(1) + kGuard) / kSymbol : 0;
+  size_t symbols = std::min(dataSymbols(signal.rate, signal.length), available);
+  std::vector<Bins> received(symbols), ideal(symbols);
+  Bins numerator = rx.ltfSum;
+  std::array<double, kFftSize> weight;
+  weight.fill(2.0);
+  Complex dc{};
+  double power = 0.0;
+  std::vector<double> phases(symbols);
+  for (size_t s = 0; s < symbols; ++s) {
+    received[s] = transform(rx.x, rx.symbolWindow(s + 1));
+    ideal[s] = decide(equalize(received[s], rx.h, s + 1), signal.rate.bitsPerCarrier, s + 1);
+    double phase = pilotPhase(received[s], rx.h, s + 1);
+    phases[s] = s ? phases[s - 1] + std::remainder(phase - phases[s - 1], 2 * kPi) : phase;
+    for (int k = -26; k <= 26; ++k) {
+      if (k == 0) continue;
+      size_t bin = binOf(k);
+      numerator[bin] += received[s][bin] * std::polar(1.0, -phase) * std::conj(ideal[s][bin]);
+      weight[bin] += std::norm(ideal[s][bin]);
+    }
+    dc += received[s][0] / static_cast<double>(kFftSize);
+    power += meanPower(rx.x, rx.symbolWindow(s + 1), kFftSize);
+  }
+  // Least squares over the training and the decided data keeps the estimate's own noise out of the EVM.
+  for (int k = -26; k <= 26; ++k)
+    if (k != 0) rx.h[binOf(k)] = numerator[binOf(k)] / weight[binOf(k)];
+  double error = 0.0;
+  for (size_t s = 0; s < symbols; ++s) {
+    Bins eq = equalize(received[s], rx.h, s + 1);
+    for (int k = -26; k <= 26; ++k)
+      if (k != 0) error += std::norm(eq[binOf(k)] - ideal[s][binOf(k)]);
+  }
+  result.symbols = symbols;
+  result.frequencyErrorHz += residualOffsetHz(phases);
+  result.evmRms = symbols ? std::sqrt(error / (52.0 * static_cast<double>(symbols))) : 0.0;
+  if (symbols)
+    result.iqOffsetDb =
+        toDb(std::norm(dc / static_cast<double>(symbols)) / (power / static_cast<double>(symbols)));
+}
+
+}  // namespace
+
+OfdmAnalysis analyzeOfdm(const Samples& input) {
+  OfdmAnalysis result;
+  size_t from = 0;
+  for (size_t attempt = 0; attempt < kDecodeAttempts; ++attempt) {
+    auto detected = detectPacket(input, from);
+    if (!detected || *detected + kShortTraining + kLongTraining + kSymbol > input.size()) return result;
+    Receiver rx{input};
+    double coarse = lagPhase(rx.x, *detected, 96, 16) / (2 * kPi * 16) * kSampleRateHz;
+    derotate(rx.x, 0, coarse);
+    rx.t1 = longTrainingStart(rx.x, *detected);
+    double fine = lagPhase(rx.x, rx.t1, 64, 64) / (2 * kPi * 64) * kSampleRateHz;
+    derotate(rx.x, 0, fine);
+    rx.estimateChannel();
+    auto signal = rx.decodeSignal();
+    if (!signal) {
+      from = *detected + kShortTraining + kLongTraining;
+      continue;
+    }
+    result.found = true;
+    result.mbps = signal->rate.mbps;
+    result.length = signal->length;
+    result.frequencyErrorHz = coarse + fine;
+    size_t ltfStart = rx.t1 + kTimingBackoff;
+    result.burstStart = ltfStart >= kShortTraining + 32 ? ltfStart - kShortTraining - 32 : 0;
+    result.burstSamples =
+        kShortTraining + kLongTraining + kSymbol * (1 + dataSymbols(signal->rate, signal->length));
+    measureData(rx, *signal, result);
+    return result;
+  }
+  return result;
+}
+
+}  // namespace tevra::dsp
