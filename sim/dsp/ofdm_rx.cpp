@@ -17,7 +17,7 @@ using Bins = std::array<Complex, kFftSize>;
 constexpr size_t kDetectWindow = 48;
 constexpr double kDetectThreshold = 0.6;
 constexpr size_t kDetectPlateau = 32;
-constexpr size_t kTimingBackoff = 2;
+constexpr size_t kTimingBackoff = 8;
 constexpr size_t kDecodeAttempts = 4;
 
 // The first sample where the short training field's 16-sample period holds for a plateau.
