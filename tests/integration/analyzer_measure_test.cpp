@@ -1,0 +1,145 @@
+// The simulated analyzer measures what the generator plays: each case downloads a waveform, sets the
+// device-under-test profile, measures over SCPI and compares with what was injected.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "sim/dsp/ofdm_tx.h"
+#include "sim/dsp/segment_file.h"
+#include "tests/integration/sim_session.h"
+
+namespace tevra::test {
+namespace {
+
+std::vector<double> fields(const std::string& reply) {
+  std::vector<double> values;
+  std::stringstream in(reply);
+  for (std::string item; std::getline(in, item, ',');) values.push_back(std::stod(item));
+  return values;
+}
+
+std::string ofdmSegment(double mbps) {
+  dsp::OfdmBurst burst{mbps, dsp::randomPayload(200, 5), 0x2b};
+  return dsp::encodeSegment(dsp::burstTrain(dsp::synthesizeOfdm(burst), 1, 400));
+}
+
+class AnalyzerMeasureTest : public SimFixture {
+ protected:
+  void SetUp() override {
+    SimFixture::SetUp();
+    command(":SIMulation:CLOCk:MODE MANual");
+  }
+
+  void command(const std::string& text) {
+    ASSERT_EQ(session_->write(text), VI_SUCCESS) << text;
+    EXPECT_EQ(session_->query("SYST:ERR?"), "0,\"No error\"") << text;
+  }
+
+  // Stores a segment (at 20 MHz) and plays it continuously at `dbm`.
+  void play(const std::string& segment, double dbm, double rateHz = 20e6) {
+    std::string length = std::to_string(segment.size());
+    command("MMEM:DATA \"TEST.wf1\",#" + std::to_string(length.size()) + length + segment);
+    command("SOUR:RAD:ARB:CLOC:SRAT " + std::to_string(rateHz) + ";:SOUR:RAD:ARB:WAVE \"WFM1:TEST\"");
+    command("SOUR:RAD:ARB ON;:OUTP ON;:SOUR:POW " + std::to_string(dbm));
+  }
+
+  std::vector<double> measure(const std::string& kind) {
+    command("INITiate:" + kind);
+    EXPECT_EQ(session_->query("STAT:MEAS:BUSY?"), "1");
+    command(":SIMulation:CLOCk:ADVance 1");
+    return fields(session_->query("FETCh:" + kind + "?"));
+  }
+};
+
+TEST_F(AnalyzerMeasureTest, PowerFollowsTheLevelAndOverloadTheRange) {
+  struct Case {
+    const char* waveform;  // "CW" (the seeded tone) or an OFDM rate
+    double levelDbm;
+    double rangeDbm;
+    bool overload;
+  } cases[] = {{"CW", -60, -50, false}, {"CW", -30, -27, false}, {"CW", 0, 0.1, false}, {"CW", 0, -0.1, true},
+               {"CW", 10, 13, false},   {"54", -20, -8, false},  {"6", -50, -38, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.waveform) + " " + std::to_string(c.levelDbm));
+    if (std::string(c.waveform) == "CW") {
+      command("SOUR:RAD:ARB:WAVE \"SEQ:CW_TONE\";:SOUR:RAD:ARB ON;:OUTP ON;:SOUR:POW " +
+              std::to_string(c.levelDbm));
+    } else {
+      play(ofdmSegment(std::stod(c.waveform)), c.levelDbm);
+    }
+    command("SENS:POW:RANG " + std::to_string(c.rangeDbm) + ";:SENS:ACQ:TIME 400us");
+    std::vector<double> p = measure("POWer");
+    ASSERT_EQ(p.size(), 5u);
+    EXPECT_NEAR(p[2], c.levelDbm, 0.2) << "burst power";
+    EXPECT_EQ(p[3], 1.0) << "burst found";
+    EXPECT_EQ(p[4], c.overload ? 1.0 : 0.0);
+  }
+}
+
+TEST_F(AnalyzerMeasureTest, OfdmDemodulationMeasuresTheInjectedImpairments) {
+  struct Case {
+    double mbps;
+    const char* profile;
+    double evmDb;       // expected, 0: only below -40 dB
+    double offsetHz;    // expected frequency error
+    double iqOffsetDb;  // expected, 0: not checked
+  } cases[] = {
+      {6, R"({"snr_db": 10})", -10.9, 0, 0},
+      {6, R"({"snr_db": 35})", -35.9, 0, 0},
+      {24, R"({"snr_db": 20})", -20.9, 0, 0},
+      {24, R"({"snr_db": 35})", -35.9, 0, 0},
+      {54, R"({"snr_db": 25})", -25.9, 0, 0},
+      {54, R"({"snr_db": 35})", -35.9, 0, 0},
+      {54, R"({"frequency_offset_ppm": 41.459})", 0, 100e3, 0},
+      {12, R"({"frequency_offset_ppm": -41.459})", 0, -100e3, 0},
+      {24, R"({"frequency_offset_ppm": 10, "iq_offset_db": -20})", 0, 24.12e3, -20},
+      {36, R"({"iq_offset_db": -30})", 0, 0, -30},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.mbps) + " " + c.profile);
+    command(std::string(":SIMulation:PROFile '") +
+            R"({"snr_db": null, "frequency_offset_ppm": 0, "iq_offset_db": null})" + "'");
+    command(std::string(":SIMulation:PROFile '") + c.profile + "'");
+    play(ofdmSegment(c.mbps), -30);
+    command("SENS:POW:RANG -18;:SENS:ACQ:TIME 400us");
+    std::vector<double> r = measure("DEModulation:OFDM");
+    ASSERT_EQ(r.size(), 8u);
+    ASSERT_EQ(r[0], 1.0) << "burst good";
+    EXPECT_EQ(r[5], c.mbps) << "data rate";
+    if (c.evmDb != 0) {
+      EXPECT_NEAR(r[2], c.evmDb, 1.0) << "EVM";
+    } else {
+      EXPECT_LT(r[2], -40.0) << "EVM";
+    }
+    EXPECT_NEAR(r[3], c.offsetHz, 1000.0) << "frequency error";
+    if (c.iqOffsetDb != 0) {
+      EXPECT_NEAR(r[4], c.iqOffsetDb, 0.5) << "IQ offset";
+    }
+    if (c.evmDb == 0) {
+      EXPECT_NEAR(r[6], -30.0, 0.2) << "gated power";
+    }
+  }
+}
+
+TEST_F(AnalyzerMeasureTest, ResultsWaitForTheModelledTimeAndProfileKeysAreChecked) {
+  command("INIT:POW");
+  EXPECT_EQ(session_->query("STAT:MEAS:BUSY?"), "1");
+  ASSERT_EQ(session_->write("FETC:POW?"), VI_SUCCESS);
+  EXPECT_EQ(session_->query("SYST:ERR?"), "-200,\"Execution error;measurement running\"");
+  command(":SIM:CLOC:ADV 1.9ms");
+  EXPECT_EQ(session_->query("STAT:MEAS:BUSY?"), "1") << "970 us acquisition and 1 ms processing";
+  command(":SIM:CLOC:ADV 0.1ms");
+  EXPECT_EQ(session_->query("STAT:MEAS:BUSY?"), "0");
+  EXPECT_EQ(fields(session_->query("FETC:POW?")).size(), 5u);
+  ASSERT_EQ(session_->write("FETC:DEM:OFDM?"), VI_SUCCESS);
+  EXPECT_EQ(session_->query("SYST:ERR?"), "-200,\"Execution error;no measurement result\"");
+  ASSERT_EQ(session_->write(":SIM:PROF '{\"snr\": 3}'"), VI_SUCCESS);
+  EXPECT_EQ(session_->query("SYST:ERR?"), "-224,\"Illegal parameter value;unknown profile key snr\"");
+  command(":SIM:PROF '{\"gain_db\": 3}'");
+  EXPECT_NE(session_->query(":SIM:PROF?").find("\"\"gain_db\"\":3.0"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tevra::test
