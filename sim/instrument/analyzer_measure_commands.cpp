@@ -3,6 +3,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "sim/dsp/spectral_mask.h"
 #include "sim/instrument/command_table.h"
 #include "sim/instrument/instrument.h"
 #include "sim/scpi/parameters.h"
@@ -61,6 +62,13 @@ std::string formatSpectrum(const SpectrumResult& r) {
   return out;
 }
 
+// The 802.11a/g mask judged on the last spectrum: margin (dB), where it is least (Hz), reference (dBm).
+std::string formatMask(const SpectrumResult& r) {
+  dsp::MaskResult mask = dsp::evaluateMask(r.spectrum, dsp::ofdmMask());
+  return joined({scpi::formatReal(mask.marginDb), scpi::formatReal(mask.worstOffsetHz),
+                 scpi::formatReal(mask.referenceDbm)});
+}
+
 }  // namespace
 
 void addAnalyzerMeasureCommands(CommandTable& table) {
@@ -75,6 +83,13 @@ void addAnalyzerMeasureCommands(CommandTable& table) {
             [](CommandContext& c) { return formatPower(finished(c, c.instrument.measurements().power())); });
   table.add("FETCh:SPECtrum", nullptr, [](CommandContext& c) {
     return formatSpectrum(finished(c, c.instrument.measurements().spectrum()));
+  });
+  table.add("FETCh:SPECtrum:MASK:OFDM", nullptr, [](CommandContext& c) {
+    return formatMask(finished(c, c.instrument.measurements().spectrum()));
+  });
+  table.add("FETCh:SPECtrum:OBW", nullptr, [](CommandContext& c) {
+    return scpi::formatReal(
+        dsp::occupiedBandwidthHz(finished(c, c.instrument.measurements().spectrum()).spectrum));
   });
   table.add("FETCh:DEModulation:OFDM", nullptr,
             [](CommandContext& c) { return formatOfdm(finished(c, c.instrument.measurements().ofdm())); });

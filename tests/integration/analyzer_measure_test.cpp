@@ -2,6 +2,7 @@
 // device-under-test profile, measures over SCPI and compares with what was injected.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -119,6 +120,47 @@ TEST_F(AnalyzerMeasureTest, OfdmDemodulationMeasuresTheInjectedImpairments) {
     }
     if (c.evmDb == 0) {
       EXPECT_NEAR(r[6], -30.0, 0.2) << "gated power";
+    }
+  }
+}
+
+// A tone reads its power at its frequency; a clean burst keeps inside the 802.11a/g mask with its occupied
+// bandwidth, and an amplifier driven into compression spreads it past the mask.
+TEST_F(AnalyzerMeasureTest, SpectrumShowsToneBandwidthAndRegrowth) {
+  struct Case {
+    const char* profile;
+    bool tone;
+    double rangeDbm;
+  } cases[] = {{R"({"pa_saturation_dbm": null})", true, -7},
+               {R"({"pa_saturation_dbm": null})", false, 2},
+               {R"({"pa_saturation_dbm": -9, "pa_smoothness": 1})", false, 2}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.profile);
+    command(std::string(":SIMulation:PROFile '") + c.profile + "'");
+    if (c.tone) {
+      command(
+          "SOUR:RAD:ARB:CLOC:SRAT 40MHz;:SOUR:RAD:ARB:WAVE \"SEQ:CW_TONE\";:SOUR:RAD:ARB ON;:OUTP "
+          "ON;:SOUR:POW -10");
+    } else {
+      dsp::OfdmBurst burst{54, dsp::randomPayload(1500, 2), 0x11};
+      play(dsp::encodeSegment(dsp::burstTrain(dsp::synthesizeOfdm(burst), 1, 400)), -10);
+    }
+    command("SENS:POW:RANG " + std::to_string(c.rangeDbm) + ";:SENS:ACQ:TIME 300us");
+    std::vector<double> s = measure("SPECtrum");
+    ASSERT_EQ(s.size(), 5 + s[4]);
+    if (c.tone) {
+      auto peak = std::max_element(s.begin() + 5, s.end());
+      EXPECT_NEAR(*peak, -10.0, 0.5);
+      EXPECT_NEAR(s[0] + s[1] * static_cast<double>(peak - s.begin() - 5), 1e6, s[1]);
+      continue;
+    }
+    std::vector<double> mask = fields(session_->query("FETC:SPEC:MASK:OFDM?"));
+    ASSERT_EQ(mask.size(), 3u);
+    if (std::string(c.profile).find("null") != std::string::npos) {
+      EXPECT_GT(mask[0], 0.0) << "clean burst";
+      EXPECT_NEAR(std::stod(session_->query("FETC:SPEC:OBW?")), 16.6e6, 0.5e6);
+    } else {
+      EXPECT_LT(mask[0], 0.0) << "regrowth";
     }
   }
 }
