@@ -29,5 +29,7 @@ double activePower(const Samples& x);
 void scale(Samples& x, double factor);
 // Multiplies by exp(j 2 pi hz t), t = n / rate, starting at phase 0.
 void shiftFrequency(Samples& x, double hz, double rateHz);
+// Multiplies x[n] by exp(j step n) for n >= from.
+void rotate(Samples& x, size_t from, double step);
 
 }  // namespace tevra::dsp

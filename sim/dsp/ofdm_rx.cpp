@@ -23,15 +23,19 @@ constexpr size_t kDecodeAttempts = 4;
 // The first sample where the short training field's 16-sample period holds for a plateau.
 std::optional<size_t> detectPacket(const Samples& x, size_t from) {
   size_t run = 0;
+  Complex c{};
+  double p = 0.0;
+  // Sums over the window [n, n + kDetectWindow), kept up to date as n moves on.
+  auto term = [&x](size_t i) { return x[i + 16] * std::conj(x[i]); };
+  for (size_t i = from; i < from + kDetectWindow && i + 16 < x.size(); ++i) {
+    c += term(i);
+    p += std::norm(x[i + 16]);
+  }
   for (size_t n = from; n + kDetectWindow + 16 < x.size(); ++n) {
-    Complex c{};
-    double p = 0.0;
-    for (size_t i = 0; i < kDetectWindow; ++i) {
-      c += x[n + i + 16] * std::conj(x[n + i]);
-      p += std::norm(x[n + i + 16]);
-    }
     run = (p > 0 && std::norm(c) > kDetectThreshold * kDetectThreshold * p * p) ? run + 1 : 0;
     if (run == kDetectPlateau) return n + 1 - kDetectPlateau;
+    c += term(n + kDetectWindow) - term(n);
+    p += std::norm(x[n + kDetectWindow + 16]) - std::norm(x[n + 16]);
   }
   return std::nullopt;
 }
@@ -44,9 +48,7 @@ double lagPhase(const Samples& x, size_t first, size_t count, size_t lag) {
 }
 
 void derotate(Samples& x, size_t from, double hz) {
-  double step = -2.0 * kPi * hz / kSampleRateHz;
-  for (size_t n = from; n < x.size(); ++n)
-    x[n] *= std::polar(1.0, std::fmod(step * static_cast<double>(n), 2 * kPi));
+  rotate(x, from, -2.0 * kPi * hz / kSampleRateHz);
 }
 
 // The start of the first long training symbol: the best match of the known symbol twice, 64 apart.
@@ -130,10 +132,10 @@ Bins decide(const Bins& equalized, size_t bitsPerCarrier, size_t symbol) {
 }
 
 Bins equalize(const Bins& y, const Bins& h, size_t symbol) {
-  double phase = pilotPhase(y, h, symbol);
+  Complex derotation = std::polar(1.0, -pilotPhase(y, h, symbol));
   Bins out{};
   for (int k = -26; k <= 26; ++k)
-    if (k != 0) out[binOf(k)] = y[binOf(k)] / h[binOf(k)] * std::polar(1.0, -phase);
+    if (k != 0) out[binOf(k)] = y[binOf(k)] * derotation / h[binOf(k)];
   return out;
 }
 
@@ -168,10 +170,11 @@ void measureData(Receiver& rx, const SignalField& signal, OfdmAnalysis& result) 
     ideal[s] = decide(equalize(received[s], rx.h, s + 1), signal.rate.bitsPerCarrier, s + 1);
     double phase = pilotPhase(received[s], rx.h, s + 1);
     phases[s] = s ? phases[s - 1] + std::remainder(phase - phases[s - 1], 2 * kPi) : phase;
+    Complex derotation = std::polar(1.0, -phase);
     for (int k = -26; k <= 26; ++k) {
       if (k == 0) continue;
       size_t bin = binOf(k);
-      numerator[bin] += received[s][bin] * std::polar(1.0, -phase) * std::conj(ideal[s][bin]);
+      numerator[bin] += received[s][bin] * derotation * std::conj(ideal[s][bin]);
       weight[bin] += std::norm(ideal[s][bin]);
     }
     dc += received[s][0] / static_cast<double>(kFftSize);
@@ -204,10 +207,10 @@ OfdmAnalysis analyzeOfdm(const Samples& input) {
     if (!detected || *detected + kShortTraining + kLongTraining + kSymbol > input.size()) return result;
     Receiver rx{input};
     double coarse = lagPhase(rx.x, *detected, 96, 16) / (2 * kPi * 16) * kSampleRateHz;
-    derotate(rx.x, 0, coarse);
+    derotate(rx.x, *detected, coarse);
     rx.t1 = longTrainingStart(rx.x, *detected);
     double fine = lagPhase(rx.x, rx.t1, 64, 64) / (2 * kPi * 64) * kSampleRateHz;
-    derotate(rx.x, 0, fine);
+    derotate(rx.x, *detected, fine);
     rx.estimateChannel();
     auto signal = rx.decodeSignal();
     if (!signal) {
