@@ -9,6 +9,7 @@
 
 #include "sim/dsp/burst_power.h"
 #include "sim/dsp/dsss_tx.h"
+#include "sim/dsp/fft.h"
 
 namespace tevra::dsp {
 namespace {
@@ -55,24 +56,35 @@ Samples matchedFilter(const Samples& x) {
   return y;
 }
 
-// Chip samples at the phase where their magnitude varies least (the chips are of constant modulus).
-Samples chipsAtBestPhase(const Samples& y, size_t first, size_t count) {
-  size_t best = 0;
-  double bestSpread = -1;
-  for (size_t phase = 0; phase < kSamplesPerChip; ++phase) {
-    double sum = 0, sumSquares = 0;
-    for (size_t k = 0; k < count; ++k) {
-      double p = std::norm(y[first + phase + k * kSamplesPerChip]);
-      sum += p;
-      sumSquares += p * p;
-    }
-    double spread = sumSquares / static_cast<double>(count) - std::pow(sum / static_cast<double>(count), 2);
-    spread /= std::pow(sum / static_cast<double>(count), 2);
-    if (bestSpread < 0 || spread < bestSpread) {
-      bestSpread = spread;
-      best = phase;
-    }
+// How much the magnitude of the samples one chip apart from `first` varies: least at the chip instants,
+// where the chips have constant modulus.
+double magnitudeSpread(const Samples& y, size_t first, size_t count) {
+  double sum = 0, sumSquares = 0;
+  for (size_t k = 0; k < count; ++k) {
+    double p = std::norm(y[first + k * kSamplesPerChip]);
+    sum += p;
+    sumSquares += p * p;
   }
+  double mean = sum / static_cast<double>(count);
+  return mean > 0 ? (sumSquares / static_cast<double>(count) - mean * mean) / (mean * mean) : 0.0;
+}
+
+// The vertex of the parabola through three values at -1, 0 and +1.
+double vertex(double before, double at, double after) {
+  double curvature = before - 2 * at + after;
+  return curvature > 0 ? std::clamp(0.5 * (before - after) / curvature, -0.5, 0.5) : 0.0;
+}
+
+// The chips: the filtered input delayed by a fraction of a sample so that a sample falls on each chip
+// instant (the capture's clock owes nothing to the chips'), then taken one chip apart.
+Samples chipsAtBestTiming(Samples y, size_t first, size_t count) {
+  std::array<double, kSamplesPerChip> spread;
+  for (size_t phase = 0; phase < kSamplesPerChip; ++phase)
+    spread[phase] = magnitudeSpread(y, first + phase, count);
+  size_t best = static_cast<size_t>(std::min_element(spread.begin(), spread.end()) - spread.begin());
+  double offset = vertex(spread[(best + kSamplesPerChip - 1) % kSamplesPerChip], spread[best],
+                         spread[(best + 1) % kSamplesPerChip]);
+  y = fractionalDelay(y, -offset);
   Samples chips(count);
   for (size_t k = 0; k < count; ++k) chips[k] = y[first + best + k * kSamplesPerChip];
   return chips;
@@ -203,6 +215,16 @@ std::optional<HeaderFound> readHeader(const Samples& symbols) {
   return std::nullopt;
 }
 
+// Carrier leakage: the mean of the burst, with the carrier offset taken out, relative to its power.
+double leakageDb(const Samples& x, const PowerAnalysis& burst, double offsetHz) {
+  Samples part(x.begin() + static_cast<std::ptrdiff_t>(burst.burstStart),
+               x.begin() + static_cast<std::ptrdiff_t>(burst.burstStart + burst.burstSamples));
+  rotate(part, 0, -2 * kPi * offsetHz / kSampleRateHz);
+  Complex mean{};
+  for (const Complex& v : part) mean += v / static_cast<double>(part.size());
+  return toDb(std::norm(mean) / meanPower(part));
+}
+
 }  // namespace
 
 DsssAnalysis analyzeDsss(const Samples& x) {
@@ -215,7 +237,7 @@ DsssAnalysis analyzeDsss(const Samples& x) {
   Samples y = matchedFilter(x);
   size_t first = power.burstStart + kEdgeChips * kSamplesPerChip;
   size_t count = (power.burstSamples - 2 * kEdgeChips * kSamplesPerChip) / kSamplesPerChip - 1;
-  Samples chips = chipsAtBestPhase(y, first, count);
+  Samples chips = chipsAtBestTiming(std::move(y), first, count);
   result.frequencyErrorHz = chipOffsetHz(chips);
   derotateChips(chips, result.frequencyErrorHz);
   // A line through the phases block by block takes out what the offset estimate left.
@@ -224,18 +246,16 @@ DsssAnalysis analyzeDsss(const Samples& x) {
   result.frequencyErrorHz += line.perBlock / (2 * kPi * static_cast<double>(kTrackChips)) * kChipRateHz;
   chips.resize(phases.size() * kTrackChips);
   double amplitude = 0;
-  Complex mean{};
   for (size_t k = 0; k < chips.size(); ++k) {
     Complex& c = chips[k];
     double block = (static_cast<double>(k) + 0.5) / static_cast<double>(kTrackChips) - 0.5;
     c *= std::polar(1.0, -(line.start + line.perBlock * block));
     amplitude += std::abs(c) / static_cast<double>(chips.size());
-    mean += c / static_cast<double>(chips.size());
   }
   double error = 0;
   for (const Complex& c : chips) error += std::norm(c / amplitude - nearestAxisPoint(c / amplitude));
   result.evmRms = std::sqrt(error / static_cast<double>(chips.size()));
-  result.iqOffsetDb = toDb(std::norm(mean) / (amplitude * amplitude));
+  result.iqOffsetDb = leakageDb(x, power, result.frequencyErrorHz);
   auto header = readHeader(despread(chips));
   if (!header) return result;
   result.found = true;

@@ -45,4 +45,21 @@ void Fft::run(const Complex* in, Complex* out) {
   std::copy(reinterpret_cast<Complex*>(plan_->out), reinterpret_cast<Complex*>(plan_->out) + size_, out);
 }
 
+Samples fractionalDelay(const Samples& x, double samples) {
+  if (samples == 0.0 || x.empty()) return x;
+  size_t n = 1;
+  while (n < x.size()) n *= 2;
+  Samples padded(x);
+  padded.resize(n);
+  Samples bins(n), out(n);
+  Fft(n, Fft::Direction::kForward).run(padded.data(), bins.data());
+  for (size_t k = 0; k < n; ++k) {
+    double f = static_cast<double>(k) - (k < n / 2 ? 0.0 : static_cast<double>(n));
+    bins[k] *= std::polar(1.0 / static_cast<double>(n), -2.0 * kPi * f * samples / static_cast<double>(n));
+  }
+  Fft(n, Fft::Direction::kInverse).run(bins.data(), out.data());
+  out.resize(x.size());
+  return out;
+}
+
 }  // namespace tevra::dsp

@@ -31,5 +31,7 @@ void scale(Samples& x, double factor);
 void shiftFrequency(Samples& x, double hz, double rateHz);
 // Multiplies x[n] by exp(j step n) for n >= from.
 void rotate(Samples& x, size_t from, double step);
+// x delayed by a fraction of a sample (negative: advanced), as a band-limited signal; the ends wrap.
+Samples fractionalDelay(const Samples& x, double samples);
 
 }  // namespace tevra::dsp

@@ -17,6 +17,7 @@ using Cf = std::complex<float>;
 constexpr unsigned kHalfLength = 12;  // filter semi-length in samples of the lower rate
 constexpr float kStopbandDb = 90.0f;
 constexpr unsigned kMaxTerm = 1000;
+constexpr unsigned kMaxGridTerm = 64;
 
 // P/Q for a ratio that is one with small terms.
 std::optional<std::pair<unsigned, unsigned>> rationalTerms(double ratio) {
@@ -36,9 +37,17 @@ float bandwidth(unsigned p, unsigned q) {
   return 0.5f * static_cast<float>(std::min(p, q)) / static_cast<float>(q);
 }
 
+// The semi-length in input samples: the same time either way, and a whole number of output samples of
+// delay where the terms are small, so that the output lands on the input's time grid.
+unsigned filterHalfLength(unsigned p, unsigned q) {
+  unsigned length = std::max(kHalfLength, (kHalfLength * q + p - 1) / p);
+  unsigned grid = q / std::gcd(p, q);
+  if (grid <= kMaxGridTerm) length = (length + grid - 1) / grid * grid;
+  return length;
+}
+
 Samples rationalResample(const Samples& x, unsigned p, unsigned q) {
-  // The semi-length in input samples, so that the filter spans the same time either way.
-  unsigned halfLength = kHalfLength * std::max(1u, q / p);
+  unsigned halfLength = filterHalfLength(p, q);
   rresamp_crcf r = rresamp_crcf_create_kaiser(p, q, halfLength, bandwidth(p, q), kStopbandDb);
   // Unit gain at DC, whatever the design's own scaling.
   std::vector<Cf> ones(q * (2 * halfLength + 4), Cf{1.0f, 0.0f}), level(ones.size() / q * p);
@@ -47,7 +56,7 @@ Samples rationalResample(const Samples& x, unsigned p, unsigned q) {
   rresamp_crcf_get_scale(r, &designScale);
   rresamp_crcf_set_scale(r, designScale / std::abs(level.back()));
   rresamp_crcf_reset(r);
-  size_t delay = halfLength * p / q;
+  size_t delay = (halfLength * p + q / 2) / q;
   size_t wanted = x.size() * p / q;
   size_t blocks = (x.size() + q - 1) / q + (delay + p - 1) / p + 2 * halfLength / q + 2;
   std::vector<Cf> in(blocks * q), out(blocks * p);

@@ -47,7 +47,7 @@ std::string formatPower(const PowerResult& r) {
                  scpi::formatBoolean(r.burstFound), scpi::formatBoolean(r.overload)});
 }
 
-std::string formatOfdm(const OfdmResult& r) {
+std::string formatDemod(const DemodResult& r) {
   return joined({scpi::formatBoolean(r.burstGood), scpi::formatReal(r.evmPercent), scpi::formatReal(r.evmDb),
                  scpi::formatReal(r.frequencyErrorHz), scpi::formatReal(r.iqOffsetDb),
                  scpi::formatReal(r.dataRateMbps), scpi::formatReal(r.gatedPowerDbm),
@@ -75,6 +75,7 @@ void addAnalyzerMeasureCommands(CommandTable& table) {
   addInitiate(table, "INITiate:POWer", MeasurementKind::kPower);
   addInitiate(table, "INITiate:SPECtrum", MeasurementKind::kSpectrum);
   addInitiate(table, "INITiate:DEModulation:OFDM", MeasurementKind::kOfdm);
+  addInitiate(table, "INITiate:DEModulation:DSSS", MeasurementKind::kDsss);
   table.add("STATus:MEASurement:BUSY", nullptr, [](CommandContext& c) {
     c.expectParameters(0, 0);
     return scpi::formatBoolean(c.instrument.measurements().busy(c.instrument.clock().now()));
@@ -91,8 +92,12 @@ void addAnalyzerMeasureCommands(CommandTable& table) {
     return scpi::formatReal(
         dsp::occupiedBandwidthHz(finished(c, c.instrument.measurements().spectrum()).spectrum));
   });
+  table.add("FETCh:DEModulation:DSSS", nullptr, [](CommandContext& c) {
+    const DemodResult& r = finished(c, c.instrument.measurements().dsss());
+    return formatDemod(r) + "," + (r.shortPreamble ? "SHOR" : "LONG");
+  });
   table.add("FETCh:DEModulation:OFDM", nullptr,
-            [](CommandContext& c) { return formatOfdm(finished(c, c.instrument.measurements().ofdm())); });
+            [](CommandContext& c) { return formatDemod(finished(c, c.instrument.measurements().ofdm())); });
   table.addControl(
       "SIMulation:PROFile",
       [](CommandContext& c) {

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "sim/dsp/burst_power.h"
+#include "sim/dsp/dsss_rx.h"
 #include "sim/dsp/ofdm_phy.h"
 #include "sim/dsp/ofdm_rx.h"
 #include "sim/dsp/resample.h"
@@ -22,6 +23,7 @@ double processingTimeS(MeasurementKind kind) {
     case MeasurementKind::kSpectrum:
       return 0.005;
     case MeasurementKind::kOfdm:
+    case MeasurementKind::kDsss:
       break;
   }
   return 0.01;
@@ -39,8 +41,8 @@ dsp::PowerAnalysis measurePower(const Capture& capture) {
                            samplesOf(kBurstGapS));
 }
 
-OfdmResult measureOfdm(const Capture& capture) {
-  OfdmResult result;
+DemodResult measureOfdm(const Capture& capture) {
+  DemodResult result;
   result.overload = capture.overload;
   constexpr double kDecimation = kCaptureRateHz / dsp::ofdm::kSampleRateHz;
   dsp::Samples channel = dsp::resample(capture.samples, 1.0 / kDecimation);
@@ -54,6 +56,23 @@ OfdmResult measureOfdm(const Capture& capture) {
   result.dataRateMbps = a.mbps;
   // Gated over the burst in the 20 MHz channel, as the demodulator sees it.
   result.gatedPowerDbm = dsp::toDb(dsp::meanPower(channel, a.burstStart, a.burstSamples));
+  return result;
+}
+
+DemodResult measureDsss(const Capture& capture) {
+  DemodResult result;
+  result.overload = capture.overload;
+  dsp::Samples channel = dsp::resample(capture.samples, dsp::dsss::kSampleRateHz / kCaptureRateHz);
+  dsp::DsssAnalysis a = dsp::analyzeDsss(channel);
+  if (!a.found) return result;
+  result.burstGood = true;
+  result.evmPercent = 100.0 * a.evmRms;
+  result.evmDb = 20.0 * std::log10(std::max(a.evmRms, 1e-10));
+  result.frequencyErrorHz = a.frequencyErrorHz;
+  result.iqOffsetDb = a.iqOffsetDb;
+  result.dataRateMbps = a.mbps;
+  result.gatedPowerDbm = dsp::toDb(dsp::meanPower(channel, a.burstStart, a.burstSamples));
+  result.shortPreamble = a.preamble == dsp::dsss::Preamble::kShort;
   return result;
 }
 
@@ -93,6 +112,9 @@ void MeasurementModel::initiate(MeasurementKind kind, const Generator& generator
     }
     case MeasurementKind::kOfdm:
       ofdm_ = measureOfdm(capture);
+      break;
+    case MeasurementKind::kDsss:
+      dsss_ = measureDsss(capture);
       break;
   }
   auto modelled = std::chrono::duration<double>(analyzer.acquisitionTimeS() + processingTimeS(kind));

@@ -16,7 +16,7 @@
 
 namespace tevra::sim {
 
-enum class MeasurementKind { kPower, kSpectrum, kOfdm };
+enum class MeasurementKind { kPower, kSpectrum, kOfdm, kDsss };
 
 struct PowerResult {
   double averageDbm = 0;
@@ -26,7 +26,8 @@ struct PowerResult {
   bool overload = false;
 };
 
-struct OfdmResult {
+// A demodulated burst, 802.11a/g or 802.11b.
+struct DemodResult {
   bool burstGood = false;
   double evmPercent = 0;
   double evmDb = 0;
@@ -35,6 +36,7 @@ struct OfdmResult {
   double dataRateMbps = 0;
   double gatedPowerDbm = 0;
   bool overload = false;
+  bool shortPreamble = false;  // 802.11b only
 };
 
 struct SpectrumResult {
@@ -57,7 +59,8 @@ class MeasurementModel {
   bool busy(SimClock::Clock::time_point now) const { return now < busyUntil_; }
 
   const std::optional<PowerResult>& power() const { return power_; }
-  const std::optional<OfdmResult>& ofdm() const { return ofdm_; }
+  const std::optional<DemodResult>& ofdm() const { return ofdm_; }
+  const std::optional<DemodResult>& dsss() const { return dsss_; }
   const std::optional<SpectrumResult>& spectrum() const { return spectrum_; }
 
  private:
@@ -65,7 +68,8 @@ class MeasurementModel {
   uint32_t captures_ = 0;
   SimClock::Clock::time_point busyUntil_{};
   std::optional<PowerResult> power_;
-  std::optional<OfdmResult> ofdm_;
+  std::optional<DemodResult> ofdm_;
+  std::optional<DemodResult> dsss_;
   std::optional<SpectrumResult> spectrum_;
 };
 

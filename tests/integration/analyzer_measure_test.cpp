@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/dsp/dsss_tx.h"
 #include "sim/dsp/ofdm_tx.h"
 #include "sim/dsp/segment_file.h"
 #include "tests/integration/sim_session.h"
@@ -126,6 +127,46 @@ TEST_F(AnalyzerMeasureTest, OfdmDemodulationMeasuresTheInjectedImpairments) {
 
 // A tone reads its power at its frequency; a clean burst keeps inside the 802.11a/g mask with its occupied
 // bandwidth, and an amplifier driven into compression spreads it past the mask.
+TEST_F(AnalyzerMeasureTest, DsssDemodulationMeasuresTheInjectedImpairments) {
+  struct Case {
+    double mbps;
+    dsp::dsss::Preamble preamble;
+    const char* profile;
+    double evmDb;  // expected, 0: only below -30 dB
+    double offsetHz;
+  } cases[] = {
+      {1, dsp::dsss::Preamble::kLong, R"({"snr_db": 10})", -12.6, 0},
+      {1, dsp::dsss::Preamble::kLong, R"({"snr_db": 35})", -37.6, 0},
+      {11, dsp::dsss::Preamble::kShort, R"({"snr_db": 20})", -22.6, 0},
+      {11, dsp::dsss::Preamble::kLong, R"({"snr_db": 35})", -37.6, 0},
+      {2, dsp::dsss::Preamble::kShort, R"({"frequency_offset_ppm": 41.459})", 0, 100e3},
+      {5.5, dsp::dsss::Preamble::kLong, R"({"frequency_offset_ppm": -41.459})", 0, -100e3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.mbps) + " " + c.profile);
+    command(std::string(":SIMulation:PROFile '") + R"({"snr_db": null, "frequency_offset_ppm": 0})" + "'");
+    command(std::string(":SIMulation:PROFile '") + c.profile + "'");
+    dsp::Samples burst = dsp::synthesizeDsss({c.mbps, c.preamble, dsp::randomPayload(40, 3)});
+    play(dsp::encodeSegment(dsp::burstTrain(burst, 1, 800)), -20, dsp::dsss::kSampleRateHz);
+    command("SENS:POW:RANG -12;:SENS:ACQ:TIME 800us");
+    command("INITiate:DEModulation:DSSS");
+    command(":SIMulation:CLOCk:ADVance 1");
+    std::string reply = session_->query("FETCh:DEModulation:DSSS?");
+    std::vector<double> r = fields(reply.substr(0, reply.rfind(',')));
+    ASSERT_EQ(r.size(), 8u);
+    ASSERT_EQ(r[0], 1.0) << "burst good";
+    EXPECT_EQ(r[5], c.mbps) << "data rate";
+    EXPECT_EQ(reply.substr(reply.rfind(',') + 1), c.preamble == dsp::dsss::Preamble::kLong ? "LONG" : "SHOR");
+    if (c.evmDb != 0) {
+      EXPECT_NEAR(r[2], c.evmDb, 1.0) << "EVM";
+    } else {
+      EXPECT_LT(r[2], -30.0) << "EVM";
+      EXPECT_NEAR(r[6], -20.0, 0.2) << "gated power";
+    }
+    EXPECT_NEAR(r[3], c.offsetHz, 2000.0) << "frequency error";
+  }
+}
+
 TEST_F(AnalyzerMeasureTest, SpectrumShowsToneBandwidthAndRegrowth) {
   struct Case {
     const char* profile;

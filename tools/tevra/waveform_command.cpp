@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/dsp/dsss_tx.h"
 #include "sim/dsp/ofdm_tx.h"
 #include "sim/dsp/resample.h"
 #include "sim/dsp/segment_file.h"
@@ -24,6 +25,9 @@ constexpr const char* kUsage =
     "  KIND 11ag   802.11a/g OFDM bursts: --rate MBPS (6 9 12 18 24 36 48 54, default 54)\n"
     "              --length BYTES (1..4095, default 1500) or --psdu FILE, --bursts N (default 1),\n"
     "              --idle-us T (gap after each burst, default 20), --seed S (payload and scrambler)\n"
+    "  KIND 11b    802.11b DSSS/CCK bursts: --rate MBPS (1 2 5.5 11, default 11), --preamble long|short\n"
+    "              (default long; 1 Mbps has only long), --length, --psdu, --bursts, --idle-us, --seed as "
+    "for 11ag\n"
     "  KIND cw     a tone: --offset HZ (default 0) --samples N (default 4000)\n"
     "  KIND tones  several tones: --offsets HZ,HZ,... --samples N\n"
     "  KIND noise  white Gaussian noise: --samples N --seed S\n"
@@ -66,18 +70,17 @@ std::vector<uint8_t> readPsdu(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-dsp::Samples ofdmWaveform(const Options& o, double rateHz) {
-  auto seed = static_cast<uint32_t>(number(o, "seed", 1));
-  dsp::OfdmBurst burst;
-  burst.mbps = number(o, "rate", 54);
-  burst.psdu =
-      o.count("psdu") ? readPsdu(o.at("psdu")) : dsp::randomPayload(count(o, "length", 1500, 4095), seed);
-  burst.scramblerSeed = static_cast<uint8_t>(seed % 127 + 1);
+std::vector<uint8_t> payload(const Options& o, uint32_t seed) {
+  return o.count("psdu") ? readPsdu(o.at("psdu")) : dsp::randomPayload(count(o, "length", 1500, 4095), seed);
+}
+
+// Bursts made at `burstRateHz`, each followed by its idle gap, resampled to the generator's clock.
+dsp::Samples burstWaveform(const Options& o, const dsp::Samples& burst, double burstRateHz, double rateHz) {
   double idleUs = number(o, "idle-us", 20);
   if (idleUs < 0 || idleUs > 1e5) throw std::invalid_argument("--idle-us must be 0 to 100000");
-  auto idle = static_cast<size_t>(std::lround(idleUs * 1e-6 * dsp::ofdm::kSampleRateHz));
-  dsp::Samples train = dsp::burstTrain(dsp::synthesizeOfdm(burst), count(o, "bursts", 1, 1000), idle);
-  dsp::Samples out = dsp::resample(train, rateHz / dsp::ofdm::kSampleRateHz);
+  auto idle = static_cast<size_t>(std::lround(idleUs * 1e-6 * burstRateHz));
+  dsp::Samples train = dsp::burstTrain(burst, count(o, "bursts", 1, 1000), idle);
+  dsp::Samples out = dsp::resample(train, rateHz / burstRateHz);
   // The resampler's ringing into the gaps is far below the burst; zero it so that gaps stay idle.
   double floor = dsp::peakPower(out) * 1e-7;
   for (dsp::Complex& v : out)
@@ -85,10 +88,28 @@ dsp::Samples ofdmWaveform(const Options& o, double rateHz) {
   return out;
 }
 
+dsp::Samples ofdmWaveform(const Options& o, double rateHz) {
+  auto seed = static_cast<uint32_t>(number(o, "seed", 1));
+  dsp::OfdmBurst burst{number(o, "rate", 54), payload(o, seed), static_cast<uint8_t>(seed % 127 + 1)};
+  return burstWaveform(o, dsp::synthesizeOfdm(burst), dsp::ofdm::kSampleRateHz, rateHz);
+}
+
+dsp::Samples dsssWaveform(const Options& o, double rateHz) {
+  auto seed = static_cast<uint32_t>(number(o, "seed", 1));
+  std::string preamble = o.count("preamble") ? o.at("preamble") : "long";
+  if (preamble != "long" && preamble != "short")
+    throw std::invalid_argument("--preamble must be long or short");
+  dsp::DsssBurst burst{number(o, "rate", 11),
+                       preamble == "long" ? dsp::dsss::Preamble::kLong : dsp::dsss::Preamble::kShort,
+                       payload(o, seed)};
+  return burstWaveform(o, dsp::synthesizeDsss(burst), dsp::dsss::kSampleRateHz, rateHz);
+}
+
 dsp::Samples synthesize(const std::string& kind, const Options& o) {
   double rateHz = number(o, "sample-rate", 40e6);
   if (rateHz < 1e3 || rateHz > 200e6) throw std::invalid_argument("--sample-rate must be 1 kHz to 200 MHz");
   if (kind == "11ag") return ofdmWaveform(o, rateHz);
+  if (kind == "11b") return dsssWaveform(o, rateHz);
   size_t samples = count(o, "samples", 4000, 8e6);
   if (kind == "cw") return dsp::toneSignal({number(o, "offset", 0)}, rateHz, samples);
   if (kind == "tones")
