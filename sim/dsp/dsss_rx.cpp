@@ -141,6 +141,7 @@ Complex nearestAxisPoint(Complex v) {
 
 // Barker-despread symbols from the chip offset that correlates best.
 Samples despread(const Samples& chips) {
+  if (chips.size() < 2 * 11) return {};
   size_t best = 0;
   double bestScore = -1;
   size_t symbols = std::min<size_t>(chips.size() / 11 - 1, 100);

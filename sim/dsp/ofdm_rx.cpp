@@ -111,6 +111,7 @@ struct Receiver {
   }
 
   std::optional<SignalField> decodeSignal() const {
+    if (symbolWindow(0) + kFftSize > x.size()) return std::nullopt;
     Bins y = transform(x, symbolWindow(0));
     double phase = pilotPhase(y, h, 0);
     std::vector<double> soft(kDataCarriers);
