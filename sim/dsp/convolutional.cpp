@@ -18,8 +18,8 @@ uint8_t parity(unsigned value) {
 }
 
 struct Pattern {
-  std::array<uint8_t, 6> keep;  // A0 B0 A1 B1 A2 B2 of one period
-  size_t period;                // coded bits per period before puncturing
+  std::array<uint8_t, 10> keep;  // A0 B0 A1 B1 ... of one period
+  size_t period;                 // coded bits per period before puncturing
 };
 
 Pattern patternOf(CodeRate rate) {
@@ -28,6 +28,8 @@ Pattern patternOf(CodeRate rate) {
       return {{1, 1, 1, 0, 0, 0}, 4};
     case CodeRate::kThreeQuarters:
       return {{1, 1, 1, 0, 0, 1}, 6};
+    case CodeRate::kFiveSixths:
+      return {{1, 1, 1, 0, 0, 1, 1, 0, 0, 1}, 10};
     case CodeRate::kHalf:
       break;
   }

@@ -1,5 +1,5 @@
 // The rate 1/2, constraint length 7 convolutional code of the OFDM and HT PHYs (generators 133 and 171
-// octal), its puncturing to 2/3 and 3/4, and a soft-decision Viterbi decoder for it.
+// octal), its puncturing to 2/3, 3/4 and 5/6, and a soft-decision Viterbi decoder for it.
 #pragma once
 
 #include <cstddef>
@@ -10,7 +10,7 @@ namespace tevra::dsp {
 
 using Bits = std::vector<uint8_t>;
 
-enum class CodeRate { kHalf, kTwoThirds, kThreeQuarters };
+enum class CodeRate { kHalf, kTwoThirds, kThreeQuarters, kFiveSixths };
 
 // A then B for each input bit, from the all-zero state.
 Bits convolutionalEncode(const Bits& bits);

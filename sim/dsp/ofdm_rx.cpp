@@ -5,6 +5,7 @@
 
 #include "sim/dsp/convolutional.h"
 #include "sim/dsp/fft.h"
+#include "sim/dsp/ht_phy.h"
 #include "sim/dsp/ofdm_phy.h"
 #include "sim/dsp/ofdm_tx.h"
 
@@ -83,14 +84,35 @@ Bins transform(const Samples& x, size_t at) {
 }
 
 // The common phase of a symbol from its pilots, equalized by h.
-double pilotPhase(const Bins& y, const Bins& h, size_t symbol) {
-  auto pilots = pilotValues(symbol);
+double pilotPhase(const Bins& y, const Bins& h, const std::array<double, 4>& pilots) {
   Complex sum{};
   for (size_t p = 0; p < 4; ++p) {
     size_t bin = binOf(pilotCarriers()[p]);
     sum += y[bin] / h[bin] * pilots[p];
   }
   return std::arg(sum);
+}
+
+Bins equalize(const Bins& y, const Bins& h, const std::array<double, 4>& pilots, int edge) {
+  Complex derotation = std::polar(1.0, -pilotPhase(y, h, pilots));
+  Bins out{};
+  for (int k = -edge; k <= edge; ++k)
+    if (k != 0) out[binOf(k)] = y[binOf(k)] * derotation / h[binOf(k)];
+  return out;
+}
+
+// What the DATA symbols of a burst carry and where: legacy (52 carriers) or HT (56).
+struct DataLayout {
+  int edge;
+  std::vector<int> data;
+  std::array<double, 4> (*pilots)(size_t);  // of DATA symbol n, from 0
+  size_t bitsPerCarrier;
+  size_t firstWindow;  // FFT window of the first DATA symbol
+  size_t symbols;
+};
+
+std::array<double, 4> legacyDataPilots(size_t symbol) {
+  return pilotValues(symbol + 1);
 }
 
 struct Receiver {
@@ -100,6 +122,7 @@ struct Receiver {
   Bins ltfSum{};
 
   size_t symbolWindow(size_t symbol) const { return t1 + 128 + kSymbol * symbol + kGuard; }
+  bool holds(size_t symbol) const { return symbolWindow(symbol) + kFftSize <= x.size(); }
 
   void estimateChannel() {
     Bins a = transform(x, t1), b = transform(x, t1 + 64);
@@ -110,34 +133,60 @@ struct Receiver {
     }
   }
 
+  // The data carriers of a legacy-format symbol, equalized.
+  Bins legacySymbol(size_t symbol) const {
+    return equalize(transform(x, symbolWindow(symbol)), h, pilotValues(symbol), 26);
+  }
+
   std::optional<SignalField> decodeSignal() const {
-    if (symbolWindow(0) + kFftSize > x.size()) return std::nullopt;
-    Bins y = transform(x, symbolWindow(0));
-    double phase = pilotPhase(y, h, 0);
+    if (!holds(0)) return std::nullopt;
+    Bins eq = legacySymbol(0);
     std::vector<double> soft(kDataCarriers);
-    for (size_t d = 0; d < kDataCarriers; ++d) {
-      size_t bin = binOf(dataCarriers()[d]);
-      soft[d] = (y[bin] / h[bin] * std::polar(1.0, -phase)).real();
-    }
+    for (size_t d = 0; d < kDataCarriers; ++d) soft[d] = eq[binOf(dataCarriers()[d])].real();
     return parseSignal(viterbiDecode(deinterleave(soft, 1)));
+  }
+
+  // HT-SIG, when the two symbols after SIGNAL are QBPSK (their energy on the quadrature axis).
+  std::optional<ht::SigField> decodeHtSig() const {
+    if (!holds(2)) return std::nullopt;
+    std::vector<double> soft;
+    double inPhase = 0, quadrature = 0;
+    for (size_t symbol = 1; symbol <= 2; ++symbol) {
+      Bins eq = legacySymbol(symbol);
+      std::vector<double> part(kDataCarriers);
+      for (size_t d = 0; d < kDataCarriers; ++d) {
+        Complex v = eq[binOf(dataCarriers()[d])];
+        part[d] = v.imag();
+        inPhase += v.real() * v.real();
+        quadrature += v.imag() * v.imag();
+      }
+      part = deinterleave(part, 1);
+      soft.insert(soft.end(), part.begin(), part.end());
+    }
+    if (quadrature < 2 * inPhase) return std::nullopt;
+    return ht::parseSig(viterbiDecode(soft));
+  }
+
+  // The channel from the HT long training symbol over 56 carriers.
+  Bins htTraining() {
+    Bins y = transform(x, symbolWindow(4));
+    Bins sum{};
+    for (int k = -28; k <= 28; ++k) {
+      if (k == 0) continue;
+      sum[binOf(k)] = y[binOf(k)] * ht::longTrainingValue(k);
+      h[binOf(k)] = sum[binOf(k)];
+    }
+    return sum;
   }
 };
 
-// The ideal values of a DATA symbol's 52 carriers, decided from the equalized ones.
-Bins decide(const Bins& equalized, size_t bitsPerCarrier, size_t symbol) {
+// The ideal values of a DATA symbol's carriers, decided from the equalized ones.
+Bins decide(const Bins& equalized, const DataLayout& layout, size_t symbol) {
   Bins ideal{};
-  for (int k : dataCarriers()) ideal[binOf(k)] = nearestPoint(equalized[binOf(k)], bitsPerCarrier);
-  auto pilots = pilotValues(symbol);
+  for (int k : layout.data) ideal[binOf(k)] = nearestPoint(equalized[binOf(k)], layout.bitsPerCarrier);
+  auto pilots = layout.pilots(symbol);
   for (size_t p = 0; p < 4; ++p) ideal[binOf(pilotCarriers()[p])] = pilots[p];
   return ideal;
-}
-
-Bins equalize(const Bins& y, const Bins& h, size_t symbol) {
-  Complex derotation = std::polar(1.0, -pilotPhase(y, h, symbol));
-  Bins out{};
-  for (int k = -26; k <= 26; ++k)
-    if (k != 0) out[binOf(k)] = y[binOf(k)] * derotation / h[binOf(k)];
-  return out;
 }
 
 // The offset left after the training-based correction: the slope of the pilot phase over the symbols.
@@ -155,47 +204,86 @@ double residualOffsetHz(const std::vector<double>& phases) {
   return num / den / (2 * kPi * static_cast<double>(kSymbol)) * kSampleRateHz;
 }
 
-void measureData(Receiver& rx, const SignalField& signal, OfdmAnalysis& result) {
-  size_t available =
-      rx.x.size() > rx.symbolWindow(1) ? (rx.x.size() - rx.symbolWindow(1) + kGuard) / kSymbol : 0;
-  size_t symbols = std::min(dataSymbols(signal.rate, signal.length), available);
+// EVM, the residual offset and the carrier leakage over the DATA symbols. `numerator` and `weight` hold the
+// training's share of the least-squares channel estimate.
+void measureData(const Samples& x, Bins h, Bins numerator, double weightOfTraining, const DataLayout& layout,
+                 OfdmAnalysis& result) {
+  size_t available = x.size() >= layout.firstWindow + kFftSize
+                         ? (x.size() - layout.firstWindow - kFftSize) / kSymbol + 1
+                         : 0;
+  size_t symbols = std::min(layout.symbols, available);
   std::vector<Bins> received(symbols), ideal(symbols);
-  Bins numerator = rx.ltfSum;
   std::array<double, kFftSize> weight;
-  weight.fill(2.0);
+  weight.fill(weightOfTraining);
   Complex dc{};
   double power = 0.0;
   std::vector<double> phases(symbols);
   for (size_t s = 0; s < symbols; ++s) {
-    received[s] = transform(rx.x, rx.symbolWindow(s + 1));
-    ideal[s] = decide(equalize(received[s], rx.h, s + 1), signal.rate.bitsPerCarrier, s + 1);
-    double phase = pilotPhase(received[s], rx.h, s + 1);
+    size_t window = layout.firstWindow + kSymbol * s;
+    received[s] = transform(x, window);
+    ideal[s] = decide(equalize(received[s], h, layout.pilots(s), layout.edge), layout, s);
+    double phase = pilotPhase(received[s], h, layout.pilots(s));
     phases[s] = s ? phases[s - 1] + std::remainder(phase - phases[s - 1], 2 * kPi) : phase;
     Complex derotation = std::polar(1.0, -phase);
-    for (int k = -26; k <= 26; ++k) {
+    for (int k = -layout.edge; k <= layout.edge; ++k) {
       if (k == 0) continue;
       size_t bin = binOf(k);
       numerator[bin] += received[s][bin] * derotation * std::conj(ideal[s][bin]);
       weight[bin] += std::norm(ideal[s][bin]);
     }
     dc += received[s][0] / static_cast<double>(kFftSize);
-    power += meanPower(rx.x, rx.symbolWindow(s + 1), kFftSize);
+    power += meanPower(x, window, kFftSize);
   }
   // Least squares over the training and the decided data keeps the estimate's own noise out of the EVM.
-  for (int k = -26; k <= 26; ++k)
-    if (k != 0) rx.h[binOf(k)] = numerator[binOf(k)] / weight[binOf(k)];
+  for (int k = -layout.edge; k <= layout.edge; ++k)
+    if (k != 0) h[binOf(k)] = numerator[binOf(k)] / weight[binOf(k)];
   double error = 0.0;
   for (size_t s = 0; s < symbols; ++s) {
-    Bins eq = equalize(received[s], rx.h, s + 1);
-    for (int k = -26; k <= 26; ++k)
+    Bins eq = equalize(received[s], h, layout.pilots(s), layout.edge);
+    for (int k = -layout.edge; k <= layout.edge; ++k)
       if (k != 0) error += std::norm(eq[binOf(k)] - ideal[s][binOf(k)]);
   }
+  double carriers = 2.0 * layout.edge;
   result.symbols = symbols;
   result.frequencyErrorHz += residualOffsetHz(phases);
-  result.evmRms = symbols ? std::sqrt(error / (52.0 * static_cast<double>(symbols))) : 0.0;
+  result.evmRms = symbols ? std::sqrt(error / (carriers * static_cast<double>(symbols))) : 0.0;
   if (symbols)
     result.iqOffsetDb =
         toDb(std::norm(dc / static_cast<double>(symbols)) / (power / static_cast<double>(symbols)));
+}
+
+// Measures the DATA field after a decoded SIGNAL: HT when HT-SIG follows a 6 Mbit/s SIGNAL, else legacy.
+void measureBurst(Receiver& rx, const SignalField& signal, OfdmAnalysis& result) {
+  size_t ltfStart = rx.t1 + kTimingBackoff;
+  result.burstStart = ltfStart >= kShortTraining + 32 ? ltfStart - kShortTraining - 32 : 0;
+  auto htSig = signal.rate.mbps == 6 ? rx.decodeHtSig() : std::nullopt;
+  if (htSig && rx.holds(4)) {
+    size_t symbols = ht::dataSymbols(htSig->mcs, htSig->length);
+    result.ht = true;
+    result.mcs = htSig->mcs.index;
+    result.length = htSig->length;
+    result.burstSamples = kShortTraining + kLongTraining + kSymbol * (5 + symbols);
+    Bins numerator = rx.htTraining();
+    DataLayout layout{28,
+                      {ht::dataCarriers().begin(), ht::dataCarriers().end()},
+                      ht::pilotValues,
+                      htSig->mcs.bitsPerCarrier,
+                      rx.symbolWindow(5),
+                      symbols};
+    measureData(rx.x, rx.h, numerator, 1.0, layout, result);
+    return;
+  }
+  size_t symbols = dataSymbols(signal.rate, signal.length);
+  result.mbps = signal.rate.mbps;
+  result.length = signal.length;
+  result.burstSamples = kShortTraining + kLongTraining + kSymbol * (1 + symbols);
+  DataLayout layout{26,
+                    {dataCarriers().begin(), dataCarriers().end()},
+                    legacyDataPilots,
+                    signal.rate.bitsPerCarrier,
+                    rx.symbolWindow(1),
+                    symbols};
+  measureData(rx.x, rx.h, rx.ltfSum, 2.0, layout, result);
 }
 
 }  // namespace
@@ -219,14 +307,8 @@ OfdmAnalysis analyzeOfdm(const Samples& input) {
       continue;
     }
     result.found = true;
-    result.mbps = signal->rate.mbps;
-    result.length = signal->length;
     result.frequencyErrorHz = coarse + fine;
-    size_t ltfStart = rx.t1 + kTimingBackoff;
-    result.burstStart = ltfStart >= kShortTraining + 32 ? ltfStart - kShortTraining - 32 : 0;
-    result.burstSamples =
-        kShortTraining + kLongTraining + kSymbol * (1 + dataSymbols(signal->rate, signal->length));
-    measureData(rx, *signal, result);
+    measureBurst(rx, *signal, result);
     return result;
   }
   return result;

@@ -8,12 +8,12 @@
 namespace tevra::dsp {
 namespace ofdm {
 
-Samples modulateSymbol(const std::array<Complex, kFftSize>& bins, size_t guard) {
+Samples modulateSymbol(const std::array<Complex, kFftSize>& bins, size_t guard, size_t occupied) {
   thread_local Fft inverse(kFftSize, Fft::Direction::kInverse);
   std::array<Complex, kFftSize> time;
   inverse.run(bins.data(), time.data());
   Samples out(guard + kFftSize);
-  double norm = 1.0 / std::sqrt(52.0);
+  double norm = 1.0 / std::sqrt(static_cast<double>(occupied));
   for (size_t n = 0; n < guard + kFftSize; ++n) out[n] = time[(n + kFftSize - guard) % kFftSize] * norm;
   return out;
 }
@@ -75,16 +75,20 @@ Bits codeAndInterleave(const Bits& bits, const Rate& rate) {
 
 }  // namespace
 
+Bits scrambledDataBits(const std::vector<uint8_t>& psdu, size_t dataBitsPerSymbol, uint8_t seed) {
+  size_t symbols = (16 + 8 * psdu.size() + 6 + dataBitsPerSymbol - 1) / dataBitsPerSymbol;
+  Bits bits(symbols * dataBitsPerSymbol, 0);
+  for (size_t i = 0; i < psdu.size(); ++i)
+    for (size_t b = 0; b < 8; ++b) bits[16 + 8 * i + b] = static_cast<uint8_t>((psdu[i] >> b) & 1);
+  Bits scrambled = scramble(bits, seed);
+  size_t tail = 16 + 8 * psdu.size();
+  for (size_t i = 0; i < 6; ++i) scrambled[tail + i] = 0;
+  return scrambled;
+}
+
 Bits ofdmDataBits(const OfdmBurst& burst) {
   Rate rate = checkedRate(burst);
-  size_t symbols = dataSymbols(rate, burst.psdu.size());
-  Bits bits(symbols * rate.dataBitsPerSymbol, 0);
-  for (size_t i = 0; i < burst.psdu.size(); ++i)
-    for (size_t b = 0; b < 8; ++b) bits[16 + 8 * i + b] = static_cast<uint8_t>((burst.psdu[i] >> b) & 1);
-  Bits scrambled = scramble(bits, burst.scramblerSeed);
-  size_t tail = 16 + 8 * burst.psdu.size();
-  for (size_t i = 0; i < 6; ++i) scrambled[tail + i] = 0;
-  return codeAndInterleave(scrambled, rate);
+  return codeAndInterleave(scrambledDataBits(burst.psdu, rate.dataBitsPerSymbol, burst.scramblerSeed), rate);
 }
 
 Samples synthesizeOfdm(const OfdmBurst& burst) {

@@ -19,6 +19,10 @@ struct OfdmBurst {
 // Throws std::invalid_argument for an unknown rate, an empty or overlong PSDU or a zero seed.
 Samples synthesizeOfdm(const OfdmBurst& burst);
 
+// The bits of a DATA field before coding: SERVICE, the PSDU least significant bit first, tail and pad,
+// scrambled, with the tail bits zeroed after scrambling.
+Bits scrambledDataBits(const std::vector<uint8_t>& psdu, size_t dataBitsPerSymbol, uint8_t seed);
+
 // The DATA field's coded and interleaved bits, symbol after symbol, as the transmitter maps them.
 Bits ofdmDataBits(const OfdmBurst& burst);
 
@@ -29,9 +33,9 @@ Samples burstTrain(const Samples& burst, size_t count, size_t idleSamples);
 std::vector<uint8_t> randomPayload(size_t length, uint32_t seed);
 
 namespace ofdm {
-// The time signal of one symbol: the 64 bins transformed, scaled for unit power over 52 carriers, with a
-// cyclic prefix of `guard` samples.
-Samples modulateSymbol(const std::array<Complex, kFftSize>& bins, size_t guard);
+// The time signal of one symbol: the 64 bins transformed, scaled for unit power over the occupied
+// carriers (52, or 56 for HT fields), with a cyclic prefix of `guard` samples.
+Samples modulateSymbol(const std::array<Complex, kFftSize>& bins, size_t guard, size_t occupied = 52);
 Samples shortTrainingField();
 Samples longTrainingField();
 }  // namespace ofdm

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "sim/dsp/ht_tx.h"
 #include "sim/dsp/ofdm_rx.h"
 #include "sim/dsp/ofdm_tx.h"
 #include "sim/dsp/tones.h"
@@ -38,6 +39,35 @@ TEST(OfdmReceiver, MeasuresWhatWasSent) {
     else
       EXPECT_LT(evmDb, -60.0);
     EXPECT_NEAR(static_cast<double>(result.burstStart), 100.0, 3.0);
+  }
+}
+
+// The same receiver tells HT-mixed bursts by their HT-SIG and measures every MCS.
+TEST(OfdmReceiver, MeasuresHtMixedBursts) {
+  struct Case {
+    int mcs;
+    double snrDb;  // 0: no noise
+  };
+  const Case cases[] = {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}, {6, 0}, {7, 0}, {0, 12}, {7, 30}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mcs);
+    Samples x = burstTrain(synthesizeHt({c.mcs, randomPayload(300, 4), 0x33}), 1, 200);
+    x.insert(x.begin(), 100, Complex{});
+    if (c.snrDb > 0) {
+      Samples noise = noiseSignal(x.size(), 5);
+      for (size_t n = 0; n < x.size(); ++n) x[n] += noise[n] * std::sqrt(fromDb(-c.snrDb));
+    }
+    OfdmAnalysis result = analyzeOfdm(x);
+    ASSERT_TRUE(result.found);
+    EXPECT_TRUE(result.ht);
+    EXPECT_EQ(result.mcs, c.mcs);
+    EXPECT_EQ(result.length, 300u);
+    double evmDb = 20 * std::log10(result.evmRms);
+    if (c.snrDb > 0) {
+      EXPECT_NEAR(evmDb, -c.snrDb + toDb(56.0 / 64.0), 1.0);
+    } else {
+      EXPECT_LT(evmDb, -60.0);
+    }
   }
 }
 
