@@ -96,8 +96,10 @@ void addAnalyzerMeasureCommands(CommandTable& table) {
     const DemodResult& r = finished(c, c.instrument.measurements().dsss());
     return formatDemod(r) + "," + (r.shortPreamble ? "SHOR" : "LONG");
   });
-  table.add("FETCh:DEModulation:OFDM", nullptr,
-            [](CommandContext& c) { return formatDemod(finished(c, c.instrument.measurements().ofdm())); });
+  table.add("FETCh:DEModulation:OFDM", nullptr, [](CommandContext& c) {
+    const DemodResult& r = finished(c, c.instrument.measurements().ofdm());
+    return formatDemod(r) + "," + scpi::formatInteger(r.mcs);
+  });
   table.addControl(
       "SIMulation:PROFile",
       [](CommandContext& c) {

@@ -41,6 +41,12 @@ dsp::PowerAnalysis measurePower(const Capture& capture) {
                            samplesOf(kBurstGapS));
 }
 
+// HT rates of one stream at 20 MHz with the long guard interval.
+double htRateMbps(int mcs) {
+  static constexpr double kRates[] = {6.5, 13, 19.5, 26, 39, 52, 58.5, 65};
+  return mcs >= 0 && mcs < 8 ? kRates[mcs] : 0.0;
+}
+
 DemodResult measureOfdm(const Capture& capture) {
   DemodResult result;
   result.overload = capture.overload;
@@ -53,7 +59,8 @@ DemodResult measureOfdm(const Capture& capture) {
   result.evmDb = 20.0 * std::log10(std::max(a.evmRms, 1e-10));
   result.frequencyErrorHz = a.frequencyErrorHz;
   result.iqOffsetDb = a.iqOffsetDb;
-  result.dataRateMbps = a.mbps;
+  result.dataRateMbps = a.ht ? htRateMbps(a.mcs) : a.mbps;
+  result.mcs = a.ht ? a.mcs : -1;
   // Gated over the burst in the 20 MHz channel, as the demodulator sees it.
   result.gatedPowerDbm = dsp::toDb(dsp::meanPower(channel, a.burstStart, a.burstSamples));
   return result;

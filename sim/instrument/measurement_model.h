@@ -37,6 +37,7 @@ struct DemodResult {
   double gatedPowerDbm = 0;
   bool overload = false;
   bool shortPreamble = false;  // 802.11b only
+  int mcs = -1;                // 802.11n HT-mixed only
 };
 
 struct SpectrumResult {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "sim/dsp/dsss_tx.h"
+#include "sim/dsp/ht_tx.h"
 #include "sim/dsp/ofdm_tx.h"
 #include "sim/dsp/segment_file.h"
 #include "tests/integration/sim_session.h"
@@ -22,9 +23,12 @@ std::vector<double> fields(const std::string& reply) {
   return values;
 }
 
+// An 802.11a/g burst of `mbps`, or an HT-mixed one of MCS (mbps - 100).
 std::string ofdmSegment(double mbps) {
-  dsp::OfdmBurst burst{mbps, dsp::randomPayload(200, 5), 0x2b};
-  return dsp::encodeSegment(dsp::burstTrain(dsp::synthesizeOfdm(burst), 1, 400));
+  std::vector<uint8_t> psdu = dsp::randomPayload(200, 5);
+  dsp::Samples burst = mbps >= 100 ? dsp::synthesizeHt({static_cast<int>(mbps - 100), psdu, 0x2b})
+                                   : dsp::synthesizeOfdm({mbps, psdu, 0x2b});
+  return dsp::encodeSegment(dsp::burstTrain(burst, 1, 400));
 }
 
 class AnalyzerMeasureTest : public SimFixture {
@@ -98,6 +102,9 @@ TEST_F(AnalyzerMeasureTest, OfdmDemodulationMeasuresTheInjectedImpairments) {
       {12, R"({"frequency_offset_ppm": -41.459})", 0, -100e3, 0},
       {24, R"({"frequency_offset_ppm": 10, "iq_offset_db": -20})", 0, 24.12e3, -20},
       {36, R"({"iq_offset_db": -30})", 0, 0, -30},
+      {100, R"({"snr_db": 12})", -12.6, 0, 0},
+      {107, R"({"snr_db": 30})", -30.6, 0, 0},
+      {107, R"({"frequency_offset_ppm": -41.459, "iq_offset_db": -25})", 0, -100e3, -25},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.mbps) + " " + c.profile);
@@ -107,9 +114,12 @@ TEST_F(AnalyzerMeasureTest, OfdmDemodulationMeasuresTheInjectedImpairments) {
     play(ofdmSegment(c.mbps), -30);
     command("SENS:POW:RANG -18;:SENS:ACQ:TIME 400us");
     std::vector<double> r = measure("DEModulation:OFDM");
-    ASSERT_EQ(r.size(), 8u);
+    ASSERT_EQ(r.size(), 9u);
     ASSERT_EQ(r[0], 1.0) << "burst good";
-    EXPECT_EQ(r[5], c.mbps) << "data rate";
+    static constexpr double kHtRates[] = {6.5, 13, 19.5, 26, 39, 52, 58.5, 65};
+    bool ht = c.mbps >= 100;
+    EXPECT_EQ(r[5], ht ? kHtRates[static_cast<int>(c.mbps) - 100] : c.mbps) << "data rate";
+    EXPECT_EQ(r[8], ht ? c.mbps - 100 : -1) << "MCS";
     if (c.evmDb != 0) {
       EXPECT_NEAR(r[2], c.evmDb, 1.0) << "EVM";
     } else {
