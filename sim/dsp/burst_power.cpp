@@ -35,4 +35,10 @@ PowerAnalysis analyzePower(const Samples& x, double thresholdMw, size_t smoothin
   return result;
 }
 
+double toneOffsetHz(const Samples& x, double rateHz) {
+  Complex advance{};
+  for (size_t n = 1; n < x.size(); ++n) advance += x[n] * std::conj(x[n - 1]);
+  return advance == Complex{} ? 0.0 : std::arg(advance) / (2.0 * kPi) * rateHz;
+}
+
 }  // namespace tevra::dsp

@@ -18,4 +18,8 @@ struct PowerAnalysis {
 
 PowerAnalysis analyzePower(const Samples& x, double thresholdMw, size_t smoothing, size_t minGap);
 
+// The frequency of a dominant tone from the mean phase advance between neighbouring samples (Hz, within
+// +-rate/2); 0 for silence.
+double toneOffsetHz(const Samples& x, double rateHz);
+
 }  // namespace tevra::dsp

@@ -82,6 +82,9 @@ void addAnalyzerMeasureCommands(CommandTable& table) {
   });
   table.add("FETCh:POWer", nullptr,
             [](CommandContext& c) { return formatPower(finished(c, c.instrument.measurements().power())); });
+  table.add("FETCh:POWer:CW:FREQuency", nullptr, [](CommandContext& c) {
+    return scpi::formatReal(finished(c, c.instrument.measurements().power()).toneOffsetHz);
+  });
   table.add("FETCh:SPECtrum", nullptr, [](CommandContext& c) {
     return formatSpectrum(finished(c, c.instrument.measurements().spectrum()));
   });

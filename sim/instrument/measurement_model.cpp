@@ -103,8 +103,9 @@ void MeasurementModel::initiate(MeasurementKind kind, const Generator& generator
   switch (kind) {
     case MeasurementKind::kPower: {
       dsp::PowerAnalysis p = measurePower(capture);
-      power_ = PowerResult{dsp::toDb(p.averageMw), dsp::toDb(p.peakMw), dsp::toDb(p.burstMw), p.burstFound,
-                           capture.overload};
+      power_ = PowerResult{dsp::toDb(p.averageMw), dsp::toDb(p.peakMw),
+                           dsp::toDb(p.burstMw),   p.burstFound,
+                           capture.overload,       dsp::toneOffsetHz(capture.samples, kCaptureRateHz)};
       break;
     }
     case MeasurementKind::kSpectrum: {

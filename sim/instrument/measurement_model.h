@@ -24,6 +24,7 @@ struct PowerResult {
   double burstDbm = 0;  // gated over the first burst; the average when none was found
   bool burstFound = false;
   bool overload = false;
+  double toneOffsetHz = 0;  // of a CW input from the centre frequency
 };
 
 // A demodulated burst, 802.11a/g or 802.11b.

@@ -82,6 +82,12 @@ TEST_F(AnalyzerMeasureTest, PowerFollowsTheLevelAndOverloadTheRange) {
     EXPECT_EQ(p[3], 1.0) << "burst found";
     EXPECT_EQ(p[4], c.overload ? 1.0 : 0.0);
   }
+  // The seeded tone lies 1 MHz above the carrier at 40 MHz; the analyzer is tuned 30 kHz below it.
+  command(
+      "SOUR:RAD:ARB:CLOC:SRAT 40MHz;:SOUR:FREQ 2412.03MHz;:SOUR:RAD:ARB:WAVE \"SEQ:CW_TONE\";:SOUR:POW -20");
+  command("SENS:POW:RANG -15");
+  measure("POWer");
+  EXPECT_NEAR(std::stod(session_->query("FETC:POW:CW:FREQ?")), 1.03e6, 100.0);
 }
 
 TEST_F(AnalyzerMeasureTest, OfdmDemodulationMeasuresTheInjectedImpairments) {
