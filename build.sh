@@ -13,6 +13,7 @@ PACKAGES=(
   python3 python3-pyvisa python3-pyvisa-py python3-pytest
   libnl-3-dev libnl-route-3-dev iproute2 util-linux
   qtbase5-dev libqcustomplot-dev libxcb1-dev xvfb xauth xdotool imagemagick
+  libfftw3-dev libliquid-dev nlohmann-json3-dev
 )
 JOBS=$(nproc 2>/dev/null || echo 2)
 

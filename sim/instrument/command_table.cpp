@@ -23,6 +23,7 @@ CommandTable::CommandTable() {
   addMemoryCommands(*this);
   addRoutingCommands(*this);
   addAnalyzerCommands(*this);
+  addAnalyzerMeasureCommands(*this);
   addSimulationCommands(*this);
 }
 

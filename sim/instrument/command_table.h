@@ -73,6 +73,7 @@ class CommandTable {
 };
 
 void addAnalyzerCommands(CommandTable& table);
+void addAnalyzerMeasureCommands(CommandTable& table);
 void addCommonCommands(CommandTable& table);
 void addGeneratorCommands(CommandTable& table);
 void addMemoryCommands(CommandTable& table);

@@ -176,23 +176,27 @@ uint64_t GeneratorMemory::samplesOfSegment(std::string_view name) const {
   return size / 4;
 }
 
-uint64_t GeneratorMemory::samplesOfSequence(std::string_view name) const {
-  std::string file = withExtension(name, ".seq");
-  auto entries = parseSequenceFile(load(file));
-  if (!entries) throw ScpiError{errc::kIllegalParameterValue, "not a sequence file: " + file};
-  uint64_t total = 0;
-  for (const auto& entry : *entries) total += samplesOfSegment(entry.segment) * entry.repetitions;
-  return total;
-}
-
-uint64_t GeneratorMemory::samplesOfWaveform(std::string_view selection) const {
+std::vector<PlayedSegment> GeneratorMemory::playList(std::string_view selection) const {
   auto colon = selection.find(':');
   if (colon == std::string_view::npos) throw ScpiError{errc::kIllegalParameterValue, std::string(selection)};
   std::string kind = lowerCase(selection.substr(0, colon));
   std::string_view name = selection.substr(colon + 1);
-  if (kind == "seq") return samplesOfSequence(name);
-  if (kind == "wfm1") return samplesOfSegment(name);
-  throw ScpiError{errc::kIllegalParameterValue, std::string(selection)};
+  if (kind == "wfm1") return {{withExtension(name, ".wf1"), 1}};
+  if (kind != "seq") throw ScpiError{errc::kIllegalParameterValue, std::string(selection)};
+  std::string file = withExtension(name, ".seq");
+  auto entries = parseSequenceFile(load(file));
+  if (!entries) throw ScpiError{errc::kIllegalParameterValue, "not a sequence file: " + file};
+  std::vector<PlayedSegment> list;
+  for (const auto& entry : *entries)
+    list.push_back({withExtension(entry.segment, ".wf1"), entry.repetitions});
+  return list;
+}
+
+uint64_t GeneratorMemory::samplesOfWaveform(std::string_view selection) const {
+  uint64_t total = 0;
+  for (const PlayedSegment& played : playList(selection))
+    total += samplesOfSegment(played.file) * played.repetitions;
+  return total;
 }
 
 }  // namespace tevra::sim

@@ -13,6 +13,12 @@
 
 namespace tevra::sim {
 
+// One entry of what a selection plays: a segment file of the memory and how many times in a row.
+struct PlayedSegment {
+  std::string file;
+  uint64_t repetitions = 0;
+};
+
 class GeneratorMemory {
  public:
   static constexpr const char* kToneSegment = "CW_TONE.wf1";
@@ -35,13 +41,14 @@ class GeneratorMemory {
 
   // The samples that one pass of "SEQ:<name>" or "WFM1:<name>" plays (an extension may be left out).
   uint64_t samplesOfWaveform(std::string_view selection) const;
+  // The segments that one pass of a selection plays, in order; ScpiError as for samplesOfWaveform.
+  std::vector<PlayedSegment> playList(std::string_view selection) const;
 
   const std::filesystem::path& folder() const { return folder_; }
 
  private:
   const std::string& storedName(std::string_view name) const;
   uint64_t samplesOfSegment(std::string_view name) const;
-  uint64_t samplesOfSequence(std::string_view name) const;
   void seedBuiltins();
 
   std::filesystem::path folder_;

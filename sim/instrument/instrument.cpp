@@ -9,7 +9,9 @@
 namespace tevra::sim {
 
 Instrument::Instrument(const InstrumentConfig& config)
-    : config_(config), memory_(config.storageDir), generator_(memory_, clock_) {}
+    : config_(config), memory_(config.storageDir), generator_(memory_, clock_) {
+  if (!config.profile.empty()) measurements_.loadProfile(config.profile);
+}
 
 std::shared_ptr<Connection> Instrument::connect() {
   std::lock_guard<std::mutex> lock(mutex_);

@@ -18,6 +18,7 @@
 #include "sim/instrument/generator.h"
 #include "sim/instrument/generator_memory.h"
 #include "sim/instrument/io_ownership.h"
+#include "sim/instrument/measurement_model.h"
 #include "sim/instrument/routing.h"
 #include "sim/instrument/sim_clock.h"
 
@@ -45,7 +46,7 @@ inline constexpr int kOperationPlayingBit = 0x08;
 
 class Instrument {
  public:
-  // Throws std::runtime_error when the storage folder cannot be used.
+  // Throws std::runtime_error when the storage folder or the profile cannot be used.
   explicit Instrument(const InstrumentConfig& config);
 
   std::shared_ptr<Connection> connect();
@@ -68,6 +69,7 @@ class Instrument {
   Generator& generator() { return generator_; }
   Routing& routing() { return routing_; }
   Analyzer& analyzer() { return analyzer_; }
+  MeasurementModel& measurements() { return measurements_; }
   SimClock& clock() { return clock_; }
   FaultInjector& faults() { return faults_; }
   IoOwnership& io() { return io_; }
@@ -90,6 +92,7 @@ class Instrument {
   Generator generator_;
   Routing routing_;
   Analyzer analyzer_;
+  MeasurementModel measurements_;
   FaultInjector faults_;
   IoOwnership io_;
   uint64_t nextConnection_ = 1;

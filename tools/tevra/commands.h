@@ -2,3 +2,10 @@
 #pragma once
 
 int runDevices(int argc, char** argv);
+
+namespace tevra::tool {
+
+// Takes the arguments after its name.
+int runWaveformCommand(int argc, char** argv);
+
+}  // namespace tevra::tool

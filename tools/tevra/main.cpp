@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "commands.h"
+#include "tools/tevra/commands.h"
 
 namespace {
 
@@ -14,6 +14,8 @@ struct Command {
 
 constexpr Command kCommands[] = {
     {"devices", "list the devices the driver can switch; switch one on or off by name", runDevices},
+    {"waveform", "write a test waveform (802.11a/g, b, n, CW, tones, noise) as a segment file",
+     [](int argc, char** argv) { return tevra::tool::runWaveformCommand(argc - 1, argv + 1); }},
 };
 
 int usage() {

@@ -1,0 +1,76 @@
+// The analyzer's DSP beside its floor: demodulating one 802.11a/g burst (EVM, frequency error, SIGNAL) and
+// a Welch spectrum, each next to the FFTs it performs done alone with FFTW in the same run.
+#include <fftw3.h>
+
+#include <benchmark/benchmark.h>
+
+#include "bench/bench_ratio.h"
+#include "sim/dsp/ofdm_phy.h"
+#include "sim/dsp/ofdm_rx.h"
+#include "sim/dsp/ofdm_tx.h"
+#include "sim/dsp/spectrum.h"
+#include "sim/dsp/tones.h"
+
+namespace {
+
+using namespace tevra::dsp;
+
+Samples burstOf(size_t bytes) {
+  OfdmBurst burst{54, randomPayload(bytes, 3), 0x5d};
+  Samples x = burstTrain(synthesizeOfdm(burst), 1, 200);
+  x.insert(x.begin(), 200, Complex{});
+  Samples noise = noiseSignal(x.size(), 9);
+  for (size_t n = 0; n < x.size(); ++n) x[n] += noise[n] * 0.01;
+  return x;
+}
+
+// `count` transforms of `size` points on one FFTW plan.
+void fftFloor(benchmark::State& state, size_t size, size_t count) {
+  fftw_complex* in = fftw_alloc_complex(size);
+  fftw_complex* out = fftw_alloc_complex(size);
+  fftw_plan plan = fftw_plan_dft_1d(static_cast<int>(size), in, out, FFTW_FORWARD, FFTW_ESTIMATE);
+  for (size_t n = 0; n < size; ++n) in[n][0] = in[n][1] = 0.5;
+  for (auto _ : state) {
+    for (size_t i = 0; i < count; ++i) fftw_execute(plan);
+    benchmark::DoNotOptimize(out[0][0]);
+  }
+  fftw_destroy_plan(plan);
+  fftw_free(in);
+  fftw_free(out);
+}
+
+void BM_DemodulateOfdm54(benchmark::State& state) {
+  Samples x = burstOf(static_cast<size_t>(state.range(0)));
+  for (auto _ : state) benchmark::DoNotOptimize(analyzeOfdm(x));
+  state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_DemodulateOfdm54)->Arg(1500)->Arg(500)->Arg(3000)->Complexity(benchmark::oN);
+
+// Two long training symbols, SIGNAL, and the DATA symbols of a 1500-byte burst at 54 Mbps.
+void BM_DemodulateOfdm54Floor(benchmark::State& state) {
+  auto rate = *ofdm::rateOfMbps(54);
+  fftFloor(state, ofdm::kFftSize, 3 + ofdm::dataSymbols(rate, 1500));
+}
+BENCHMARK(BM_DemodulateOfdm54Floor);
+
+constexpr size_t kSpectrumSamples = 80000;  // 1 ms at the capture rate
+constexpr size_t kSpectrumPoints = 1024;
+
+void BM_WelchSpectrum(benchmark::State& state) {
+  Samples x = noiseSignal(kSpectrumSamples, 4);
+  for (auto _ : state) benchmark::DoNotOptimize(welchSpectrum(x, 80e6, kSpectrumPoints));
+}
+BENCHMARK(BM_WelchSpectrum);
+
+void BM_WelchSpectrumFloor(benchmark::State& state) {
+  fftFloor(state, kSpectrumPoints, (kSpectrumSamples - kSpectrumPoints) / (kSpectrumPoints / 2) + 1);
+}
+BENCHMARK(BM_WelchSpectrumFloor);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return tevra::bench::runWithRatios(argc, argv,
+                                     {{"BM_DemodulateOfdm54/1500", "BM_DemodulateOfdm54Floor"},
+                                      {"BM_WelchSpectrum", "BM_WelchSpectrumFloor"}});
+}

@@ -1,0 +1,65 @@
+#include "sim/dsp/fft.h"
+
+#include <fftw3.h>
+
+#include <algorithm>
+#include <mutex>
+
+namespace tevra::dsp {
+namespace {
+
+// FFTW's planner is not reentrant.
+std::mutex& plannerMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+}  // namespace
+
+struct Fft::Plan {
+  fftw_complex* in = nullptr;
+  fftw_complex* out = nullptr;
+  fftw_plan plan = nullptr;
+};
+
+Fft::Fft(size_t size, Direction direction) : size_(size), plan_(std::make_unique<Plan>()) {
+  std::lock_guard lock(plannerMutex());
+  plan_->in = fftw_alloc_complex(size);
+  plan_->out = fftw_alloc_complex(size);
+  plan_->plan =
+      fftw_plan_dft_1d(static_cast<int>(size), plan_->in, plan_->out,
+                       direction == Direction::kForward ? FFTW_FORWARD : FFTW_BACKWARD, FFTW_ESTIMATE);
+}
+
+Fft::~Fft() {
+  std::lock_guard lock(plannerMutex());
+  fftw_destroy_plan(plan_->plan);
+  fftw_free(plan_->in);
+  fftw_free(plan_->out);
+}
+
+void Fft::run(const Complex* in, Complex* out) {
+  // std::complex<double> has the layout of fftw_complex.
+  std::copy(in, in + size_, reinterpret_cast<Complex*>(plan_->in));
+  fftw_execute(plan_->plan);
+  std::copy(reinterpret_cast<Complex*>(plan_->out), reinterpret_cast<Complex*>(plan_->out) + size_, out);
+}
+
+Samples fractionalDelay(const Samples& x, double samples) {
+  if (samples == 0.0 || x.empty()) return x;
+  size_t n = 1;
+  while (n < x.size()) n *= 2;
+  Samples padded(x);
+  padded.resize(n);
+  Samples bins(n), out(n);
+  Fft(n, Fft::Direction::kForward).run(padded.data(), bins.data());
+  for (size_t k = 0; k < n; ++k) {
+    double f = static_cast<double>(k) - (k < n / 2 ? 0.0 : static_cast<double>(n));
+    bins[k] *= std::polar(1.0 / static_cast<double>(n), -2.0 * kPi * f * samples / static_cast<double>(n));
+  }
+  Fft(n, Fft::Direction::kInverse).run(bins.data(), out.data());
+  out.resize(x.size());
+  return out;
+}
+
+}  // namespace tevra::dsp

@@ -1,0 +1,133 @@
+#include "sim/dsp/ht_phy.h"
+
+#include <algorithm>
+
+#include "sim/dsp/ofdm_phy.h"
+
+namespace tevra::dsp::ht {
+namespace {
+
+constexpr size_t kColumns = 13;
+
+void appendLsbFirst(Bits& bits, unsigned value, size_t count) {
+  for (size_t i = 0; i < count; ++i) bits.push_back(static_cast<uint8_t>((value >> i) & 1));
+}
+
+unsigned readLsbFirst(const Bits& bits, size_t at, size_t count) {
+  unsigned value = 0;
+  for (size_t i = 0; i < count; ++i) value |= static_cast<unsigned>(bits[at + i] & 1) << i;
+  return value;
+}
+
+}  // namespace
+
+const std::array<Mcs, 8>& mcsTable() {
+  static const std::array<Mcs, 8> table = {{
+      {0, 1, CodeRate::kHalf, 52, 26},
+      {1, 2, CodeRate::kHalf, 104, 52},
+      {2, 2, CodeRate::kThreeQuarters, 104, 78},
+      {3, 4, CodeRate::kHalf, 208, 104},
+      {4, 4, CodeRate::kThreeQuarters, 208, 156},
+      {5, 6, CodeRate::kTwoThirds, 312, 208},
+      {6, 6, CodeRate::kThreeQuarters, 312, 234},
+      {7, 6, CodeRate::kFiveSixths, 312, 260},
+  }};
+  return table;
+}
+
+std::optional<Mcs> mcsOf(int index) {
+  if (index < 0 || index > 7) return std::nullopt;
+  return mcsTable()[static_cast<size_t>(index)];
+}
+
+const std::array<int, kDataCarriers>& dataCarriers() {
+  static const std::array<int, kDataCarriers> carriers = [] {
+    std::array<int, kDataCarriers> c{};
+    size_t n = 0;
+    for (int k = -28; k <= 28; ++k)
+      if (k != 0 && k != -21 && k != -7 && k != 7 && k != 21) c[n++] = k;
+    return c;
+  }();
+  return carriers;
+}
+
+std::array<double, 4> pilotValues(size_t symbol) {
+  static constexpr double kPattern[4] = {1, 1, 1, -1};
+  // The polarity sequence goes on from the two HT-SIG symbols, which take its values 1 and 2.
+  double polarity = ofdm::pilotValues(symbol + 3)[0];
+  std::array<double, 4> out{};
+  for (size_t p = 0; p < 4; ++p) out[p] = polarity * kPattern[(p + symbol) % 4];
+  return out;
+}
+
+Complex longTrainingValue(int carrier) {
+  if (carrier == -28 || carrier == -27) return 1.0;
+  if (carrier == 27 || carrier == 28) return -1.0;
+  return ofdm::longTrainingValue(carrier);
+}
+
+size_t interleavedIndex(size_t k, size_t n, size_t bitsPerCarrier) {
+  size_t s = std::max<size_t>(bitsPerCarrier / 2, 1);
+  size_t rows = n / kColumns;
+  size_t i = rows * (k % kColumns) + k / kColumns;
+  return s * (i / s) + (i + n - (kColumns * i) / n) % s;
+}
+
+Bits interleave(const Bits& symbolBits, size_t bitsPerCarrier) {
+  Bits out(symbolBits.size());
+  for (size_t k = 0; k < symbolBits.size(); ++k)
+    out[interleavedIndex(k, symbolBits.size(), bitsPerCarrier)] = symbolBits[k];
+  return out;
+}
+
+std::vector<double> deinterleave(const std::vector<double>& symbolSoft, size_t bitsPerCarrier) {
+  std::vector<double> out(symbolSoft.size());
+  for (size_t k = 0; k < symbolSoft.size(); ++k)
+    out[k] = symbolSoft[interleavedIndex(k, symbolSoft.size(), bitsPerCarrier)];
+  return out;
+}
+
+uint8_t sigCrc(const Bits& bits) {
+  unsigned reg = 0xff;
+  for (uint8_t bit : bits) {
+    unsigned feedback = ((reg >> 7) ^ bit) & 1;
+    reg = (reg << 1) & 0xff;
+    if (feedback) reg ^= 0x07;
+  }
+  return static_cast<uint8_t>(~reg & 0xff);
+}
+
+Bits sigBits(const Mcs& mcs, size_t length) {
+  Bits bits;
+  appendLsbFirst(bits, static_cast<unsigned>(mcs.index), 7);
+  appendLsbFirst(bits, 0, 1);  // 20 MHz
+  appendLsbFirst(bits, static_cast<unsigned>(length), 16);
+  // Smoothing recommended, not a sounding PPDU, the reserved one; no aggregation, STBC, LDPC or short GI.
+  appendLsbFirst(bits, 0b0000000111, 10);
+  uint8_t crc = sigCrc(bits);
+  for (int i = 7; i >= 0; --i) bits.push_back(static_cast<uint8_t>((crc >> i) & 1));
+  appendLsbFirst(bits, 0, 6);
+  return bits;
+}
+
+std::optional<SigField> parseSig(const Bits& bits) {
+  if (bits.size() < 48) return std::nullopt;
+  uint8_t crc = 0;
+  for (size_t i = 0; i < 8; ++i) crc = static_cast<uint8_t>((crc << 1) | bits[34 + i]);
+  if (crc != sigCrc(Bits(bits.begin(), bits.begin() + 34))) return std::nullopt;
+  auto mcs = mcsOf(static_cast<int>(readLsbFirst(bits, 0, 7)));
+  size_t length = readLsbFirst(bits, 8, 16);
+  if (!mcs || bits[7] || length == 0) return std::nullopt;
+  return SigField{*mcs, length};
+}
+
+size_t dataSymbols(const Mcs& mcs, size_t length) {
+  return (16 + 8 * length + 6 + mcs.dataBitsPerSymbol - 1) / mcs.dataBitsPerSymbol;
+}
+
+size_t legacyLength(size_t dataSymbols) {
+  // HT-SIG (8 us), HT-STF (4 us), one HT-LTF (4 us) and the DATA symbols, in 4 us symbols of 3 bytes.
+  return 3 * (4 + dataSymbols) - 3;
+}
+
+}  // namespace tevra::dsp::ht

@@ -1,0 +1,53 @@
+#include "sim/dsp/iq.h"
+
+#include <algorithm>
+
+namespace tevra::dsp {
+
+double meanPower(const Samples& x, size_t first, size_t count) {
+  if (first >= x.size()) return 0.0;
+  size_t last = count > x.size() - first ? x.size() : first + count;
+  double sum = 0.0;
+  for (size_t n = first; n < last; ++n) sum += std::norm(x[n]);
+  return last > first ? sum / static_cast<double>(last - first) : 0.0;
+}
+
+double peakPower(const Samples& x) {
+  double peak = 0.0;
+  for (const Complex& v : x) peak = std::max(peak, std::norm(v));
+  return peak;
+}
+
+double activePower(const Samples& x) {
+  double sum = 0.0;
+  size_t count = 0;
+  for (const Complex& v : x) {
+    if (v == Complex{}) continue;
+    sum += std::norm(v);
+    ++count;
+  }
+  return count ? sum / static_cast<double>(count) : 0.0;
+}
+
+void scale(Samples& x, double factor) {
+  for (Complex& v : x) v *= factor;
+}
+
+void shiftFrequency(Samples& x, double hz, double rateHz) {
+  if (hz != 0.0) rotate(x, 0, 2.0 * kPi * hz / rateHz);
+}
+
+void rotate(Samples& x, size_t from, double step) {
+  // A running phasor, set exactly every block so that rounding cannot build up.
+  constexpr size_t kBlock = 256;
+  Complex advance = std::polar(1.0, step);
+  Complex phasor;
+  for (size_t n = from; n < x.size(); ++n) {
+    if ((n - from) % kBlock == 0)
+      phasor = std::polar(1.0, std::fmod(step * static_cast<double>(n), 2.0 * kPi));
+    x[n] *= phasor;
+    phasor *= advance;
+  }
+}
+
+}  // namespace tevra::dsp

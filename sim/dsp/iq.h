@@ -1,0 +1,37 @@
+// IQ samples and the power arithmetic that every block shares. Sample values are in square-root milliwatts
+// wherever a level matters, so that |x|^2 is a power in mW.
+#pragma once
+
+#include <cmath>
+#include <complex>
+#include <cstddef>
+#include <vector>
+
+namespace tevra::dsp {
+
+using Complex = std::complex<double>;
+using Samples = std::vector<Complex>;
+
+inline constexpr double kPi = 3.14159265358979323846;
+
+inline double toDb(double ratio) {
+  return 10.0 * std::log10(ratio > 0 ? ratio : 1e-30);
+}
+inline double fromDb(double db) {
+  return std::pow(10.0, db / 10.0);
+}
+
+// Mean of |x|^2 over [first, first + count), clipped to the samples.
+double meanPower(const Samples& x, size_t first = 0, size_t count = static_cast<size_t>(-1));
+double peakPower(const Samples& x);
+// Mean power over the samples that are not exactly zero (the idle gaps of a burst waveform are zero).
+double activePower(const Samples& x);
+void scale(Samples& x, double factor);
+// Multiplies by exp(j 2 pi hz t), t = n / rate, starting at phase 0.
+void shiftFrequency(Samples& x, double hz, double rateHz);
+// Multiplies x[n] by exp(j step n) for n >= from.
+void rotate(Samples& x, size_t from, double step);
+// x delayed by a fraction of a sample (negative: advanced), as a band-limited signal; the ends wrap.
+Samples fractionalDelay(const Samples& x, double samples);
+
+}  // namespace tevra::dsp

@@ -1,0 +1,31 @@
+// Evaluation of a spectrum against a transmit spectrum mask (limits in dB relative to the spectrum's peak,
+// straight lines in dB between the corner offsets, symmetric about the centre) and its occupied bandwidth.
+#pragma once
+
+#include <vector>
+
+#include "sim/dsp/spectrum.h"
+
+namespace tevra::dsp {
+
+struct MaskCorner {
+  double offsetHz;
+  double limitDbr;
+};
+
+// The 802.11a/g OFDM mask of a 20 MHz channel.
+const std::vector<MaskCorner>& ofdmMask();
+
+struct MaskResult {
+  double referenceDbm = 0;  // the spectrum's peak
+  double marginDb = 0;      // the least distance below the limit; negative where the spectrum passes it
+  double worstOffsetHz = 0;
+};
+
+// Points beyond the last corner are held to its limit; points inside the first corner are not judged.
+MaskResult evaluateMask(const Spectrum& spectrum, const std::vector<MaskCorner>& mask);
+
+// The bandwidth that holds `fraction` of the spectrum's power, the rest split equally on both sides.
+double occupiedBandwidthHz(const Spectrum& spectrum, double fraction = 0.99);
+
+}  // namespace tevra::dsp

@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include "sim/dsp/ht_tx.h"
+#include "sim/dsp/ofdm_rx.h"
+#include "sim/dsp/ofdm_tx.h"
+#include "sim/dsp/tones.h"
+
+namespace tevra::dsp {
+namespace {
+
+// The receiver decodes the rate and length of every rate's burst and measures the EVM that white noise
+// of a given SNR (in the 20 MHz channel) predicts, and the carrier offset that was applied.
+TEST(OfdmReceiver, MeasuresWhatWasSent) {
+  struct Case {
+    double mbps;
+    double snrDb;  // 0: no noise
+    double offsetHz;
+  };
+  const Case cases[] = {{6, 0, 0},  {9, 0, 0},  {12, 0, 0}, {18, 0, 0},    {24, 0, 0},
+                        {36, 0, 0}, {48, 0, 0}, {54, 0, 0}, {6, 15, 80e3}, {54, 30, -100e3}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mbps);
+    OfdmBurst burst{c.mbps, randomPayload(200, 1), 0x5d};
+    Samples x = burstTrain(synthesizeOfdm(burst), 1, 200);
+    x.insert(x.begin(), 100, Complex{});
+    shiftFrequency(x, c.offsetHz, 20e6);
+    if (c.snrDb > 0) {
+      Samples noise = noiseSignal(x.size(), 3);
+      for (size_t n = 0; n < x.size(); ++n) x[n] += noise[n] * std::sqrt(fromDb(-c.snrDb));
+    }
+    OfdmAnalysis result = analyzeOfdm(x);
+    ASSERT_TRUE(result.found);
+    EXPECT_EQ(result.mbps, c.mbps);
+    EXPECT_EQ(result.length, 200u);
+    EXPECT_NEAR(result.frequencyErrorHz, c.offsetHz, 1000.0);
+    double evmDb = 20 * std::log10(result.evmRms);
+    if (c.snrDb > 0)
+      EXPECT_NEAR(evmDb, -c.snrDb + toDb(52.0 / 64.0), 1.0);
+    else
+      EXPECT_LT(evmDb, -60.0);
+    EXPECT_NEAR(static_cast<double>(result.burstStart), 100.0, 3.0);
+  }
+}
+
+// The same receiver tells HT-mixed bursts by their HT-SIG and measures every MCS.
+TEST(OfdmReceiver, MeasuresHtMixedBursts) {
+  struct Case {
+    int mcs;
+    double snrDb;  // 0: no noise
+  };
+  const Case cases[] = {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}, {6, 0}, {7, 0}, {0, 12}, {7, 30}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mcs);
+    Samples x = burstTrain(synthesizeHt({c.mcs, randomPayload(300, 4), 0x33}), 1, 200);
+    x.insert(x.begin(), 100, Complex{});
+    if (c.snrDb > 0) {
+      Samples noise = noiseSignal(x.size(), 5);
+      for (size_t n = 0; n < x.size(); ++n) x[n] += noise[n] * std::sqrt(fromDb(-c.snrDb));
+    }
+    OfdmAnalysis result = analyzeOfdm(x);
+    ASSERT_TRUE(result.found);
+    EXPECT_TRUE(result.ht);
+    EXPECT_EQ(result.mcs, c.mcs);
+    EXPECT_EQ(result.length, 300u);
+    double evmDb = 20 * std::log10(result.evmRms);
+    if (c.snrDb > 0) {
+      EXPECT_NEAR(evmDb, -c.snrDb + toDb(56.0 / 64.0), 1.0);
+    } else {
+      EXPECT_LT(evmDb, -60.0);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tevra::dsp
