@@ -146,15 +146,14 @@ TEST_F(ServerSessionTest, WholeSessionWithoutDirectCommandsWhileTheServerOwnsThe
   EXPECT_EQ(conflicts(), "0");
 }
 
-TEST_F(ServerSessionTest, InitAndCloseTraceAgainstTheServer) {
+// Up to the server's versions: the lines that differ from a session with a fake server and no instrument.
+TEST_F(ServerSessionTest, InitTracesTheRegistrationTheVisaSessionAndTheVersions) {
   ASSERT_EQ(Tevra_Init(resource_.c_str(), 1, 0, 7, 8), 0);
-  ASSERT_EQ(Tevra_Close(), 0);
-  const std::string init = "Init(" + resource_ + ",1,0,7,8)";
   const std::vector<std::string> expected = {
       "*** Start of Log ***",
       "RegKey='{8F4A2C61-3B7E-4D95-A0C8-5E17B9D3F042}'",
       "Assembly = 'Bextora.Q7730.WLanTest, Version=5.4.4.0, Culture=neutral, PublicKeyToken=null'",
-      "> Start " + init,
+      "> Start Init(" + resource_ + ",1,0,7,8)",
       "> Start InitViSession(" + resource_ + ")",
       "OK, Q7730 viOpen() session #",
       "> End of InitViSession(), RetCode = #",
@@ -165,17 +164,10 @@ TEST_F(ServerSessionTest, InitAndCloseTraceAgainstTheServer) {
       "CreateInstance",
       "ActivateInstrument",
       "COM DriverVersion 5.4.4.0, Q7730 FirmwareRevision 3.12.0-sim",
-      "> Start initGlobal()",
-      "> End of initGlobal(), RetCode = 0",
-      "> End of Init(), RetCode = 0",
-      "* used time: # ms *",
-      "> Start Close()",
-      "AWG_Stop()",
-      "Dispose()",
-      "> End of Close(), RetCode = 0",
-      "* used time: # ms *",
   };
-  EXPECT_EQ(lines(), expected);
+  const auto traced = lines();
+  ASSERT_GE(traced.size(), expected.size());
+  EXPECT_EQ(std::vector<std::string>(traced.begin(), traced.begin() + expected.size()), expected);
 }
 
 TEST_F(ServerSessionTest, InitTwiceClosesFirst) {
@@ -194,8 +186,6 @@ TEST_F(ServerSessionTest, InitTwiceClosesFirst) {
 TEST_F(ServerSessionTest, InitWithoutAnInstrumentFailsAndALaterInitWorks) {
   EXPECT_EQ(Tevra_Init(kNoInstrument, 0, 0, 0, 0), -838);
   EXPECT_EQ(Tevra_GetCOMLastError(), q7730::kIoFailed);
-  EXPECT_TRUE(traced("ERR -548,Q7730 viOpen(TCPIP0::127.0.0.1::9::SOCKET) failed, rc 0xBFFF0011"));
-  EXPECT_TRUE(traced("ERR -3993,** skip ARB_Stop() due to globallptrInstr is NULL **"));
   EXPECT_TRUE(
       traced("ERR -838,L811,0x80040302,cannot connect to the Q7730 at 'TCPIP0::127.0.0.1::9::SOCKET': "
              "status 0xBFFF0011 (resource not found)"));

@@ -34,11 +34,6 @@ class PyvisaPeerTest(unittest.TestCase):
         self.daemon.stdout.close()
         self.storage.cleanup()
 
-    def test_identity(self):
-        maker, model, serial, firmware = self.inst.query("*IDN?").split(",")
-        self.assertEqual((maker, model), ("Bextora", "Q7730"))
-        self.assertTrue(serial and firmware)
-
     def test_direct_playback(self):
         for command in [
                 ":OUTput OFF", ":OUTput:MODulation:STATe OFF", ":SOURce:RADio:ARB:STATe OFF",
@@ -61,14 +56,14 @@ class PyvisaPeerTest(unittest.TestCase):
         self.inst.write(":SIMulation:CLOCk:ADVance 1ms")
         self.assertEqual(int(self.inst.query("STATus:OPERation:COND?")), 0)
 
-    def test_error_queue(self):
+    def test_identity_error_queue_and_binary_block(self):
+        maker, model, serial, firmware = self.inst.query("*IDN?").split(",")
+        self.assertEqual((maker, model), ("Bextora", "Q7730"))
+        self.assertTrue(serial and firmware)
         self.inst.write(":SOURce:RADio:ARB:WAVEform \"SEQ:MISSING\"")
         self.inst.write("NOT:A:COMMAND")
         self.assertEqual(self.inst.query("SYST:ERR?"), '-256,"File name not found;MISSING.seq"')
         self.assertEqual(self.inst.query("SYST:ERR?"), '-113,"Undefined header;NOT:A:COMMAND"')
-        self.assertEqual(self.inst.query("SYST:ERR?"), '0,"No error"')
-
-    def test_binary_block(self):
         data = bytes(range(256)) * 4
         self.inst.write_binary_values('MMEM:DATA "peer.wf1",', data, datatype="B")
         self.assertEqual(self.inst.query("SYST:ERR?"), '0,"No error"')

@@ -1,9 +1,5 @@
 // Reading trace files in tests: the lines of a trace without their entry prefix
 // ("MM/DD hh:mm:ss.mmm [XXXX] "), and a comparison with expected texts.
-//
-//   const auto mark = tevra::test::traceMark(path);   // before the calls under test
-//   ...
-//   tevra::test::expectTraceLines(path, {"> Start Preset()", "> End of Preset(), RetCode = 0"}, mark);
 #pragma once
 
 #include <gtest/gtest.h>

@@ -147,7 +147,7 @@ TEST_F(FrameTest, StartAndSkipLinesNameTheFunctionFromItsFrameInfo) {
   EXPECT_FALSE(held.skipWithoutInstrument());
 }
 
-TEST_F(FrameTest, TimedCallsFeedTheStatisticsReport) {
+TEST_F(FrameTest, TimedCallsFeedTheStatisticsWhichFlagsCopyPrintAndReset) {
   testing::ScopedFakeInstrument fake;
   framedPreset();
   kernel_.setTickStep(40);
@@ -166,12 +166,12 @@ TEST_F(FrameTest, TimedCallsFeedTheStatisticsReport) {
   EXPECT_EQ(block[2 + 3 * 1], 2);
   EXPECT_EQ(block[2 + 3 * 1 + 1], 160);
   EXPECT_EQ(block[2 + 3 * 1 + 2], 120);
-}
 
-TEST_F(FrameTest, StatisticsFlagsCopyPrintAndReset) {
+  Tevra_Stat_Measurement(1, nullptr);
   log::countCall(log::StatEntry::kDemodAll11n);
   log::addCallTime(log::StatEntry::kDemodAll11n, 30);
-  int32_t block[TEVRA_STAT_BLOCK_COUNT] = {};
+  markTrace();
+  std::fill(std::begin(block), std::end(block), 0);
   Tevra_Stat_Measurement(0, block);
   EXPECT_EQ(block[1], 0) << "flags 0 does nothing";
   Tevra_Stat_Measurement(2, block);

@@ -23,6 +23,7 @@ class LibraryTest : public test::DriverTest {
 };
 
 TEST_F(LibraryTest, StartUpOpensTheWeeklyTraceAndShutDownClosesItOnlyOnTheLoadingThread) {
+  EXPECT_EQ(defaultTraceFile(), dir_.file("Velkorin.log.txt")) << "the environment names the trace file";
   kernel_.setTime(test::localTime(2008, 4, 16));
   libraryStartUp();
   const std::string trace = dir_.file("Velkorin.log.08W16-0413.txt");
@@ -45,10 +46,6 @@ TEST_F(LibraryTest, StartUpOpensTheWeeklyTraceAndShutDownClosesItOnlyOnTheLoadin
   expected.insert(expected.end(), closeWithoutSession.begin(), closeWithoutSession.end());
   expected.push_back("*** End of Log ***");
   test::expectTraceLines(trace, expected);
-}
-
-TEST_F(LibraryTest, DefaultTraceFileFollowsTheEnvironment) {
-  EXPECT_EQ(defaultTraceFile(), dir_.file("Velkorin.log.txt"));
   unsetenv("TEVRA_TRACE_FILE");
   EXPECT_EQ(defaultTraceFile(), "/tmp/Velkorin.log.txt");
 }

@@ -51,9 +51,7 @@ TEST(MessageAssemblerTest, MessagesEndAtNewlineOutsideBlocksOrAtTheTransportsEnd
     EXPECT_EQ(assembly.messages, c.messages);
     EXPECT_EQ(assembly.overruns, c.overruns);
   }
-}
-
-TEST(MessageAssemblerTest, ResetForgetsAPartMessageAndAStoppingHandlerEndsTheFeed) {
+  // A reset forgets a part message, and a handler that stops ends the feed.
   Assembly assembly;
   std::string part = "*OP";
   ASSERT_TRUE(assembly.assembler.feed(part.data(), part.size()));

@@ -1,17 +1,16 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <thread>
 
 #include "platform/com/bstr.h"
 #include "platform/kernel/kernel.h"
 #include "platform/registry/registry.h"
+#include "tests/support/temp_dir.h"
 
 namespace tevra::platform {
 namespace {
@@ -213,23 +212,19 @@ TEST_F(RegistryTest, QueriesNeverWritePastTheGivenSize) {
   EXPECT_EQ(RegQueryValueEx(key, "Assembly", &reserved, &type, nullptr, &size), 87);
   EXPECT_EQ(RegQueryValueEx(key, "Assembly", nullptr, &type, buffer.data(), nullptr), 87);
   EXPECT_EQ(RegQueryValueEx(HKEY_CLASSES_ROOT, "Assembly", nullptr, &type, nullptr, &size), 2);
+  EXPECT_EQ(RegOpenKeyEx(HKEY_CLASSES_ROOT, "CLSID", 0, KEY_READ, nullptr), 87);
+
+  EXPECT_FALSE(LoadRegistryFile("/nonexistent/registry.reg"));
+  EXPECT_EQ(RegQueryValueEx(key, "Assembly", nullptr, nullptr, nullptr, &size), 0)
+      << "an open key keeps the registry it was opened in";
+  HKEY other = 0;
+  EXPECT_EQ(RegOpenKeyEx(HKEY_CLASSES_ROOT, "CLSID", 0, KEY_READ, &other), 2);
 
   EXPECT_EQ(RegCloseKey(key), 0);
   EXPECT_EQ(RegCloseKey(key), 6);
   EXPECT_EQ(GetLastError(), 6u);
   EXPECT_EQ(RegQueryValueEx(key, "Assembly", nullptr, &type, nullptr, &size), 6);
   EXPECT_EQ(RegQueryValueEx(0xDEADBEEF, "Assembly", nullptr, &type, nullptr, &size), 6);
-  EXPECT_EQ(RegOpenKeyEx(HKEY_CLASSES_ROOT, "CLSID", 0, KEY_READ, nullptr), 87);
-}
-
-TEST_F(RegistryTest, OpenKeysKeepTheRegistryTheyWereOpenedIn) {
-  const HKEY key = openClassKey();
-  EXPECT_FALSE(LoadRegistryFile("/nonexistent/registry.reg"));
-  uint32_t size = 0;
-  EXPECT_EQ(RegQueryValueEx(key, "Assembly", nullptr, nullptr, nullptr, &size), 0);
-  HKEY other = 0;
-  EXPECT_EQ(RegOpenKeyEx(HKEY_CLASSES_ROOT, "CLSID", 0, KEY_READ, &other), 2);
-  RegCloseKey(key);
 }
 
 // Opens the class key on a few threads at once, as the first use of the registry may happen.
@@ -269,16 +264,15 @@ TEST_F(RegistryTest, LoadsLazilyFromTheFileNamedByTheEnvironment) {
       {"file over the size bound", oversized, 0},
       {"no registry file", std::nullopt, 0},
   };
-  const auto path =
-      std::filesystem::temp_directory_path() / ("tevra_registry_" + std::to_string(getpid()) + ".reg");
+  const test::TempDir dir;
+  const std::string path = dir.file("registry.reg");
   setenv("TEVRA_REGISTRY", path.c_str(), 1);
   for (const auto& c : cases) {
     std::filesystem::remove(path);
-    if (c.content) std::ofstream(path, std::ios::binary) << *c.content;
+    if (c.content) test::writeFile(path, *c.content);
     ResetRegistry();
     EXPECT_EQ(readersThatFindTheAssembly(), c.readers) << c.what;
   }
-  std::filesystem::remove(path);
 }
 
 }  // namespace

@@ -34,13 +34,10 @@ TEST(ScpiReplyTest, ErrorQueueRepliesGiveTheirNumberAndMessage) {
       EXPECT_EQ(std::string(buffer), c.message) << c.reply;
     }
   }
-}
-
-TEST(ScpiReplyTest, AReplyThatFillsTheBufferIsTerminatedInsideIt) {
-  char buffer[8];
-  std::memset(buffer, 'A', sizeof buffer);
-  extractErrorMessage(buffer, sizeof buffer, sizeof buffer);
-  EXPECT_EQ(std::string(buffer), "AAAAAAA");
+  char full[8];
+  std::memset(full, 'A', sizeof full);
+  extractErrorMessage(full, sizeof full, sizeof full);
+  EXPECT_EQ(std::string(full), "AAAAAAA") << "a reply that fills the buffer is terminated inside it";
 }
 
 TEST(ScpiReplyTest, ListFieldsAreTakenBySemicolons) {

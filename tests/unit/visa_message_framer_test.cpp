@@ -23,7 +23,7 @@ std::vector<std::string> split(const std::string& stream, size_t chunk) {
   return messages;
 }
 
-TEST(MessageFramerTest, EndsMessagesAtNewlinesOutsideDefiniteBlocks) {
+TEST(MessageFramerTest, EndsMessagesAtNewlinesOutsideDefiniteBlocksAndTellsWhetherOneIsUnderWay) {
   using namespace std::string_literals;
   struct Case {
     std::string stream;
@@ -50,9 +50,6 @@ TEST(MessageFramerTest, EndsMessagesAtNewlinesOutsideDefiniteBlocks) {
       EXPECT_EQ(split(c.stream, chunk), c.messages) << c.stream << " in chunks of " << chunk;
     }
   }
-}
-
-TEST(MessageFramerTest, TellsWhetherAMessageIsUnderWay) {
   MessageFramer framer;
   EXPECT_FALSE(framer.inMessage());
   framer.scan("#15ab", 5);

@@ -54,11 +54,8 @@ TEST(ResourceNameTest, ParsesTcpipResourcesWithoutRegardToCase) {
     EXPECT_EQ(parsed.name.port, c.port);
     EXPECT_EQ(parsed.name.deviceName, c.device);
   }
-}
-
-TEST(ResourceNameTest, RefusesOverlongNames) {
-  std::string name = "TCPIP0::" + std::string(kMaxResourceNameLength, 'a') + "::5025::SOCKET";
-  EXPECT_EQ(parseResourceName(name).status, VI_ERROR_INV_RSRC_NAME);
+  const std::string overlong = "TCPIP0::" + std::string(kMaxResourceNameLength, 'a') + "::5025::SOCKET";
+  EXPECT_EQ(parseResourceName(overlong).status, VI_ERROR_INV_RSRC_NAME);
 }
 
 }  // namespace
