@@ -116,6 +116,8 @@ class Q7730Server {
   void startWaveform(const char* kind, BSTR name, double dBm, double hz, int32_t clockHz, Playback playback);
   HRESULT putReferencePort(int port, VARIANT_BOOL on);
   HRESULT listMemoryFiles(std::string_view extension, SAFEARRAY** out);
+  // One field of the analyzer's power fetch of its last capture.
+  double fetchPowerField(int field);
   HRESULT getReferencePort(int port, VARIANT_BOOL* out);
 
   ScpiLink link_;

@@ -146,6 +146,19 @@ TEST_F(ServerSessionTest, WholeSessionWithoutDirectCommandsWhileTheServerOwnsThe
   EXPECT_EQ(conflicts(), "0");
 }
 
+// The measurements through the server read what the simulated analyzer measures on the generator's output.
+TEST_F(ServerSessionTest, PowerAndCwOffsetAreMeasuredOnTheGeneratorsTone) {
+  ASSERT_EQ(Tevra_Init(resource_.c_str(), 0, 0, 0, 0), 0);
+  ASSERT_EQ(Tevra_SetProperty("CenterFrequency_MHz", 2412), 1);
+  ASSERT_EQ(Tevra_ARB_CWTone(-20, 2412.25), 0);
+  double dBm = 0;
+  EXPECT_EQ(Tevra_Measure_AveragePower(&dBm), 1);
+  EXPECT_NEAR(dBm, -20.0, 0.2);
+  double hz = 0;
+  EXPECT_EQ(Tevra_Measure_CWFrequencyOffset(&hz), 1);
+  EXPECT_NEAR(hz, 250e3, 1e3);
+}
+
 // Up to the server's versions: the lines that differ from a session with a fake server and no instrument.
 TEST_F(ServerSessionTest, InitTracesTheRegistrationTheVisaSessionAndTheVersions) {
   ASSERT_EQ(Tevra_Init(resource_.c_str(), 1, 0, 7, 8), 0);
