@@ -311,6 +311,43 @@ TEVRA_API int32_t Tevra_MeasureEx_OBW(int32_t NumPoints, const double* Frequenci
 TEVRA_API int32_t Tevra_MeasureEx_Sidelobe_11b(int32_t NumPoints, const double* Frequencies, const double* Powers,
                                                double* LobeFrequencies, double* LobePowers);
 
+/* ---- Gated spectrum, auto-ranging and fast power ---- */
+
+/* A gated spectrum through the server. Width 2 and 3 (66 MHz) are sent as they are, any other as 1
+ * (22 MHz); AveragingStyle 2 and 5 as they are, any other as 1. NumPoints (required) receives the point
+ * count; when both Frequencies and Powers are given they receive the trace (room for NumPoints each); the
+ * band power is integrated and returned only when BandPower is given. Result 1 measured, 0 measured with
+ * the input overloaded, -4519 failure (also a null NumPoints, or a server array that holds fewer points
+ * than the count it reported). */
+TEVRA_API int32_t Tevra_GatedSpectrum(int32_t Width, int32_t AveragingStyle, int32_t FramesUsed, int32_t* NumPoints,
+                                      double* Frequencies, double* Powers, double* BandPower);
+/* Width 3: a 66 MHz trace stitched from three 22 MHz measurements at fc - 22 MHz, fc and fc + 22 MHz, the
+ * outer two at the power range raised by RangeOffset_dB; adjacent spans share their edge point, whose power
+ * is the mean in dB of both, so three spans of m points give 3m - 2 points (Frequencies and Powers required,
+ * room for that many). BandPower is the middle span's. Frequency and PowerRange are put back afterwards.
+ * Result 1, 0 (any span overloaded) or -4931 (also a span of no points). Another Width gives the result of
+ * Tevra_GatedSpectrum. */
+TEVRA_API int32_t Tevra_GatedSpectrumEx(int32_t Width, int32_t AveragingStyle, int32_t FramesUsed,
+                                        int32_t RangeOffset_dB, int32_t* NumPoints, double* Frequencies,
+                                        double* Powers, double* BandPower);
+
+/* Auto-ranging through the server: runs until the server has found power range, trigger level (mV),
+ * symbols (11ag) and packet length (s), applies them to the analyzer and returns the HRESULT of the start,
+ * or -5227 (11ag), -5262 (11b). */
+TEVRA_API int32_t Tevra_AutoRange_Run_11ag(void);
+TEVRA_API int32_t Tevra_AutoRange_Run_11b(void);
+/* Options 0x01: wait until found (else return 0 at once while it runs); 0x02: apply the findings. Each
+ * output is optional and written only when the result is 1. Failure -5315 (11ag), -5363 (11b). */
+TEVRA_API int32_t Tevra_AutoRangeEx_Run_11ag(int32_t Options, double* PowerRange, double* TriggerLevel_mV,
+                                             int32_t* MaxSymbolsUsed, double* MaxPacketLength_s);
+TEVRA_API int32_t Tevra_AutoRangeEx_Run_11b(int32_t Options, double* PowerRange, double* TriggerLevel_mV,
+                                            double* MaxPacketLength_s);
+/* 1 while an auto-range runs, 0 when not, -5386 failure; Verbose 0 traces only a failure. */
+TEVRA_API int32_t Tevra_AutoRange_Running(int32_t Verbose);
+/* Refused always: -5898 and -5935. */
+TEVRA_API int32_t Tevra_WTA_AutoRange_11ag(void);
+TEVRA_API int32_t Tevra_WTA_AutoRange_11b(void);
+
 /* ---- Measurement statistics ---- */
 
 /* flags 2: copy the TEVRA_STAT_BLOCK_COUNT counters into block (when not null) and print the report to the

@@ -4,13 +4,6 @@
 #include "sim/server/server_failure.h"
 
 namespace tevra::q7730 {
-namespace {
-
-[[noreturn]] void notSimulated(const char* operation) {
-  failf(platform::E_NOTIMPL, "%s: the simulated instrument does not measure this yet", operation);
-}
-
-}  // namespace
 
 HRESULT Q7730Server::get_MeasurementBusy(VARIANT_BOOL* out) {
   *out = variantBool(false);
@@ -46,13 +39,6 @@ HRESULT Q7730Server::get_CwFrequencyOffset_OverLoad(VARIANT_BOOL*) {
 }
 HRESULT Q7730Server::get_CwFrequencyOffset_Result(double*) {
   notSimulated("CwFrequencyOffset_Result");
-}
-
-HRESULT Q7730Server::get_GatedSpectrum_Frequencies(SAFEARRAY**) {
-  notSimulated("GatedSpectrum_Frequencies");
-}
-HRESULT Q7730Server::get_GatedSpectrum_Powers(SAFEARRAY**) {
-  notSimulated("GatedSpectrum_Powers");
 }
 
 }  // namespace tevra::q7730
