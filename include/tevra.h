@@ -348,6 +348,21 @@ TEVRA_API int32_t Tevra_AutoRange_Running(int32_t Verbose);
 TEVRA_API int32_t Tevra_WTA_AutoRange_11ag(void);
 TEVRA_API int32_t Tevra_WTA_AutoRange_11b(void);
 
+/* Average power over the driver's instrument session (the server is suspended and not reactivated). The
+ * held acquisition settings go out only when changed since last sent (all after an analyzer set-up); a
+ * setting whose write failed goes out again next time. AveragePower_dBm is 99.0 until read. Result 1, 0
+ * (ADC overrange), or -3221/-3235 (*CLS failed), -3228/-3333 (instrument error before/after), -3312 (no
+ * power reply, or one that is not a number), -3323 (no overrange reply, or not a number), -3340 (Suspend
+ * failed, a null pointer, a TriggerLevel_mV of 0 or less which has no level in dB). */
+TEVRA_API int32_t Tevra_MeasureEx_AveragePower(double* AveragePower_dBm);
+/* Selects the self-range row of the expected power (ExpectPower + 0.5 truncated, 24 to -60 dBm) when On is
+ * non-zero, -430 above, -432 below the table; stores On as the lookup switch. */
+TEVRA_API int32_t Tevra_TurnSelfRangeOn(double ExpectPower, int32_t On);
+/* "ExpectPower", "TriggerLevel_mV_11a", "EVM_PowerRange_dBm_11a", "TriggerLevel_mV_11b" or
+ * "EVM_PowerRange_dBm_11b" (any case) of the selected row; -442.0 while the lookup is off, 999.0 for another
+ * name. */
+TEVRA_API double Tevra_GetSelfRangeValue(const char* Name);
+
 /* ---- Measurement statistics ---- */
 
 /* flags 2: copy the TEVRA_STAT_BLOCK_COUNT counters into block (when not null) and print the report to the

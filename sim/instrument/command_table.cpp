@@ -24,6 +24,7 @@ CommandTable::CommandTable() {
   addRoutingCommands(*this);
   addAnalyzerCommands(*this);
   addSimulationCommands(*this);
+  addFastPowerCommands(*this);
 }
 
 void CommandTable::add(std::string_view pattern, SetHandler set, QueryHandler query) {

@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "src/core/settings.h"
 #include "src/log/statistics.h"
 #include "tests/support/driver_test.h"
 #include "tests/support/fake_server.h"
+#include "tests/support/fake_visa.h"
 #include "tevra.h"
 
 namespace tevra::spectrum {
@@ -251,6 +255,143 @@ TEST_F(SpectrumServerTest, AutoRanging) {
   }
   EXPECT_EQ(trigger, 50.0);
   EXPECT_EQ(symbols, 16);
+}
+
+class FastPowerTest : public test::DriverTest {
+ protected:
+  // After the base has closed every session, so that the fake is the driver's session.
+  void SetUp() override {
+    test::DriverTest::SetUp();
+    visa_.emplace();
+  }
+  void TearDown() override {
+    visa_.reset();
+    test::DriverTest::TearDown();
+  }
+  void answerPower(const char* power, const char* overrange) {
+    visa_->answer(":DIAG:HW:DAP:READ:MISC:APOW? 1", {power});
+    visa_->answer(":DIAG:HW:DAP:ACQ:ADC:OVERrange?", {overrange});
+  }
+  // The setting commands of the last call.
+  Lines settingsSent(size_t from) const {
+    Lines sent;
+    const Lines& protocol = visa_->protocol();
+    for (size_t i = from; i < protocol.size(); ++i) {
+      if (protocol[i].find(":DIAG:HW:FEA") != std::string::npos ||
+          protocol[i].find("TRIG") != std::string::npos ||
+          protocol[i].find(":ACQ:TIME") != std::string::npos) {
+        sent.push_back(protocol[i]);
+      }
+    }
+    return sent;
+  }
+  std::optional<testing::FakeVisa> visa_;
+};
+
+TEST_F(FastPowerTest, SettingsAreSentOnceAndRepliesChecked) {
+  const Lines all{"> :DIAG:HW:FEA:FREQ 2412000000",     "> :DIAG:HW:FEA:RANGE 0",
+                  "> :DIAG:HW:DAP:ACQ:TIME 0.00097",    "> :DIAG:HW:DAP:TRIG:SOUR BURSt",
+                  "> :DIAG:HW:DAP:TRIG:LEVel -23.9731", "> :DIAG:HW:DAP:TRIG:DELay 0",
+                  "> :DIAG:HW:DAP:TRIG:IDLE 1e-06"};
+  const struct {
+    const char* what;
+    std::function<void()> before;
+    const char* power;
+    const char* overrange;
+    int32_t result;
+    double dBm;
+    Lines sent;
+  } cases[] = {
+      {"first call sends every setting", [] {}, "-12.5", "0", 1, -12.5, all},
+      {"second call sends none", [] {}, "-12.5", "65536", 1, -12.5, {}},
+      {"overrange", [] {}, "-3", "1", 0, -3.0, {}},
+      {"316 mV is 0 dB",
+       [] {
+         core::settings().held.triggerLevelMV = 316.0;
+         core::markChanged(core::kChangeTriggerLevel);
+       },
+       "-1",
+       "0",
+       1,
+       -1.0,
+       {"> :DIAG:HW:DAP:TRIG:LEVel 0"}},
+      {"a failed write is sent again",
+       [this] {
+         visa_->failWrite(":DIAG:HW:FEA:RANGE 5", VI_ERROR_IO);
+         core::settings().held.powerRange = 5.0;
+         core::markChanged(core::kChangePowerRange);
+       },
+       "-1",
+       "0",
+       1,
+       -1.0,
+       {"x :DIAG:HW:FEA:RANGE 5"}},
+      {"then it goes out",
+       [this] { visa_->failWrite(":DIAG:HW:FEA:RANGE 5", VI_SUCCESS); },
+       "-1",
+       "0",
+       1,
+       -1.0,
+       {"x :DIAG:HW:FEA:RANGE 5"}},
+      {"a power reply that is no number", [] {}, "NONE", "0", -3312, 99.0, {}},
+      {"an overrange reply that is no number", [] {}, "-1", "x", -3323, -1.0, {}},
+      {"a trigger level without dB",
+       [] {
+         core::settings().held.triggerLevelMV = 0.0;
+         core::markChanged(core::kChangeTriggerLevel);
+       },
+       "-1",
+       "0",
+       -3340,
+       99.0,
+       {}},
+  };
+  for (const auto& c : cases) {
+    c.before();
+    answerPower(c.power, c.overrange);
+    const size_t from = visa_->protocol().size();
+    double dBm = 0.0;
+    EXPECT_EQ(Tevra_MeasureEx_AveragePower(&dBm), c.result) << c.what;
+    EXPECT_EQ(dBm, c.dBm) << c.what;
+    EXPECT_EQ(settingsSent(from), c.sent) << c.what;
+  }
+  markTrace();
+  core::settings().held.triggerLevelMV = 31.6;
+  double dBm = 0.0;
+  core::markChanged(core::kChangeTriggerLevel);
+  answerPower("-7.25", "0");
+  const size_t from = visa_->protocol().size();
+  EXPECT_EQ(Tevra_MeasureEx_AveragePower(&dBm), 1);
+  EXPECT_EQ(lines(), (Lines{"> Start MeasureEx_AveragePower()", "Result(AvgPow = -7.25 dBm, OverLoad = 0)",
+                            "> End of MeasureEx_AveragePower(), RetCode = 1", "* used time: 0 ms *"}));
+  EXPECT_EQ(settingsSent(from), Lines{"> :DIAG:HW:DAP:TRIG:LEVel -20"});
+}
+
+TEST(SelfRangeTest, RowsByExpectedPower) {
+  const struct {
+    double expect;
+    int32_t on;
+    int32_t result;
+    const char* name;
+    double value;
+  } cases[] = {
+      {24.4, 1, 0, "ExpectPower", 24.0},
+      {24.5, 1, -430, "ExpectPower", 24.0},
+      {-61.4, 1, 0, "EVM_PowerRange_dBm_11b", -60.0},
+      {-61.5, 1, -432, "ExpectPower", -60.0},
+      {-10.0, 1, 0, "expectpower", -9.0},
+      {-10.6, 1, 0, "TriggerLevel_mV_11a", 10.4294},
+      {1.0, 1, 0, "TRIGGERLEVEL_MV_11B", 34.2646},
+      {1.0, 1, 0, "EVM_PowerRange_dBm_11a", 10.0},
+      {1.0, 1, 0, "Other", 999.0},
+      {std::nan(""), 1, -432, "ExpectPower", 1.0},
+      {5.0, 0, 0, "ExpectPower", -442.0},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Tevra_TurnSelfRangeOn(c.expect, c.on), c.result) << c.expect;
+    EXPECT_EQ(Tevra_GetSelfRangeValue(c.name), c.value) << c.expect << c.name;
+  }
+  EXPECT_EQ(Tevra_TurnSelfRangeOn(0.0, 0), 0);
 }
 
 }  // namespace
