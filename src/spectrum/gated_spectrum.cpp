@@ -211,16 +211,15 @@ extern "C" int32_t Tevra_GatedSpectrumEx(int32_t Width, int32_t AveragingStyle, 
                                          double* Powers, double* BandPower) {
   const spectrum::GatedArguments arguments{Width,       AveragingStyle, FramesUsed, NumPoints,
                                            Frequencies, Powers,         BandPower};
-  const auto& info = spectrum::kGatedExFrame;
-  core::CallFrame frame(info);
+  core::CallFrame frame(spectrum::kGatedExFrame);
   frame.start("%d,%d,%d,%d dB", Width, AveragingStyle, FramesUsed, RangeOffset_dB);
   spectrum::SavedSettings saved;
   bool redirect = false;
   bool measuring = false;
   int32_t result = frame.guard([&] {
     if (NumPoints == nullptr || (Width == 3 && (Frequencies == nullptr || Powers == nullptr))) {
-      return core::traceFailure(
-          info.failureCode, "ERR %d,null point count or trace array for GatedSpectrumEx()", info.failureCode);
+      const int32_t code = spectrum::kGatedExFrame.failureCode;
+      return core::traceFailure(code, "ERR %d,null point count or trace array for GatedSpectrumEx()", code);
     }
     *NumPoints = 0;
     saved.frequencyHz = server::at(4660).get_Frequency();

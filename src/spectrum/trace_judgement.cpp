@@ -79,16 +79,16 @@ bool limitTableUsable(const double* table, int32_t length) {
 
 int32_t judgeLimitTable(const Trace& trace, double fcHz, double peak, const double* table, int32_t length,
                         const Judgement& out) {
-  const int32_t lastPoint = length / 2 - 1;
-  int32_t end = 1;  // the current segment runs from point end - 1 to point end
+  const double* const last = table + length - 2;  // the last (offset, level) pair
+  const double* segment = table;                  // the pair the current segment starts from
   int32_t failed = 0;
   for (int32_t i = 0; i < trace.count; ++i) {
     const double f = trace.frequencies[i];
-    while (end < lastPoint && f > fcHz + table[2 * end]) ++end;
-    const double xa = fcHz + table[2 * end - 2];
-    const double xb = fcHz + table[2 * end];
-    const double la = peak + table[2 * end - 1];
-    const double lb = peak + table[2 * end + 1];
+    while (segment + 2 < last && f > fcHz + segment[2]) segment += 2;
+    const double xa = fcHz + segment[0];
+    const double xb = fcHz + segment[2];
+    const double la = peak + segment[1];
+    const double lb = peak + segment[3];
     const double limit = lb == la ? lb : lb - (xb - f) * (lb - la) / (xb - xa);
     judgePoint(trace, i, limit, out, &failed);
   }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <optional>
@@ -46,74 +47,52 @@ class SpectrumServerTest : public test::DriverTest {
 };
 
 TEST_F(SpectrumServerTest, GatedSpectrum) {
+  const Lines full{"> Start GatedSpectrum(0,7,4)",          "GatedSpectrum_Initiate()=0",
+                   "GatedSpectrum_NumSpectrumPoints()=3",   "GatedSpectrum_BandPower()=-20.5",
+                   "> End of GatedSpectrum(), RetCode = 1", "* used time: 0 ms *"};
   const struct {
-    const char* what;
-    std::function<void(FakeServer&)> script;
-    bool arrays;
+    int32_t points;
+    testing::Value frequencies;
+    bool overloaded;
+    bool arrays;  // both arrays given
     int32_t result;
     Values powers;
-    Lines trace;
+    Lines trace;  // the whole trace, or its ERR line alone
   } cases[] = {
-      {"trace and band power",
-       [](FakeServer& f) {
-         f.returns(ServerOp::get_GatedSpectrum_NumSpectrumPoints, 3);
-         f.returns(ServerOp::get_GatedSpectrum_Frequencies, Values{1, 2, 3, 4});
-         f.returns(ServerOp::get_GatedSpectrum_Powers, Values{-1, -2, -3, -4});
-         f.returns(ServerOp::get_GatedSpectrum_BandPower, -20.5);
-       },
-       true,
-       1,
-       {-1, -2, -3, 9},
-       {"> Start GatedSpectrum(0,7,4)", "GatedSpectrum_Initiate()=0", "GatedSpectrum_NumSpectrumPoints()=3",
-        "GatedSpectrum_BandPower()=-20.5", "> End of GatedSpectrum(), RetCode = 1", "* used time: 0 ms *"}},
-      {"array shorter than its count",
-       [](FakeServer& f) {
-         f.returns(ServerOp::get_GatedSpectrum_NumSpectrumPoints, 3);
-         f.returns(ServerOp::get_GatedSpectrum_Frequencies, Values{1, 2});
-       },
-       true,
-       -4519,
-       {9, 9, 9, 9},
-       {"> Start GatedSpectrum(0,7,4)", "GatedSpectrum_Initiate()=0", "GatedSpectrum_NumSpectrumPoints()=3",
-        "GatedSpectrum_BandPower()=0",
-        "ERR -4519,L4481,get_GatedSpectrum_Frequencies holds 2 points, 3 expected",
-        "> End of GatedSpectrum(), RetCode = -4519", "* used time: 0 ms *"}},
-      {"null array",
-       [](FakeServer& f) {
-         f.returns(ServerOp::get_GatedSpectrum_NumSpectrumPoints, 2);
-         f.returns(ServerOp::get_GatedSpectrum_Frequencies, testing::NullArray{});
-       },
-       true,
-       -4519,
-       {9, 9, 9, 9},
-       {}},
-      {"overloaded without arrays",
-       [](FakeServer& f) {
-         f.returns(ServerOp::get_GatedSpectrum_Overloaded, int16_t{-1});
-         f.returns(ServerOp::get_GatedSpectrum_NumSpectrumPoints, 3);
-       },
+      {3, Values{1, 2, 3, 4}, false, true, 1, {-1, -2, -3, 9}, full},
+      {3,
+       Values{1, 2},
        false,
-       0,
+       true,
+       -4519,
        {9, 9, 9, 9},
-       {}},
+       {"ERR -4519,L4481,get_GatedSpectrum_Frequencies holds 2 points, 3 expected"}},
+      {2,
+       testing::NullArray{},
+       false,
+       true,
+       -4519,
+       {9, 9, 9, 9},
+       {"ERR -4519,L4481,get_GatedSpectrum_Frequencies holds 0 points, 2 expected"}},
+      {3, Values{1, 2, 3}, true, false, 0, {9, 9, 9, 9}, {}},
   };
   for (const auto& c : cases) {
     testing::ScopedFakeInstrument fake;
-    c.script(fake.fake());
+    fake->returns(ServerOp::get_GatedSpectrum_NumSpectrumPoints, c.points);
+    fake->returns(ServerOp::get_GatedSpectrum_Frequencies, c.frequencies);
+    fake->returns(ServerOp::get_GatedSpectrum_Powers, Values{-1, -2, -3, -4});
+    fake->returns(ServerOp::get_GatedSpectrum_BandPower, -20.5);
+    fake->returns(ServerOp::get_GatedSpectrum_Overloaded, int16_t{c.overloaded ? int16_t{-1} : int16_t{0}});
     markTrace();
     int32_t points = -1;
     Values freqs(4, 9.0), powers(4, 9.0);
     double band = 0.0;
     EXPECT_EQ(Tevra_GatedSpectrum(0, 7, 4, &points, freqs.data(), c.arrays ? powers.data() : nullptr, &band),
-              c.result)
-        << c.what;
-    EXPECT_EQ(powers, c.powers) << c.what;
-    if (!c.trace.empty()) {
-      EXPECT_EQ(lines(), c.trace) << c.what;
-    }
-    if (!c.arrays) {
-      EXPECT_EQ(argumentsOf(fake.fake(), ServerOp::get_GatedSpectrum_Frequencies).size(), 0u) << c.what;
-    }
+              c.result);
+    EXPECT_EQ(powers, c.powers);
+    EXPECT_EQ(c.trace.size() == 1 ? Lines{lines().at(4)} : (c.trace.empty() ? Lines{} : lines()), c.trace);
+    const Lines names = fake->callNames();
+    EXPECT_EQ(std::count(names.begin(), names.end(), "get_GatedSpectrum_Frequencies"), c.arrays ? 1 : 0);
   }
   EXPECT_EQ(Tevra_GatedSpectrum(2, 1, 1, nullptr, nullptr, nullptr, nullptr), -4519);
   int32_t block[TEVRA_STAT_BLOCK_COUNT] = {};
@@ -124,25 +103,15 @@ TEST_F(SpectrumServerTest, GatedSpectrum) {
 
 TEST_F(SpectrumServerTest, StitchedSpectrum) {
   const struct {
-    const char* what;
     std::vector<Answer> counts;
     int32_t result;
     int32_t points;
     Values powers;
-    Values frequencyPuts;
+    Values frequencyPuts;  // the three spans, then the restore
   } cases[] = {
-      {"three spans, the middle overloaded",
-       {with(3)},
-       0,
-       7,
-       {-10, -20, -35, -50, -65, -80, -90},
-       {2390e6, 2412e6, 2434e6, 2412e6}},
-      {"a middle span without points",
-       {with(3), with(0)},
-       -4931,
-       3,
-       {-10, -20, -30, 9, 9, 9, 9, 9},
-       {2390e6, 2412e6, 2412e6}},
+      // Three spans sharing their edge points, the middle one overloaded; a middle span without points.
+      {{with(3)}, 0, 7, {-10, -20, -35, -50, -65, -80, -90}, {2390e6, 2412e6, 2434e6, 2412e6}},
+      {{with(3), with(0)}, -4931, 3, {-10, -20, -30, 9}, {2390e6, 2412e6, 2412e6}},
   };
   for (const auto& c : cases) {
     testing::ScopedFakeInstrument fake;
@@ -158,13 +127,11 @@ TEST_F(SpectrumServerTest, StitchedSpectrum) {
     markTrace();
     int32_t points = -1;
     Values freqs(8, 9.0), powers(8, 9.0);
-    EXPECT_EQ(Tevra_GatedSpectrumEx(3, 2, 4, 5, &points, freqs.data(), powers.data(), nullptr), c.result)
-        << c.what;
-    EXPECT_EQ(points, c.points) << c.what;
-    EXPECT_EQ(Values(powers.begin(), powers.begin() + static_cast<long>(c.powers.size())), c.powers)
-        << c.what;
-    EXPECT_EQ(argumentsOf(f, ServerOp::put_Frequency), c.frequencyPuts) << c.what;
-    EXPECT_EQ(argumentsOf(f, ServerOp::put_PowerRange).back(), -10.0) << c.what;
+    EXPECT_EQ(Tevra_GatedSpectrumEx(3, 2, 4, 5, &points, freqs.data(), powers.data(), nullptr), c.result);
+    EXPECT_EQ(points, c.points);
+    EXPECT_EQ(Values(powers.begin(), powers.begin() + static_cast<long>(c.powers.size())), c.powers);
+    EXPECT_EQ(argumentsOf(f, ServerOp::put_Frequency), c.frequencyPuts);
+    EXPECT_EQ(argumentsOf(f, ServerOp::put_PowerRange).back(), -10.0) << "put back";
   }
   EXPECT_EQ(lines().at(2), "2412 MHz: GatedSpectrum_NumSpectrumPoints()=0, Overloaded=-1");
   markTrace();
