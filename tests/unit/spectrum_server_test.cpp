@@ -155,56 +155,42 @@ TEST_F(SpectrumServerTest, AutoRanging) {
     f.returns(ServerOp::get_AutoRangeMaxPacketLength11ag, 0.002);
     f.returns(ServerOp::get_AutoRangeTriggerLevel11b, 0.1);
   };
-  auto busyOnce = [](FakeServer& f) { f.script(ServerOp::get_AutoRangeBusy, {with(int16_t{-1}), Answer{}}); };
   double range = 0.0, trigger = 0.0, packet = 0.0;
   int32_t symbols = 0;
+  const std::string ag = "PowerRange 5 dBm, TriggerLevel 50 mV, MaxSymbolsUsed 16, MaxPacketLength 0.002 sec";
   const struct {
-    const char* what;
-    std::function<void(FakeServer&)> script;
+    bool busyOnce;  // busy at the first poll, then finished
     std::function<int32_t()> call;
     int32_t result;
     Lines trace;
-    Values triggerPuts;
+    Values triggerPuts;  // V
   } cases[] = {
-      {"blocking run applies",
-       busyOnce,
+      {true,
        [] { return Tevra_AutoRange_Run_11ag(); },
        0,
-       {"> Start AutoRange_Run_11ag()",
-        "PowerRange 5 dBm, TriggerLevel 50 mV, MaxSymbolsUsed 16, MaxPacketLength 0.002 sec",
-        "> End of AutoRange_Run_11ag(), RetCode = 0", "* used time: 50 ms *"},
+       {"> Start AutoRange_Run_11ag()", ag, "> End of AutoRange_Run_11ag(), RetCode = 0",
+        "* used time: 50 ms *"},
        {0.05}},
-      {"options 0 while running",
-       busyOnce,
+      {true,
        [&] { return Tevra_AutoRangeEx_Run_11b(0, &range, &trigger, &packet); },
        0,
        {"> Start AutoRangeEx_Run_11b(0X00)", "> End of AutoRangeEx_Run_11b(), RetCode = 0",
         "* used time: 0 ms *"},
        {}},
-      {"options 1 waits without applying",
-       busyOnce,
+      {true,
        [&] { return Tevra_AutoRangeEx_Run_11b(1, &range, &trigger, &packet); },
        1,
        {"> Start AutoRangeEx_Run_11b(0X01)", "PowerRange 0 dBm, TriggerLevel 100 mV, MaxPacketLength 0 sec",
         "> End of AutoRangeEx_Run_11b(), RetCode = 1", "* used time: 50 ms *"},
        {}},
-      {"options 2 finished at once applies",
-       [](FakeServer&) {},
+      {false,
        [&] { return Tevra_AutoRangeEx_Run_11ag(2, &range, &trigger, &symbols, nullptr); },
        1,
-       {"> Start AutoRangeEx_Run_11ag(0X02)",
-        "PowerRange 5 dBm, TriggerLevel 50 mV, MaxSymbolsUsed 16, MaxPacketLength 0.002 sec",
-        "> End of AutoRangeEx_Run_11ag(), RetCode = 1", "* used time: 0 ms *"},
+       {"> Start AutoRangeEx_Run_11ag(0X02)", ag, "> End of AutoRangeEx_Run_11ag(), RetCode = 1",
+        "* used time: 0 ms *"},
        {0.05}},
-      {"running, quiet", busyOnce, [] { return Tevra_AutoRange_Running(0); }, 1, {}, {}},
-      {"running fails, quiet",
-       [](FakeServer& f) { f.fails(ServerOp::get_AutoRangeBusy, kRefused, "gone"); },
-       [] { return Tevra_AutoRange_Running(0); },
-       -5386,
-       {"ERR -5386,L5384,0x80040303,gone", "> End of AutoRange_Running(0), RetCode = -5386"},
-       {}},
-      {"refused",
-       [](FakeServer&) {},
+      {true, [] { return Tevra_AutoRange_Running(0); }, 1, {}, {}},
+      {false,
        [] { return Tevra_WTA_AutoRange_11b(); },
        -5935,
        {"> Start WTA_AutoRange_11b()", "ERR -5935,Not support for Varno 1.5 or later",
@@ -214,12 +200,18 @@ TEST_F(SpectrumServerTest, AutoRanging) {
   for (const auto& c : cases) {
     testing::ScopedFakeInstrument fake;
     findings(fake.fake());
-    c.script(fake.fake());
+    if (c.busyOnce) fake->script(ServerOp::get_AutoRangeBusy, {with(int16_t{-1}), Answer{}});
     markTrace();
-    EXPECT_EQ(c.call(), c.result) << c.what;
-    EXPECT_EQ(lines(), c.trace) << c.what;
-    EXPECT_EQ(argumentsOf(fake.fake(), ServerOp::put_TriggerLevel), c.triggerPuts) << c.what;
+    EXPECT_EQ(c.call(), c.result);
+    EXPECT_EQ(lines(), c.trace);
+    EXPECT_EQ(argumentsOf(fake.fake(), ServerOp::put_TriggerLevel), c.triggerPuts);
   }
+  testing::ScopedFakeInstrument fake;
+  fake->fails(ServerOp::get_AutoRangeBusy, kRefused, "gone");
+  markTrace();
+  EXPECT_EQ(Tevra_AutoRange_Running(0), -5386);
+  EXPECT_EQ(lines(),
+            (Lines{"ERR -5386,L5384,0x80040303,gone", "> End of AutoRange_Running(0), RetCode = -5386"}));
   EXPECT_EQ(trigger, 50.0);
   EXPECT_EQ(symbols, 16);
 }
