@@ -281,6 +281,115 @@ TEVRA_API int32_t Tevra_Measure_AveragePower(double* AveragePower_dBm);
 TEVRA_API int32_t Tevra_Measure_CarrierSuppression_dB_11b(double* CarrierSuppression_dB, int32_t ForceInitiate);
 TEVRA_API int32_t Tevra_Measure_CWFrequencyOffset(double* FrequencyOffset_Hz);
 
+/* ---- Spectrum traces: calculations and evaluation ---- */
+
+/* A spectrum trace is two caller arrays of NumPoints doubles: frequencies in Hz (ascending, absolute) and
+ * powers in dBm. Evaluations judge points against a limit relative to the trace's peak (the first of equal
+ * maxima) around the analyzer centre frequency (the server's Frequency while a session is open, else
+ * CenterFrequency_MHz). A point passes when its power is not strictly above its limit. LimitLine (NumPoints
+ * entries) receives the limit at every point; when null a driver-held array stands in. FailFrequencies and
+ * FailPowers (each optional, room for NumPoints) receive the failing points in trace order. A trace of no
+ * points or a null trace array is refused with the function's failure code. */
+
+/* Band powers refused: no points, a null array or output, a bandwidth that is not positive, or a result
+ * that is not a finite number (NaN powers, all powers so low that their sum is 0). */
+#define TEVRA_CALC_SPECTRUM_BANDPOWER_REFUSED (-6480)
+#define TEVRA_CALC_PSD_BANDPOWER_REFUSED (-6490)
+
+/* Converts Value by ConversionCode: 1 mV->dB re 100 mV, 2 its inverse, 3 dBm->mV at 50 ohm, 4 dB re 316 mV
+ * ->mV, 5 mV->dBm at 50 ohm, 6 mV->dB re 316 mV, 7 mW->dBm, 8 dBm->mW; other codes return Value. */
+TEVRA_API double Tevra_Calc_Value(double Value, int32_t ConversionCode);
+/* LimitTable: TableLength doubles read as (offset Hz from the centre, level dB relative to the peak) pairs,
+ * at least two pairs with strictly ascending offsets; the line continues the outer segments beyond either
+ * end. Returns the number of points above the line, or -6437 (an unusable table or trace included). */
+TEVRA_API int32_t Tevra_Calc_LimitLine(int32_t NumPoints, const double* Frequencies, const double* Powers, int32_t TableLength,
+                                       const double* LimitTable, double* LimitLine, double* FailFrequencies,
+                                       double* FailPowers);
+/* Band power in dBm of powers in dBm measured with a resolution filter of noise bandwidth 1.056 x RBW:
+ * 10 log10(BandWidth / (1.056 RBW)) + 10 log10(mean of the linear powers). Returns 0 or the refusal code. */
+TEVRA_API int32_t Tevra_Calc_Spectrum_BandPower(int32_t NumPoints, const double* Powers, double BandWidth_Hz,
+                                                double ResolutionBandwidth_Hz, double* BandPower);
+/* Band power in dBm of densities in dB relative to 10 log10(RBW) + Reference_dBmPerHz. */
+TEVRA_API int32_t Tevra_Calc_PSD_BandPower(int32_t NumPoints, const double* PSD, double BandWidth_Hz,
+                                           double ResolutionBandwidth_Hz, double Reference_dBmPerHz,
+                                           double* BandPower);
+
+/* The 802.11 transmit masks; every region is half-open [lower, upper) in frequency. 11a/g: +-9 MHz 0 dB
+ * (not judged), +-11 MHz -20 dB, +-20 MHz -28 dB, +-30 MHz -40 dB and -40 dB beyond; 11n HT20 the same with
+ * -45 dB from 30 MHz; HT40 (HT40 non-zero) +-19 0, +-21 -20, +-40 -28, +-60 -45 dB; 11b steps: inside
+ * fc-11..fc+11 MHz not judged, -30 dB up to 22 MHz away, -50 dB from 22 MHz (fc-22 MHz itself is -30 dB).
+ * Returns the number of points above the mask, or -5556 (11ag), -5617 (11b), -8613 (11n). */
+TEVRA_API int32_t Tevra_MeasureEx_SpectralMask_11ag(int32_t NumPoints, const double* Frequencies, const double* Powers,
+                                                    double* LimitLine, double* FailFrequencies, double* FailPowers);
+TEVRA_API int32_t Tevra_MeasureEx_SpectralMask_11b(int32_t NumPoints, const double* Frequencies, const double* Powers,
+                                                   double* LimitLine, double* FailFrequencies, double* FailPowers);
+TEVRA_API int32_t Tevra_MeasureEx_SpectralMask_11n(int32_t NumPoints, const double* Frequencies, const double* Powers,
+                                                   double* LimitLine, double* FailFrequencies, double* FailPowers,
+                                                   int32_t HT40);
+/* Occupied bandwidth in Hz holding Percent (0 to 100) of the trace's power, edges interpolated. OBW_Hz is
+ * 99.0 until found. Returns 0, or -5722 (also for a Percent outside 0..100 or a trace without power). */
+TEVRA_API int32_t Tevra_MeasureEx_OBW(int32_t NumPoints, const double* Frequencies, const double* Powers, double* OBW_Hz,
+                                      double Percent);
+/* 802.11b lobes into two arrays of 7: [0] main lobe (fc-11 < f <= fc+11 MHz) in dBm; [1], [2] the first and
+ * second side lobes in dB below the main lobe; [3], [4] the first side lobes left and right
+ * (11 < |f-fc| <= 22 MHz, the right one above fc+11), [5], [6] the second side lobes (f <= fc-22 MHz,
+ * f > fc+22 MHz), in dBm; a lobe region without points reports -999.0 dBm. Returns 0, -5785 (no point at
+ * or below fc-22 MHz), -5804 (no first left side lobe), -5823 (no main lobe), or -5871. */
+TEVRA_API int32_t Tevra_MeasureEx_Sidelobe_11b(int32_t NumPoints, const double* Frequencies, const double* Powers,
+                                               double* LobeFrequencies, double* LobePowers);
+
+/* ---- Gated spectrum, auto-ranging and fast power ---- */
+
+/* A gated spectrum through the server. Width 2 and 3 (66 MHz) are sent as they are, any other as 1
+ * (22 MHz); AveragingStyle 2 and 5 as they are, any other as 1. NumPoints (required) receives the point
+ * count; when both Frequencies and Powers are given they receive the trace (room for NumPoints each); the
+ * band power is integrated and returned only when BandPower is given. Result 1 measured, 0 measured with
+ * the input overloaded, -4519 failure (also a null NumPoints, or a server array that holds fewer points
+ * than the count it reported). */
+TEVRA_API int32_t Tevra_GatedSpectrum(int32_t Width, int32_t AveragingStyle, int32_t FramesUsed, int32_t* NumPoints,
+                                      double* Frequencies, double* Powers, double* BandPower);
+/* Width 3: a 66 MHz trace stitched from three 22 MHz measurements at fc - 22 MHz, fc and fc + 22 MHz, the
+ * outer two at the power range raised by RangeOffset_dB; adjacent spans share their edge point, whose power
+ * is the mean in dB of both, so three spans of m points give 3m - 2 points (Frequencies and Powers required,
+ * room for that many). BandPower is the middle span's. Frequency and PowerRange are put back afterwards.
+ * Result 1, 0 (any span overloaded) or -4931 (also a span of no points). Another Width gives the result of
+ * Tevra_GatedSpectrum. */
+TEVRA_API int32_t Tevra_GatedSpectrumEx(int32_t Width, int32_t AveragingStyle, int32_t FramesUsed,
+                                        int32_t RangeOffset_dB, int32_t* NumPoints, double* Frequencies,
+                                        double* Powers, double* BandPower);
+
+/* Auto-ranging through the server: runs until the server has found power range, trigger level (mV),
+ * symbols (11ag) and packet length (s), applies them to the analyzer and returns the HRESULT of the start,
+ * or -5227 (11ag), -5262 (11b). */
+TEVRA_API int32_t Tevra_AutoRange_Run_11ag(void);
+TEVRA_API int32_t Tevra_AutoRange_Run_11b(void);
+/* Options 0x01: wait until found (else return 0 at once while it runs); 0x02: apply the findings. Each
+ * output is optional and written only when the result is 1. Failure -5315 (11ag), -5363 (11b). */
+TEVRA_API int32_t Tevra_AutoRangeEx_Run_11ag(int32_t Options, double* PowerRange, double* TriggerLevel_mV,
+                                             int32_t* MaxSymbolsUsed, double* MaxPacketLength_s);
+TEVRA_API int32_t Tevra_AutoRangeEx_Run_11b(int32_t Options, double* PowerRange, double* TriggerLevel_mV,
+                                            double* MaxPacketLength_s);
+/* 1 while an auto-range runs, 0 when not, -5386 failure; Verbose 0 traces only a failure. */
+TEVRA_API int32_t Tevra_AutoRange_Running(int32_t Verbose);
+/* Refused always: -5898 and -5935. */
+TEVRA_API int32_t Tevra_WTA_AutoRange_11ag(void);
+TEVRA_API int32_t Tevra_WTA_AutoRange_11b(void);
+
+/* Average power over the driver's instrument session (the server is suspended and not reactivated). The
+ * held acquisition settings go out only when changed since last sent (all after an analyzer set-up); a
+ * setting whose write failed goes out again next time. AveragePower_dBm is 99.0 until read. Result 1, 0
+ * (ADC overrange), or -3221/-3235 (*CLS failed), -3228/-3333 (instrument error before/after), -3312 (no
+ * power reply, or one that is not a number), -3323 (no overrange reply, or not a number), -3340 (Suspend
+ * failed, a null pointer, a TriggerLevel_mV of 0 or less which has no level in dB). */
+TEVRA_API int32_t Tevra_MeasureEx_AveragePower(double* AveragePower_dBm);
+/* Selects the self-range row of the expected power (ExpectPower + 0.5 truncated, 24 to -60 dBm) when On is
+ * non-zero, -430 above, -432 below the table; stores On as the lookup switch. */
+TEVRA_API int32_t Tevra_TurnSelfRangeOn(double ExpectPower, int32_t On);
+/* "ExpectPower", "TriggerLevel_mV_11a", "EVM_PowerRange_dBm_11a", "TriggerLevel_mV_11b" or
+ * "EVM_PowerRange_dBm_11b" (any case) of the selected row; -442.0 while the lookup is off, 999.0 for another
+ * name. */
+TEVRA_API double Tevra_GetSelfRangeValue(const char* Name);
+
 /* ---- Measurement statistics ---- */
 
 /* flags 2: copy the TEVRA_STAT_BLOCK_COUNT counters into block (when not null) and print the report to the

@@ -82,8 +82,19 @@
   READONLY(CwFrequencyOffset_OverLoad, VBool)                     \
   READONLY(CwFrequencyOffset_Result, double)                      \
   /* gated spectrum */                                            \
+  PROPERTY(GatedSpectrum_Width, int32_t)                          \
+  PROPERTY(GatedSpectrum_AveragingStyle, int32_t)                 \
+  PROPERTY(GatedSpectrum_BandPowerEnabled, int32_t)               \
+  METHOD(GatedSpectrum_Initiate, void)                            \
+  READONLY(GatedSpectrum_Overloaded, VBool)                       \
+  READONLY(GatedSpectrum_NumSpectrumPoints, int32_t)              \
+  READONLY(GatedSpectrum_BandPower, double)                       \
   READONLY(GatedSpectrum_Frequencies, DoubleArray)                \
   READONLY(GatedSpectrum_Powers, DoubleArray)                     \
+  /* auto-ranging: its findings are read above */                 \
+  METHOD(AutoRange11ag_Initiate, void)                            \
+  METHOD(AutoRange11b_Initiate, void)                             \
+  READONLY(AutoRangeBusy, VBool)                                  \
   /* RF ports */                                                  \
   PROPERTY(PrimaryRFPort, int32_t)                                \
   PROPERTY(ReferencePort1, VBool)                                 \

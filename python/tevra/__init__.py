@@ -46,7 +46,7 @@ def python_name(c_name):
 
 def parse_signature(text):
     """'i32?(str, out f64)' -> ('i32?', [(None, 'str', None), ('out', 'f64', None)])."""
-    match = re.fullmatch(r"(void|i32\??)\((.*)\)", text)
+    match = re.fullmatch(r"(void|f64|i32\??)\((.*)\)", text)
     if not match:
         raise ValueError(f"bad signature {text!r}")
     arguments = []
@@ -97,7 +97,7 @@ def last_error_text():
 def _bind(c_name, signature):
     result, arguments = parse_signature(signature)
     function = getattr(library, c_name)
-    function.restype = None if result == "void" else ctypes.c_int32
+    function.restype = {"void": None, "f64": ctypes.c_double}.get(result, ctypes.c_int32)
     function.argtypes = [_ctype(direction, kind) for direction, kind, _ in arguments]
     takes = [a for a in arguments if a[0] not in ("out", "size")]
 
@@ -125,6 +125,8 @@ def _bind(c_name, signature):
             code = function(*passed)
         except ctypes.ArgumentError as error:
             raise TypeError(f"{python_name(c_name)}(): {error}") from None
+        if result == "f64":
+            return code
         if code is not None and code < 0:
             raise TevraError(c_name, code, last_error_text())
         if not outputs:

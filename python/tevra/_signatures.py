@@ -16,6 +16,7 @@ A test checks this table against include/tevra.h, so a new export is one new lin
 IDENTITY_TEXT_SIZE = 128
 ERROR_TEXT_SIZE = 500
 STAT_BLOCK_COUNT = 83
+TRACE_POINTS = 16384  # room the package gives each trace array a function writes
 
 SIGNATURES = {
     "Tevra_GetCOMLastError": "i32()",
@@ -70,6 +71,27 @@ SIGNATURES = {
     "Tevra_Measure_AveragePower": "i32(out f64)",
     "Tevra_Measure_CarrierSuppression_dB_11b": "i32(out f64, i32)",
     "Tevra_Measure_CWFrequencyOffset": "i32(out f64)",
+    "Tevra_Calc_Value": "f64(f64, i32)",
+    "Tevra_Calc_LimitLine": f"i32(i32, in f64[], in f64[], i32, in f64[], out f64[{TRACE_POINTS}], out f64[{TRACE_POINTS}], out f64[{TRACE_POINTS}])",
+    "Tevra_Calc_Spectrum_BandPower": "i32(i32, in f64[], f64, f64, out f64)",
+    "Tevra_Calc_PSD_BandPower": "i32(i32, in f64[], f64, f64, f64, out f64)",
+    "Tevra_MeasureEx_SpectralMask_11ag": f"i32(i32, in f64[], in f64[], out f64[{TRACE_POINTS}], out f64[{TRACE_POINTS}], out f64[{TRACE_POINTS}])",
+    "Tevra_MeasureEx_SpectralMask_11b": f"i32(i32, in f64[], in f64[], out f64[{TRACE_POINTS}], out f64[{TRACE_POINTS}], out f64[{TRACE_POINTS}])",
+    "Tevra_MeasureEx_SpectralMask_11n": f"i32(i32, in f64[], in f64[], out f64[{TRACE_POINTS}], out f64[{TRACE_POINTS}], out f64[{TRACE_POINTS}], i32)",
+    "Tevra_MeasureEx_OBW": "i32(i32, in f64[], in f64[], out f64, f64)",
+    "Tevra_MeasureEx_Sidelobe_11b": "i32(i32, in f64[], in f64[], out f64[7], out f64[7])",
+    "Tevra_GatedSpectrum": f"i32(i32, i32, i32, out i32, out f64[{TRACE_POINTS}], out f64[{TRACE_POINTS}], out f64)",
+    "Tevra_GatedSpectrumEx": f"i32(i32, i32, i32, i32, out i32, out f64[{TRACE_POINTS}], out f64[{TRACE_POINTS}], out f64)",
+    "Tevra_AutoRange_Run_11ag": "i32()",
+    "Tevra_AutoRange_Run_11b": "i32()",
+    "Tevra_AutoRangeEx_Run_11ag": "i32(i32, out f64, out f64, out i32, out f64)",
+    "Tevra_AutoRangeEx_Run_11b": "i32(i32, out f64, out f64, out f64)",
+    "Tevra_AutoRange_Running": "i32(i32)",
+    "Tevra_WTA_AutoRange_11ag": "i32()",
+    "Tevra_WTA_AutoRange_11b": "i32()",
+    "Tevra_MeasureEx_AveragePower": "i32(out f64)",
+    "Tevra_TurnSelfRangeOn": "i32(f64, i32)",
+    "Tevra_GetSelfRangeValue": "f64(str)",
     "Tevra_Stat_Measurement": f"void(i32, out i32[{STAT_BLOCK_COUNT}])",
     "Zunt_enableServiceByFriendlyName": "i32(str, i32, str, i32)",
     "Zunt_enableServiceEx": "i32(str, i32, str)",

@@ -25,6 +25,7 @@ CommandTable::CommandTable() {
   addAnalyzerCommands(*this);
   addAnalyzerMeasureCommands(*this);
   addSimulationCommands(*this);
+  addFastPowerCommands(*this);
 }
 
 void CommandTable::add(std::string_view pattern, SetHandler set, QueryHandler query) {

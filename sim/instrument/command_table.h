@@ -79,5 +79,7 @@ void addGeneratorCommands(CommandTable& table);
 void addMemoryCommands(CommandTable& table);
 void addRoutingCommands(CommandTable& table);
 void addSimulationCommands(CommandTable& table);
+// The hardware-level acquisition and average power of the fast power path.
+void addFastPowerCommands(CommandTable& table);
 
 }  // namespace tevra::sim

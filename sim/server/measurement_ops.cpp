@@ -12,10 +12,6 @@
 namespace tevra::q7730 {
 namespace {
 
-[[noreturn]] void notSimulated(const char* operation) {
-  failf(platform::E_NOTIMPL, "%s: the simulated instrument does not measure this yet", operation);
-}
-
 // The comma-separated numbers of a reply.
 std::vector<double> numbersOf(const std::string& reply) {
   std::vector<double> numbers;
@@ -87,13 +83,6 @@ HRESULT Q7730Server::get_CwFrequencyOffset_Result(double* out) {
   if (hz.empty()) fail(kInstrumentError, "unexpected Q7730 reply to 'FETCh:POWer:CW:FREQuency?'");
   *out = hz.front();
   return platform::S_OK;
-}
-
-HRESULT Q7730Server::get_GatedSpectrum_Frequencies(SAFEARRAY**) {
-  notSimulated("GatedSpectrum_Frequencies");
-}
-HRESULT Q7730Server::get_GatedSpectrum_Powers(SAFEARRAY**) {
-  notSimulated("GatedSpectrum_Powers");
 }
 
 }  // namespace tevra::q7730

@@ -20,6 +20,13 @@ using platform::VARIANT_BOOL;
 // The server's version, also registered as its assembly version.
 inline constexpr const char* kServerVersion = Q7730_SERVER_VERSION;
 
+// The gated spectrum's codes as the driver last sent them.
+struct GatedSpectrumSettings {
+  int32_t width = 1;
+  int32_t averagingStyle = 1;
+  int32_t bandPowerEnabled = 0;
+};
+
 class Q7730Server {
  public:
   // Session and identity.
@@ -68,8 +75,23 @@ class Q7730Server {
   HRESULT CwFrequencyOffset_Initiate();
   HRESULT get_CwFrequencyOffset_OverLoad(VARIANT_BOOL* out);
   HRESULT get_CwFrequencyOffset_Result(double* out);
+
+  // Gated spectrum and auto-ranging.
+  HRESULT get_GatedSpectrum_Width(int32_t* out);
+  HRESULT put_GatedSpectrum_Width(int32_t code);
+  HRESULT get_GatedSpectrum_AveragingStyle(int32_t* out);
+  HRESULT put_GatedSpectrum_AveragingStyle(int32_t code);
+  HRESULT get_GatedSpectrum_BandPowerEnabled(int32_t* out);
+  HRESULT put_GatedSpectrum_BandPowerEnabled(int32_t on);
+  HRESULT GatedSpectrum_Initiate();
+  HRESULT get_GatedSpectrum_Overloaded(VARIANT_BOOL* out);
+  HRESULT get_GatedSpectrum_NumSpectrumPoints(int32_t* out);
+  HRESULT get_GatedSpectrum_BandPower(double* out);
   HRESULT get_GatedSpectrum_Frequencies(SAFEARRAY** out);
   HRESULT get_GatedSpectrum_Powers(SAFEARRAY** out);
+  HRESULT AutoRange11ag_Initiate();
+  HRESULT AutoRange11b_Initiate();
+  HRESULT get_AutoRangeBusy(VARIANT_BOOL* out);
 
   // RF ports.
   HRESULT get_PrimaryRFPort(int32_t* out);
@@ -127,6 +149,7 @@ class Q7730Server {
   HeldSettings settings_;
   AutoRangeFindings findings11ag_;
   AutoRangeFindings findings11b_;
+  GatedSpectrumSettings gatedSpectrum_;
 };
 
 // Conversions at the interface: a BSTR argument as UTF-8 (a null BSTR is empty), a text result as a new

@@ -16,7 +16,7 @@ C_KINDS = {
     "int32_t*": {"out i32"}, "double*": {"out f64"}, "const int32_t*": {"in i32"},
     "const double*": {"in f64"}, "const char* ...": {"fmt"},
 }
-C_RESULTS = {"int32_t": {"i32", "i32?"}, "void": {"void"}}
+C_RESULTS = {"int32_t": {"i32", "i32?"}, "void": {"void"}, "double": {"f64"}}
 
 
 def header_text():
