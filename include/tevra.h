@@ -243,6 +243,26 @@ TEVRA_API int32_t Tevra_Log_LogIt(const char* format, ...)
 #endif
     ;
 
+/* ---- Analyzer set-up and radio mode (through the server) ---- */
+
+/* Ordered writes of the analyzer settings: frequency in MHz (sent in Hz; a value below 1 MHz in magnitude
+ * leaves the analyzer's frequency as it is), MirrorFrequency -1 true / 0 false, power range in dBm, trigger
+ * style 1 immediate, 3 external, any other burst, delay in s, level in mV (sent in V). A setting the server
+ * accepted is also held by the driver for Tevra_MeasureEx_AveragePower. 0, or -2038 / -2116 / -2169. */
+TEVRA_API int32_t Tevra_DigitalAnalyzer_Setup_11ag(double CenterFrequency_MHz, int16_t MirrorFrequency,
+                                                   int32_t FramesUsed, int32_t MaxSymbolsUsed, double PowerRange,
+                                                   int32_t TriggerStyle, double TriggerDelay_s,
+                                                   double TriggerLevel_mV);
+TEVRA_API int32_t Tevra_DigitalAnalyzer_Setup_11b(double CenterFrequency_MHz, int16_t MirrorFrequency,
+                                                  int32_t FramesUsed, double MaxPacketLength_s, double PowerRange,
+                                                  int32_t TriggerStyle, double TriggerDelay_s,
+                                                  double TriggerLevel_mV);
+TEVRA_API int32_t Tevra_RFAnalyzer_Setup(double CenterFrequency_MHz, int32_t TriggerStyle, double TriggerDelay_s,
+                                         double TriggerLevel_mV, double TriggerHoldoff_s);
+/* The instrument's Bluetooth or WLAN personality: 0, or -6698 / -6721. */
+TEVRA_API int32_t Tevra_SetBluetoothMode(void);
+TEVRA_API int32_t Tevra_SetWlanMode(void);
+
 /* ---- Power, carrier suppression and CW frequency offset (through the server) ---- */
 
 /* Each starts its measurement, waits until the server's busy flag clears (no time limit), reads the overload

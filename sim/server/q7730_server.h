@@ -9,6 +9,7 @@
 #include "interface/q7730/wire_types.h"
 #include "sim/server/scpi_link.h"
 #include "sim/server/server_settings.h"
+#include "sim/server/unsimulated_ops.h"
 
 namespace tevra::q7730 {
 
@@ -70,6 +71,17 @@ class Q7730Server {
   HRESULT get_CwFrequencyOffset_Result(double* out);
   HRESULT get_GatedSpectrum_Frequencies(SAFEARRAY** out);
   HRESULT get_GatedSpectrum_Powers(SAFEARRAY** out);
+#define Q7730_DECLARE_START(Name) HRESULT Name();
+#define Q7730_DECLARE_READ(Name, Type) HRESULT get_##Name(Type* out);
+#define Q7730_DECLARE_INDEXED(Name) HRESULT Name(int32_t index, double* out);
+  Q7730_UNSIMULATED_OPERATIONS(Q7730_DECLARE_START, Q7730_DECLARE_READ, Q7730_DECLARE_INDEXED)
+#undef Q7730_DECLARE_START
+#undef Q7730_DECLARE_READ
+#undef Q7730_DECLARE_INDEXED
+
+  // The instrument's personality: WLAN (at start) or Bluetooth.
+  HRESULT SetBluetoothMode();
+  HRESULT SetWlanMode();
 
   // RF ports.
   HRESULT get_PrimaryRFPort(int32_t* out);
@@ -123,6 +135,7 @@ class Q7730Server {
   bool identified_ = false;
   Identity identity_;
   HeldSettings settings_;
+  bool bluetoothMode_ = false;
   AutoRangeFindings findings11ag_;
   AutoRangeFindings findings11b_;
 };
