@@ -263,6 +263,24 @@ TEVRA_API int32_t Tevra_RFAnalyzer_Setup(double CenterFrequency_MHz, int32_t Tri
 TEVRA_API int32_t Tevra_SetBluetoothMode(void);
 TEVRA_API int32_t Tevra_SetWlanMode(void);
 
+/* ---- Demodulation (through the server) ---- */
+
+/* Each demodulates one burst and waits until the server's busy flag clears (no time limit). Result: 1 valid,
+ * 0 not valid (overloaded, or a reason traced as "Not valid: ...": burst not good, an EVM that is not a
+ * positive percentage, a centre frequency that gives no ppm, no 802.11n pass with every EVM), negative
+ * failure (a null output is one). Outputs are preset on entry (PeakEVM 100 %, EVM 0 dB, ppm 0) and hold
+ * their own unit only: a failure part-way leaves the presets. The frequency error is measured minus
+ * nominal, in ppm of the analyzer's centre frequency. Further results: Tevra_GetExtraMeasureResult. */
+TEVRA_API int32_t Tevra_Measure_Demod_ALL_11b(double* PeakEVM, double* FrequencyError_ppm);
+TEVRA_API int32_t Tevra_Measure_Demod_ALL_11ag(double* EVM_dB, double* FrequencyError_ppm);
+/* The 11ag measurement at 625 kHz subcarrier spacing with the alternate sync sequence; the three settings
+ * are put back afterwards, each also when another fails (-2999). The 11ag result otherwise. */
+TEVRA_API int32_t Tevra_Measure_Demod_ALL_11agturbo(double* EVM_dB, double* FrequencyError_ppm);
+/* NumChannels 1 or 2 (else -2830 before any server call). EVM_dB holds 2 * NumChannels values in dB:
+ * channel 1, stream 1[, channel 2, stream 2]. Up to 11 passes until every EVM is measured. */
+TEVRA_API int32_t Tevra_Measure_Demod_ALL_11n(int32_t NumChannels, int32_t HT40, int32_t GI, double* EVM_dB,
+                                              double* FrequencyError_ppm);
+
 /* ---- Power, carrier suppression and CW frequency offset (through the server) ---- */
 
 /* Each starts its measurement, waits until the server's busy flag clears (no time limit), reads the overload

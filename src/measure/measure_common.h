@@ -1,0 +1,37 @@
+// What the measurements share: the refusal of a null output, the result value, the unit conversions and the
+// data-rate table.
+#pragma once
+
+#include <cstdint>
+
+#include "src/core/frame.h"
+
+namespace tevra::measure {
+
+// A null output pointer: the function's failure code with an ERR line, before any server call.
+int32_t refuseNullOutput(const core::FrameInfo& info);
+
+// 1 valid, 0 overloaded (or, where the caller says so, not valid for another reason that was traced).
+inline int32_t resultValue(bool valid) {
+  return valid ? 1 : 0;
+}
+
+// EVM in dB from percent: 20 log10(percent / 100). Only a positive percentage has one.
+bool evmDbOf(double percent, double* dB);
+
+// The bit rate of the server's data-rate index: 0..7 the OFDM rates 6..54, 8..11 the DSSS/CCK rates 1, 2,
+// 5.5, 11 Mbps; any other index 0.
+double bitRateMbps(int32_t index);
+
+// The analyzer's centre frequency in MHz: the server's, read at position, or the held one when no
+// instrument interface is held.
+double centerFrequencyMHz(int32_t position);
+
+// The frequency error in ppm of the centre frequency; false (and *ppm untouched) when the centre frequency
+// gives none (0 Hz, or not a number).
+bool ppmOf(double errorHz, double centerMHz, double* ppm);
+
+// Traces why a measurement that was not overloaded is still not valid.
+void traceNotValid(const char* reason);
+
+}  // namespace tevra::measure
