@@ -59,6 +59,10 @@ extern "C" {
 #define TEVRA_IDENTITY_TEXT_SIZE 128
 /* Tevra_Log_LogIt: the formatted text is cut after this many bytes. */
 #define TEVRA_LOGIT_TEXT_MAX 2047
+/* Tevra_Measure_SpectralMask_*: Frequencies and Powers each hold at least this many points. */
+#define TEVRA_SPECTRAL_MASK_POINTS_MAX 4096
+/* Tevra_Measure_ALL_11ag: SpectralFlatnessResults holds at least this many values. */
+#define TEVRA_FLATNESS_RESULTS_MAX 256
 /* Tevra_Stat_Measurement: the block has this many int32_t. */
 #define TEVRA_STAT_BLOCK_COUNT 83
 
@@ -250,15 +254,16 @@ TEVRA_API int32_t Tevra_Log_LogIt(const char* format, ...)
  * style 1 immediate, 3 external, any other burst, delay in s, level in mV (sent in V). A setting the server
  * accepted is also held by the driver for Tevra_MeasureEx_AveragePower. 0, or -2038 / -2116 / -2169. */
 TEVRA_API int32_t Tevra_DigitalAnalyzer_Setup_11ag(double CenterFrequency_MHz, int16_t MirrorFrequency,
-                                                   int32_t FramesUsed, int32_t MaxSymbolsUsed, double PowerRange,
-                                                   int32_t TriggerStyle, double TriggerDelay_s,
-                                                   double TriggerLevel_mV);
+                                                   int32_t FramesUsed, int32_t MaxSymbolsUsed,
+                                                   double PowerRange, int32_t TriggerStyle,
+                                                   double TriggerDelay_s, double TriggerLevel_mV);
 TEVRA_API int32_t Tevra_DigitalAnalyzer_Setup_11b(double CenterFrequency_MHz, int16_t MirrorFrequency,
-                                                  int32_t FramesUsed, double MaxPacketLength_s, double PowerRange,
-                                                  int32_t TriggerStyle, double TriggerDelay_s,
-                                                  double TriggerLevel_mV);
-TEVRA_API int32_t Tevra_RFAnalyzer_Setup(double CenterFrequency_MHz, int32_t TriggerStyle, double TriggerDelay_s,
-                                         double TriggerLevel_mV, double TriggerHoldoff_s);
+                                                  int32_t FramesUsed, double MaxPacketLength_s,
+                                                  double PowerRange, int32_t TriggerStyle,
+                                                  double TriggerDelay_s, double TriggerLevel_mV);
+TEVRA_API int32_t Tevra_RFAnalyzer_Setup(double CenterFrequency_MHz, int32_t TriggerStyle,
+                                         double TriggerDelay_s, double TriggerLevel_mV,
+                                         double TriggerHoldoff_s);
 /* The instrument's Bluetooth or WLAN personality: 0, or -6698 / -6721. */
 TEVRA_API int32_t Tevra_SetBluetoothMode(void);
 TEVRA_API int32_t Tevra_SetWlanMode(void);
@@ -281,6 +286,53 @@ TEVRA_API int32_t Tevra_Measure_Demod_ALL_11agturbo(double* EVM_dB, double* Freq
 TEVRA_API int32_t Tevra_Measure_Demod_ALL_11n(int32_t NumChannels, int32_t HT40, int32_t GI, double* EVM_dB,
                                               double* FrequencyError_ppm);
 
+/* ---- Composite 802.11 measurements (through the server) ---- */
+
+/* The server's EVM and frequency error measurements (11ag also CFL and spectral flatness), each started,
+ * waited for and read in turn. 11b: EVM in RMS percent (preset 100; a value the server refuses leaves it
+ * and makes the result 0). 11ag: EVM in dB. Frequency error in ppm (preset 0), measured minus nominal. When
+ * NumResults is not null it receives the number of flatness results (at most TEVRA_FLATNESS_RESULTS_MAX, a
+ * larger count fails the call) and, when SpectralFlatnessResults is not null, that many results. Outputs
+ * other than the presets are written only when the call succeeds. Result: 1 valid, 0 overloaded or not
+ * valid, -2470 / -2585 failure (a null output other than the flatness pair is one). The modulation format
+ * the server detected: Tevra_GetExtraMeasureResult("EVM_ModulationFormat"), codes TEVRA_MODULATION_*. */
+TEVRA_API int32_t Tevra_Measure_ALL_11b(double* EVM, double* FrequencyError_ppm, int32_t ForceInitiate);
+TEVRA_API int32_t Tevra_Measure_ALL_11ag(double* EVM_dB, double* FrequencyError_ppm, double* CFL,
+                                         double* SpectralFlatnessMargin, double* SpectralFlatnessResults,
+                                         int32_t* NumResults, int32_t ForceInitiate);
+
+/* Modulation format codes of the composite measurements (any other code reads as 99). */
+#define TEVRA_MODULATION_NONE 0      /* no burst recognised */
+#define TEVRA_MODULATION_BPSK_1_2 1  /* OFDM 6 Mbps */
+#define TEVRA_MODULATION_BPSK_3_4 2  /* OFDM 9 Mbps */
+#define TEVRA_MODULATION_QPSK_1_2 3  /* OFDM 12 Mbps */
+#define TEVRA_MODULATION_QPSK_3_4 4  /* OFDM 18 Mbps */
+#define TEVRA_MODULATION_16QAM_1_2 5 /* OFDM 24 Mbps */
+#define TEVRA_MODULATION_16QAM_3_4 6 /* OFDM 36 Mbps */
+#define TEVRA_MODULATION_64QAM_2_3 7 /* OFDM 48 Mbps */
+#define TEVRA_MODULATION_64QAM_3_4 8 /* OFDM 54 Mbps */
+#define TEVRA_MODULATION_DBPSK 9     /* DSSS 1 Mbps */
+#define TEVRA_MODULATION_DQPSK 10    /* DSSS 2 Mbps */
+#define TEVRA_MODULATION_CCK_5_5 11  /* CCK 5.5 Mbps */
+#define TEVRA_MODULATION_CCK_11 12   /* CCK 11 Mbps */
+#define TEVRA_MODULATION_UNKNOWN 99
+
+/* ---- Spectral masks (through the server) ---- */
+
+/* The server's mask measurement: Margin in dB (positive passes), ReferenceLevel in dBm/Hz, and, when
+ * NumPoints is not null, the point count; when Frequencies (Hz) and Powers (dBm) are also not null, that
+ * many points (at most TEVRA_SPECTRAL_MASK_POINTS_MAX; a larger count fails the call and writes no point).
+ * Margin and ReferenceLevel are preset to -999 and NumPoints to 0; a margin, reference level or count the
+ * server refuses leaves them so and makes the result 0. Result: 1 valid, 0 not valid (overloaded or a
+ * traced reason), negative failure (-3061 / -3122 / -8481; a null Margin or ReferenceLevel is one).
+ * ForceInitiate nonzero starts with a new acquisition; 11n: HT40 nonzero measures a 120 MHz span, else 66. */
+TEVRA_API int32_t Tevra_Measure_SpectralMask_11ag(double* Margin, double* ReferenceLevel, int32_t* NumPoints,
+                                                  double* Frequencies, double* Powers, int32_t ForceInitiate);
+TEVRA_API int32_t Tevra_Measure_SpectralMask_11b(double* Margin, double* ReferenceLevel, int32_t* NumPoints,
+                                                 double* Frequencies, double* Powers, int32_t ForceInitiate);
+TEVRA_API int32_t Tevra_Measure_SpectralMask_11n(double* Margin, double* ReferenceLevel, int32_t* NumPoints,
+                                                 double* Frequencies, double* Powers, int32_t HT40);
+
 /* ---- Power, carrier suppression and CW frequency offset (through the server) ---- */
 
 /* Each starts its measurement, waits until the server's busy flag clears (no time limit), reads the overload
@@ -289,7 +341,8 @@ TEVRA_API int32_t Tevra_Measure_Demod_ALL_11n(int32_t NumChannels, int32_t HT40,
  * output as it was (average power, carrier suppression) or fails the call (CW frequency offset). */
 TEVRA_API int32_t Tevra_Measure_AveragePower(double* AveragePower_dBm);
 /* ForceInitiate nonzero starts the measurement with a new acquisition. */
-TEVRA_API int32_t Tevra_Measure_CarrierSuppression_dB_11b(double* CarrierSuppression_dB, int32_t ForceInitiate);
+TEVRA_API int32_t Tevra_Measure_CarrierSuppression_dB_11b(double* CarrierSuppression_dB,
+                                                          int32_t ForceInitiate);
 TEVRA_API int32_t Tevra_Measure_CWFrequencyOffset(double* FrequencyOffset_Hz);
 
 /* ---- Measurement statistics ---- */

@@ -56,19 +56,6 @@ FrequencyError readFrequencyError(double hz, int32_t frequencyPosition) {
   return error;
 }
 
-// The verdict of a measurement that was read to its end: overloaded gives 0 without more; otherwise every
-// condition must hold, and the first that does not is traced.
-int32_t verdict(bool overloaded, std::initializer_list<std::pair<bool, const char*>> conditions) {
-  if (overloaded) return 0;
-  for (const auto& [holds, reason] : conditions) {
-    if (!holds) {
-      traceNotValid(reason);
-      return 0;
-    }
-  }
-  return 1;
-}
-
 int32_t demod11b(double* peakEvmOut, double* ppmOut) {
   *peakEvmOut = kPeakEvmPreset;
   *ppmOut = 0.0;

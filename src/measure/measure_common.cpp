@@ -42,8 +42,15 @@ bool ppmOf(double errorHz, double centerMHz, double* ppm) {
   return true;
 }
 
-void traceNotValid(const char* reason) {
-  log::traceLog().LogIt("Not valid: %s", reason);
+int32_t verdict(bool overloaded, std::initializer_list<std::pair<bool, const char*>> conditions) {
+  if (overloaded) return 0;
+  for (const auto& [holds, reason] : conditions) {
+    if (!holds) {
+      log::traceLog().LogIt("Not valid: %s", reason);
+      return 0;
+    }
+  }
+  return 1;
 }
 
 }  // namespace tevra::measure

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
+#include <utility>
 
 #include "src/core/frame.h"
 
@@ -11,10 +13,14 @@ namespace tevra::measure {
 // A null output pointer: the function's failure code with an ERR line, before any server call.
 int32_t refuseNullOutput(const core::FrameInfo& info);
 
-// 1 valid, 0 overloaded (or, where the caller says so, not valid for another reason that was traced).
+// 1 valid, 0 overloaded.
 inline int32_t resultValue(bool valid) {
   return valid ? 1 : 0;
 }
+
+// What an output holds when the server did not give its value (a mask margin or reference level, a peak
+// power): far below any limit, so that it never passes.
+inline constexpr double kNotMeasured = -999.0;
 
 // EVM in dB from percent: 20 log10(percent / 100). Only a positive percentage has one.
 bool evmDbOf(double percent, double* dB);
@@ -31,7 +37,8 @@ double centerFrequencyMHz(int32_t position);
 // gives none (0 Hz, or not a number).
 bool ppmOf(double errorHz, double centerMHz, double* ppm);
 
-// Traces why a measurement that was not overloaded is still not valid.
-void traceNotValid(const char* reason);
+// The result of a measurement read to its end: 0 when overloaded; otherwise 1 when every condition holds,
+// else 0 with "Not valid: <reason>" traced for the first that does not.
+int32_t verdict(bool overloaded, std::initializer_list<std::pair<bool, const char*>> conditions);
 
 }  // namespace tevra::measure
