@@ -63,6 +63,8 @@ extern "C" {
 #define TEVRA_SPECTRAL_MASK_POINTS_MAX 4096
 /* Tevra_Measure_ALL_11ag: SpectralFlatnessResults holds at least this many values. */
 #define TEVRA_FLATNESS_RESULTS_MAX 256
+/* Tevra_GetExtraMeasureResult: an array result (the gated spectrum) has at most this many values. */
+#define TEVRA_EXTRA_RESULT_VALUES_MAX 4096
 /* Tevra_Stat_Measurement: the block has this many int32_t. */
 #define TEVRA_STAT_BLOCK_COUNT 83
 
@@ -332,6 +334,16 @@ TEVRA_API int32_t Tevra_Measure_SpectralMask_11b(double* Margin, double* Referen
                                                  double* Frequencies, double* Powers, int32_t ForceInitiate);
 TEVRA_API int32_t Tevra_Measure_SpectralMask_11n(double* Margin, double* ReferenceLevel, int32_t* NumPoints,
                                                  double* Frequencies, double* Powers, int32_t HT40);
+
+/* ---- Extra measurement results ---- */
+
+/* A further result of the latest measurements by name (without regard to case): a scalar into Value[0] with
+ * result 1; "GatedSpectrum_Frequencies" / "GatedSpectrum_Powers" into Value[0..] with the element count as
+ * result (at most TEVRA_EXTRA_RESULT_VALUES_MAX; a larger array fails the call and writes nothing); 0 for an
+ * unknown name (Value untouched). A null or empty Name stores the address of the null-ended list of names
+ * (const char* const*) in the first pointer-sized bytes of Value and returns 0. Failure: -6938 (a server
+ * read or array step failed, or Value is null). "EVM_ModulationFormat" reads TEVRA_MODULATION_*. */
+TEVRA_API int32_t Tevra_GetExtraMeasureResult(const char* Name, double* Value);
 
 /* ---- Power, carrier suppression and CW frequency offset (through the server) ---- */
 
