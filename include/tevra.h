@@ -345,6 +345,14 @@ TEVRA_API int32_t Tevra_Measure_SpectralMask_11n(double* Margin, double* Referen
  * read or array step failed, or Value is null). "EVM_ModulationFormat" reads TEVRA_MODULATION_*. */
 TEVRA_API int32_t Tevra_GetExtraMeasureResult(const char* Name, double* Value);
 
+/* ---- Calibration (through the server) ---- */
+
+/* Starts the instrument's self-calibration and returns at once: the server's HRESULT (0 or another success
+ * code), or -4962. */
+TEVRA_API int32_t Tevra_Calibrate(void);
+/* 1 while the calibration runs, else 0; -4985 on failure. Verbose 0 traces only a failure. */
+TEVRA_API int32_t Tevra_CalibrationRunning(int32_t Verbose);
+
 /* ---- Power, carrier suppression and CW frequency offset (through the server) ---- */
 
 /* Each starts its measurement, waits until the server's busy flag clears (no time limit), reads the overload

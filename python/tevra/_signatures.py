@@ -82,6 +82,8 @@ SIGNATURES = {
     "Tevra_Measure_SpectralMask_11b": "i32(out f64, out f64, out i32, out f64[4096], out f64[4096], i32)",
     "Tevra_Measure_SpectralMask_11n": "i32(out f64, out f64, out i32, out f64[4096], out f64[4096], i32)",
     "Tevra_GetExtraMeasureResult": "i32(str, out f64[4096])",
+    "Tevra_Calibrate": "i32()",
+    "Tevra_CalibrationRunning": "i32(i32)",
     "Tevra_Measure_AveragePower": "i32(out f64)",
     "Tevra_Measure_CarrierSuppression_dB_11b": "i32(out f64, i32)",
     "Tevra_Measure_CWFrequencyOffset": "i32(out f64)",
