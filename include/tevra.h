@@ -365,6 +365,24 @@ TEVRA_API int32_t Tevra_Measure_CarrierSuppression_dB_11b(double* CarrierSuppres
                                                           int32_t ForceInitiate);
 TEVRA_API int32_t Tevra_Measure_CWFrequencyOffset(double* FrequencyOffset_Hz);
 
+/* ---- CSV test report ---- */
+
+/* Opens the report fileName (appended to) and writes its column header: the header's byte count; 1 when the
+ * same name (without regard to case) is open already; 0 for a null or empty name, which closes the report;
+ * -6527 (not opened) or -6531 (header not written; the report is closed again). */
+TEVRA_API int32_t Tevra_csvLog_Open(const char* LogFileName);
+/* Writes the closing line and closes the report. */
+TEVRA_API void Tevra_csvLog_Close(void);
+/* The date line, then the serial number and MAC lines when given: the last line's byte count, or -6567. */
+TEVRA_API int32_t Tevra_csvLog_WriteTitle(const char* SerialNumber, const char* MacAddress);
+/* One item line "name, mode, channel, rate, pass, value, unit, upper, lower, note"; Mode 1 "11a", 2 "11b",
+ * 3 "11g", other "<NC>"; a null text is written empty. The byte count, or -6595 (no report open). */
+TEVRA_API int32_t Tevra_csvLog_Write(const char* ItemName, int32_t Mode, int32_t Channel, int32_t Rate,
+                                     int32_t Pass, double Data, const char* Unit, double UpLimit,
+                                     double LowLimit, const char* Note);
+/* Text written unchanged: its byte count, or -6603 (no report open, a null text, or not all written). */
+TEVRA_API int32_t Tevra_csvLog_WriteStr(const char* Text);
+
 /* ---- Measurement statistics ---- */
 
 /* flags 2: copy the TEVRA_STAT_BLOCK_COUNT counters into block (when not null) and print the report to the
