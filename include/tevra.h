@@ -356,9 +356,11 @@ TEVRA_API int32_t Tevra_CalibrationRunning(int32_t Verbose);
 /* ---- Power, carrier suppression and CW frequency offset (through the server) ---- */
 
 /* Each starts its measurement, waits until the server's busy flag clears (no time limit), reads the overload
- * flag and the value. Result: 1 valid, 0 overloaded, negative failure (a null output pointer is a failure).
- * Tevra_Measure_AveragePower presets its output to 99.0 dBm; a value the server refuses to give leaves the
- * output as it was (average power, carrier suppression) or fails the call (CW frequency offset). */
+ * flag and the value: average power in dBm, carrier suppression in positive dB, CW offset in Hz (measured
+ * minus nominal). Result: 1 valid, 0 overloaded or not valid, negative failure (a null output pointer is a
+ * failure). Tevra_Measure_AveragePower presets its output to 99.0 dBm; a value the server refuses to give
+ * leaves 99.0 dBm (average power) or 0 dB (carrier suppression) with the result 0 ("Not valid: ..."
+ * traced), or fails the call (CW frequency offset). */
 TEVRA_API int32_t Tevra_Measure_AveragePower(double* AveragePower_dBm);
 /* ForceInitiate nonzero starts the measurement with a new acquisition. */
 TEVRA_API int32_t Tevra_Measure_CarrierSuppression_dB_11b(double* CarrierSuppression_dB,
