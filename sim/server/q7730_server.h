@@ -135,7 +135,7 @@ class Q7730Server {
   bool identified_ = false;
   Identity identity_;
   HeldSettings settings_;
-  bool bluetoothMode_ = false;
+  [[maybe_unused]] bool bluetoothMode_ = false;  // kept for the measurements that differ by personality
   AutoRangeFindings findings11ag_;
   AutoRangeFindings findings11b_;
 };
