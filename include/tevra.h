@@ -59,6 +59,12 @@ extern "C" {
 #define TEVRA_IDENTITY_TEXT_SIZE 128
 /* Tevra_Log_LogIt: the formatted text is cut after this many bytes. */
 #define TEVRA_LOGIT_TEXT_MAX 2047
+/* Tevra_Measure_SpectralMask_*: Frequencies and Powers each hold at least this many points. */
+#define TEVRA_SPECTRAL_MASK_POINTS_MAX 4096
+/* Tevra_Measure_ALL_11ag: SpectralFlatnessResults holds at least this many values. */
+#define TEVRA_FLATNESS_RESULTS_MAX 256
+/* Tevra_GetExtraMeasureResult: an array result (the gated spectrum) has at most this many values. */
+#define TEVRA_EXTRA_RESULT_VALUES_MAX 4096
 /* Tevra_Stat_Measurement: the block has this many int32_t. */
 #define TEVRA_STAT_BLOCK_COUNT 83
 
@@ -270,15 +276,122 @@ TEVRA_API int32_t Tevra_Log_LogIt(const char* format, ...)
 #endif
     ;
 
+/* ---- Analyzer set-up and radio mode (through the server) ---- */
+
+/* Ordered writes of the analyzer settings: frequency in MHz (sent in Hz; a value below 1 MHz in magnitude
+ * leaves the analyzer's frequency as it is), MirrorFrequency -1 true / 0 false, power range in dBm, trigger
+ * style 1 immediate, 3 external, any other burst, delay in s, level in mV (sent in V). A setting the server
+ * accepted is also held by the driver for Tevra_MeasureEx_AveragePower. 0, or -2038 / -2116 / -2169. */
+TEVRA_API int32_t Tevra_DigitalAnalyzer_Setup_11ag(double CenterFrequency_MHz, int16_t MirrorFrequency,
+                                                   int32_t FramesUsed, int32_t MaxSymbolsUsed,
+                                                   double PowerRange, int32_t TriggerStyle,
+                                                   double TriggerDelay_s, double TriggerLevel_mV);
+TEVRA_API int32_t Tevra_DigitalAnalyzer_Setup_11b(double CenterFrequency_MHz, int16_t MirrorFrequency,
+                                                  int32_t FramesUsed, double MaxPacketLength_s,
+                                                  double PowerRange, int32_t TriggerStyle,
+                                                  double TriggerDelay_s, double TriggerLevel_mV);
+TEVRA_API int32_t Tevra_RFAnalyzer_Setup(double CenterFrequency_MHz, int32_t TriggerStyle,
+                                         double TriggerDelay_s, double TriggerLevel_mV,
+                                         double TriggerHoldoff_s);
+/* The instrument's Bluetooth or WLAN personality: 0, or -6698 / -6721. */
+TEVRA_API int32_t Tevra_SetBluetoothMode(void);
+TEVRA_API int32_t Tevra_SetWlanMode(void);
+
+/* ---- Demodulation (through the server) ---- */
+
+/* Each demodulates one burst and waits until the server's busy flag clears (no time limit). Result: 1 valid,
+ * 0 not valid (overloaded, or a reason traced as "Not valid: ...": burst not good, an EVM that is not a
+ * positive percentage, a centre frequency that gives no ppm, no 802.11n pass with every EVM), negative
+ * failure (a null output is one). Outputs are preset on entry (PeakEVM 100 %, EVM 0 dB, ppm 0) and hold
+ * their own unit only: a failure part-way leaves the presets. The frequency error is measured minus
+ * nominal, in ppm of the analyzer's centre frequency. Further results: Tevra_GetExtraMeasureResult. */
+TEVRA_API int32_t Tevra_Measure_Demod_ALL_11b(double* PeakEVM, double* FrequencyError_ppm);
+TEVRA_API int32_t Tevra_Measure_Demod_ALL_11ag(double* EVM_dB, double* FrequencyError_ppm);
+/* The 11ag measurement at 625 kHz subcarrier spacing with the alternate sync sequence; the three settings
+ * are put back afterwards, each also when another fails (-2999). The 11ag result otherwise. */
+TEVRA_API int32_t Tevra_Measure_Demod_ALL_11agturbo(double* EVM_dB, double* FrequencyError_ppm);
+/* NumChannels 1 or 2 (else -2830 before any server call). EVM_dB holds 2 * NumChannels values in dB:
+ * channel 1, stream 1[, channel 2, stream 2]. Up to 11 passes until every EVM is measured. */
+TEVRA_API int32_t Tevra_Measure_Demod_ALL_11n(int32_t NumChannels, int32_t HT40, int32_t GI, double* EVM_dB,
+                                              double* FrequencyError_ppm);
+
+/* ---- Composite 802.11 measurements (through the server) ---- */
+
+/* The server's EVM and frequency error measurements (11ag also CFL and spectral flatness), each started,
+ * waited for and read in turn. 11b: EVM in RMS percent (preset 100; a value the server refuses leaves it
+ * and makes the result 0). 11ag: EVM in dB. Frequency error in ppm (preset 0), measured minus nominal. When
+ * NumResults is not null it receives the number of flatness results (at most TEVRA_FLATNESS_RESULTS_MAX, a
+ * larger count fails the call) and, when SpectralFlatnessResults is not null, that many results. Outputs
+ * other than the presets are written only when the call succeeds. Result: 1 valid, 0 overloaded or not
+ * valid, -2470 / -2585 failure (a null output other than the flatness pair is one). The modulation format
+ * the server detected: Tevra_GetExtraMeasureResult("EVM_ModulationFormat"), codes TEVRA_MODULATION_*. */
+TEVRA_API int32_t Tevra_Measure_ALL_11b(double* EVM, double* FrequencyError_ppm, int32_t ForceInitiate);
+TEVRA_API int32_t Tevra_Measure_ALL_11ag(double* EVM_dB, double* FrequencyError_ppm, double* CFL,
+                                         double* SpectralFlatnessMargin, double* SpectralFlatnessResults,
+                                         int32_t* NumResults, int32_t ForceInitiate);
+
+/* Modulation format codes of the composite measurements (any other code reads as 99). */
+#define TEVRA_MODULATION_NONE 0      /* no burst recognised */
+#define TEVRA_MODULATION_BPSK_1_2 1  /* OFDM 6 Mbps */
+#define TEVRA_MODULATION_BPSK_3_4 2  /* OFDM 9 Mbps */
+#define TEVRA_MODULATION_QPSK_1_2 3  /* OFDM 12 Mbps */
+#define TEVRA_MODULATION_QPSK_3_4 4  /* OFDM 18 Mbps */
+#define TEVRA_MODULATION_16QAM_1_2 5 /* OFDM 24 Mbps */
+#define TEVRA_MODULATION_16QAM_3_4 6 /* OFDM 36 Mbps */
+#define TEVRA_MODULATION_64QAM_2_3 7 /* OFDM 48 Mbps */
+#define TEVRA_MODULATION_64QAM_3_4 8 /* OFDM 54 Mbps */
+#define TEVRA_MODULATION_DBPSK 9     /* DSSS 1 Mbps */
+#define TEVRA_MODULATION_DQPSK 10    /* DSSS 2 Mbps */
+#define TEVRA_MODULATION_CCK_5_5 11  /* CCK 5.5 Mbps */
+#define TEVRA_MODULATION_CCK_11 12   /* CCK 11 Mbps */
+#define TEVRA_MODULATION_UNKNOWN 99
+
+/* ---- Spectral masks (through the server) ---- */
+
+/* The server's mask measurement: Margin in dB (positive passes), ReferenceLevel in dBm/Hz, and, when
+ * NumPoints is not null, the point count; when Frequencies (Hz) and Powers (dBm) are also not null, that
+ * many points (at most TEVRA_SPECTRAL_MASK_POINTS_MAX; a larger count fails the call and writes no point).
+ * Margin and ReferenceLevel are preset to -999 and NumPoints to 0; a margin, reference level or count the
+ * server refuses leaves them so and makes the result 0. Result: 1 valid, 0 not valid (overloaded or a
+ * traced reason), negative failure (-3061 / -3122 / -8481; a null Margin or ReferenceLevel is one).
+ * ForceInitiate nonzero starts with a new acquisition; 11n: HT40 nonzero measures a 120 MHz span, else 66. */
+TEVRA_API int32_t Tevra_Measure_SpectralMask_11ag(double* Margin, double* ReferenceLevel, int32_t* NumPoints,
+                                                  double* Frequencies, double* Powers, int32_t ForceInitiate);
+TEVRA_API int32_t Tevra_Measure_SpectralMask_11b(double* Margin, double* ReferenceLevel, int32_t* NumPoints,
+                                                 double* Frequencies, double* Powers, int32_t ForceInitiate);
+TEVRA_API int32_t Tevra_Measure_SpectralMask_11n(double* Margin, double* ReferenceLevel, int32_t* NumPoints,
+                                                 double* Frequencies, double* Powers, int32_t HT40);
+
+/* ---- Extra measurement results ---- */
+
+/* A further result of the latest measurements by name (without regard to case): a scalar into Value[0] with
+ * result 1; "GatedSpectrum_Frequencies" / "GatedSpectrum_Powers" into Value[0..] with the element count as
+ * result (at most TEVRA_EXTRA_RESULT_VALUES_MAX; a larger array fails the call and writes nothing); 0 for an
+ * unknown name (Value untouched). A null or empty Name stores the address of the null-ended list of names
+ * (const char* const*) in the first pointer-sized bytes of Value and returns 0. Failure: -6938 (a server
+ * read or array step failed, or Value is null). "EVM_ModulationFormat" reads TEVRA_MODULATION_*. */
+TEVRA_API int32_t Tevra_GetExtraMeasureResult(const char* Name, double* Value);
+
+/* ---- Calibration (through the server) ---- */
+
+/* Starts the instrument's self-calibration and returns at once: the server's HRESULT (0 or another success
+ * code), or -4962. */
+TEVRA_API int32_t Tevra_Calibrate(void);
+/* 1 while the calibration runs, else 0; -4985 on failure. Verbose 0 traces only a failure. */
+TEVRA_API int32_t Tevra_CalibrationRunning(int32_t Verbose);
+
 /* ---- Power, carrier suppression and CW frequency offset (through the server) ---- */
 
 /* Each starts its measurement, waits until the server's busy flag clears (no time limit), reads the overload
- * flag and the value. Result: 1 valid, 0 overloaded, negative failure (a null output pointer is a failure).
- * Tevra_Measure_AveragePower presets its output to 99.0 dBm; a value the server refuses to give leaves the
- * output as it was (average power, carrier suppression) or fails the call (CW frequency offset). */
+ * flag and the value: average power in dBm, carrier suppression in positive dB, CW offset in Hz (measured
+ * minus nominal). Result: 1 valid, 0 overloaded or not valid, negative failure (a null output pointer is a
+ * failure). Tevra_Measure_AveragePower presets its output to 99.0 dBm; a value the server refuses to give
+ * leaves 99.0 dBm (average power) or 0 dB (carrier suppression) with the result 0 ("Not valid: ..."
+ * traced), or fails the call (CW frequency offset). */
 TEVRA_API int32_t Tevra_Measure_AveragePower(double* AveragePower_dBm);
 /* ForceInitiate nonzero starts the measurement with a new acquisition. */
-TEVRA_API int32_t Tevra_Measure_CarrierSuppression_dB_11b(double* CarrierSuppression_dB, int32_t ForceInitiate);
+TEVRA_API int32_t Tevra_Measure_CarrierSuppression_dB_11b(double* CarrierSuppression_dB,
+                                                          int32_t ForceInitiate);
 TEVRA_API int32_t Tevra_Measure_CWFrequencyOffset(double* FrequencyOffset_Hz);
 
 /* ---- Spectrum traces: calculations and evaluation ---- */
@@ -389,6 +502,23 @@ TEVRA_API int32_t Tevra_TurnSelfRangeOn(double ExpectPower, int32_t On);
  * "EVM_PowerRange_dBm_11b" (any case) of the selected row; -442.0 while the lookup is off, 999.0 for another
  * name. */
 TEVRA_API double Tevra_GetSelfRangeValue(const char* Name);
+/* ---- CSV test report ---- */
+
+/* Opens the report fileName (appended to) and writes its column header: the header's byte count; 1 when the
+ * same name (without regard to case) is open already; 0 for a null or empty name, which closes the report;
+ * -6527 (not opened) or -6531 (header not written; the report is closed again). */
+TEVRA_API int32_t Tevra_csvLog_Open(const char* LogFileName);
+/* Writes the closing line and closes the report. */
+TEVRA_API void Tevra_csvLog_Close(void);
+/* The date line, then the serial number and MAC lines when given: the last line's byte count, or -6567. */
+TEVRA_API int32_t Tevra_csvLog_WriteTitle(const char* SerialNumber, const char* MacAddress);
+/* One item line "name, mode, channel, rate, pass, value, unit, upper, lower, note"; Mode 1 "11a", 2 "11b",
+ * 3 "11g", other "<NC>"; a null text is written empty. The byte count, or -6595 (no report open). */
+TEVRA_API int32_t Tevra_csvLog_Write(const char* ItemName, int32_t Mode, int32_t Channel, int32_t Rate,
+                                     int32_t Pass, double Data, const char* Unit, double UpLimit,
+                                     double LowLimit, const char* Note);
+/* Text written unchanged: its byte count, or -6603 (no report open, a null text, or not all written). */
+TEVRA_API int32_t Tevra_csvLog_WriteStr(const char* Text);
 
 /* ---- Measurement statistics ---- */
 

@@ -33,8 +33,8 @@ class TevraError(Exception):
         super().__init__(f"{function} failed with {code}: {text or 'no ERR text traced'}")
 
 
-_SCALARS = {"i32": ctypes.c_int32, "f64": ctypes.c_double}
-_ARGUMENT = re.compile(r"^(?:(out|in|size) )?(i32|f64|str|text|fmt|\d+)(?:\[(\d*)\])?(?: \.\.\.)?$")
+_SCALARS = {"i16": ctypes.c_int16, "i32": ctypes.c_int32, "f64": ctypes.c_double}
+_ARGUMENT = re.compile(r"^(?:(out|in|size) )?(i16|i32|f64|str|text|fmt|\d+)(?:\[(\d*)\])?(?: \.\.\.)?$")
 
 
 def python_name(c_name):

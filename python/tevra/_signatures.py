@@ -2,7 +2,7 @@
 
 A signature reads "result(argument, ...)". Results: "i32", "void", or "i32?" for a function whose result 0
 means that it has no value (its outputs are then None). Arguments:
-  i32, f64          a 32-bit integer, a double
+  i16, i32, f64     a 16-bit integer, a 32-bit integer, a double
   str               a text passed in (a Python str, or None for a null pointer)
   fmt ...           a printf format and its arguments: the package passes "%s" and one text
   out i32, out f64  one value the function writes, returned
@@ -68,6 +68,23 @@ SIGNATURES = {
     "Tevra_Log_Open": "i32(str)",
     "Tevra_Log_Close": "void()",
     "Tevra_Log_LogIt": "i32(fmt ...)",
+    "Tevra_DigitalAnalyzer_Setup_11ag": "i32(f64, i16, i32, i32, f64, i32, f64, f64)",
+    "Tevra_DigitalAnalyzer_Setup_11b": "i32(f64, i16, i32, f64, f64, i32, f64, f64)",
+    "Tevra_RFAnalyzer_Setup": "i32(f64, i32, f64, f64, f64)",
+    "Tevra_SetBluetoothMode": "i32()",
+    "Tevra_SetWlanMode": "i32()",
+    "Tevra_Measure_Demod_ALL_11b": "i32(out f64, out f64)",
+    "Tevra_Measure_Demod_ALL_11ag": "i32(out f64, out f64)",
+    "Tevra_Measure_Demod_ALL_11agturbo": "i32(out f64, out f64)",
+    "Tevra_Measure_Demod_ALL_11n": "i32(i32, i32, i32, out f64[4], out f64)",
+    "Tevra_Measure_ALL_11b": "i32(out f64, out f64, i32)",
+    "Tevra_Measure_ALL_11ag": "i32(out f64, out f64, out f64, out f64, out f64[256], out i32, i32)",
+    "Tevra_Measure_SpectralMask_11ag": "i32(out f64, out f64, out i32, out f64[4096], out f64[4096], i32)",
+    "Tevra_Measure_SpectralMask_11b": "i32(out f64, out f64, out i32, out f64[4096], out f64[4096], i32)",
+    "Tevra_Measure_SpectralMask_11n": "i32(out f64, out f64, out i32, out f64[4096], out f64[4096], i32)",
+    "Tevra_GetExtraMeasureResult": "i32(str, out f64[4096])",
+    "Tevra_Calibrate": "i32()",
+    "Tevra_CalibrationRunning": "i32(i32)",
     "Tevra_Measure_AveragePower": "i32(out f64)",
     "Tevra_Measure_CarrierSuppression_dB_11b": "i32(out f64, i32)",
     "Tevra_Measure_CWFrequencyOffset": "i32(out f64)",
@@ -92,6 +109,11 @@ SIGNATURES = {
     "Tevra_MeasureEx_AveragePower": "i32(out f64)",
     "Tevra_TurnSelfRangeOn": "i32(f64, i32)",
     "Tevra_GetSelfRangeValue": "f64(str)",
+    "Tevra_csvLog_Open": "i32(str)",
+    "Tevra_csvLog_Close": "void()",
+    "Tevra_csvLog_WriteTitle": "i32(str, str)",
+    "Tevra_csvLog_Write": "i32(str, i32, i32, i32, i32, f64, str, f64, f64, str)",
+    "Tevra_csvLog_WriteStr": "i32(str)",
     "Tevra_Stat_Measurement": f"void(i32, out i32[{STAT_BLOCK_COUNT}])",
     "Zunt_enableServiceByFriendlyName": "i32(str, i32, str, i32)",
     "Zunt_enableServiceEx": "i32(str, i32, str)",

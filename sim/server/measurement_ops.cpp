@@ -85,4 +85,31 @@ HRESULT Q7730Server::get_CwFrequencyOffset_Result(double* out) {
   return platform::S_OK;
 }
 
+#define Q7730_REFUSE_START(Name) \
+  HRESULT Q7730Server::Name() {  \
+    notSimulated(#Name);         \
+  }
+#define Q7730_REFUSE_READ(Name, Type)      \
+  HRESULT Q7730Server::get_##Name(Type*) { \
+    notSimulated(#Name);                   \
+  }
+#define Q7730_REFUSE_INDEXED(Name)              \
+  HRESULT Q7730Server::Name(int32_t, double*) { \
+    notSimulated(#Name);                        \
+  }
+Q7730_UNSIMULATED_OPERATIONS(Q7730_REFUSE_START, Q7730_REFUSE_READ, Q7730_REFUSE_INDEXED)
+#undef Q7730_REFUSE_START
+#undef Q7730_REFUSE_READ
+#undef Q7730_REFUSE_INDEXED
+
+// The personality only selects which measurements the instrument offers; the simulated one keeps it.
+HRESULT Q7730Server::SetBluetoothMode() {
+  bluetoothMode_ = true;
+  return platform::S_OK;
+}
+HRESULT Q7730Server::SetWlanMode() {
+  bluetoothMode_ = false;
+  return platform::S_OK;
+}
+
 }  // namespace tevra::q7730

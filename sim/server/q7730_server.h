@@ -9,6 +9,7 @@
 #include "interface/q7730/wire_types.h"
 #include "sim/server/scpi_link.h"
 #include "sim/server/server_settings.h"
+#include "sim/server/unsimulated_ops.h"
 
 namespace tevra::q7730 {
 
@@ -92,6 +93,17 @@ class Q7730Server {
   HRESULT AutoRange11ag_Initiate();
   HRESULT AutoRange11b_Initiate();
   HRESULT get_AutoRangeBusy(VARIANT_BOOL* out);
+#define Q7730_DECLARE_START(Name) HRESULT Name();
+#define Q7730_DECLARE_READ(Name, Type) HRESULT get_##Name(Type* out);
+#define Q7730_DECLARE_INDEXED(Name) HRESULT Name(int32_t index, double* out);
+  Q7730_UNSIMULATED_OPERATIONS(Q7730_DECLARE_START, Q7730_DECLARE_READ, Q7730_DECLARE_INDEXED)
+#undef Q7730_DECLARE_START
+#undef Q7730_DECLARE_READ
+#undef Q7730_DECLARE_INDEXED
+
+  // The instrument's personality: WLAN (at start) or Bluetooth.
+  HRESULT SetBluetoothMode();
+  HRESULT SetWlanMode();
 
   // RF ports.
   HRESULT get_PrimaryRFPort(int32_t* out);
@@ -147,6 +159,7 @@ class Q7730Server {
   bool identified_ = false;
   Identity identity_;
   HeldSettings settings_;
+  [[maybe_unused]] bool bluetoothMode_ = false;  // kept for the measurements that differ by personality
   AutoRangeFindings findings11ag_;
   AutoRangeFindings findings11b_;
   GatedSpectrumSettings gatedSpectrum_;

@@ -47,7 +47,15 @@
   FLAG(TrackPhaseOfdm, true)                                                         \
   FLAG(FastMask11ag, false)                                                          \
   FLAG(FastMask11b, false)                                                           \
-  FLAG(FastMask11n, false)
+  FLAG(FastMask11n, false)                                                           \
+  FLAG(MirrorFrequency, false)                                                       \
+  FLAG(IEEE80211b_Demod_GatedPowerEnable, true)                                      \
+  FLAG(IEEE80211a_Demod_GatedPowerEnable, true)                                      \
+  NUMBER(IEEE80211a_Demod_Turbo, int32_t, 0, 0, 1, "", nullptr)                      \
+  NUMBER(IEEE80211n_Demod_NumChannels, int32_t, 1, 1, 4, "channels", nullptr)        \
+  NUMBER(IEEE80211n_Demod_HT40, int32_t, 0, 0, 1, "", nullptr)                       \
+  NUMBER(IEEE80211n_Demod_GI, int32_t, 0, 0, 1, "", nullptr)                         \
+  NUMBER(IEEE80211n_SpectralMask_Span, double, 66e6, 1e6, 200e6, "Hz", nullptr)
 
 namespace tevra::q7730 {
 

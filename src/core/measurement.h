@@ -43,11 +43,13 @@ bool readOverload(int32_t position) {
   return !outcome.failed() && outcome.value != 0;
 }
 
-// A read whose refusal leaves the caller's value as it was.
+// A read whose refusal leaves the caller's value as it was; true when the server gave the value.
 template <server::ServerOp kRead>
-void readUntested(int32_t position, double* out) {
+bool readUntested(int32_t position, double* out) {
   const auto outcome = server::at(position).tryCall<kRead>();
-  if (!outcome.failed()) *out = outcome.value;
+  if (outcome.failed()) return false;
+  *out = outcome.value;
+  return true;
 }
 
 }  // namespace tevra::core

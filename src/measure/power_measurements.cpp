@@ -5,6 +5,7 @@
 #include "src/core/frame.h"
 #include "src/core/measurement.h"
 #include "src/log/driver_logs.h"
+#include "src/measure/measure_common.h"
 #include "tevra.h"
 
 namespace tevra::measure {
@@ -21,33 +22,27 @@ const FrameInfo kCwOffsetFrame{"Measure_CWFrequencyOffset", -5443, StatEntry::kC
 
 // The output value is preset before the first server call, so a failed start leaves 99 dBm behind.
 constexpr double kAveragePowerPreset = 99.0;
-
-int32_t refuseNullOutput(const FrameInfo& info) {
-  return core::traceFailure(info.failureCode, "ERR %d,null output pointer for %s()", info.failureCode,
-                            info.name);
-}
-
-int32_t validUnlessOverloaded(bool overloaded) {
-  return overloaded ? 0 : 1;
-}
+// A carrier suppression the server did not give: no suppression at all, which passes no limit.
+constexpr double kCarrierSuppressionNotMeasured = 0.0;
 
 int32_t measureAveragePower(double* dBm) {
   *dBm = kAveragePowerPreset;
   core::startMeasurement<ServerOp::AveragePower_Initiate>(3145);
   const bool overloaded = core::readOverload<ServerOp::get_AveragePower_OverLoad>(3155);
-  core::readUntested<ServerOp::get_AveragePower_Result>(3159, dBm);
+  const bool measured = core::readUntested<ServerOp::get_AveragePower_Result>(3159, dBm);
   log::traceLog().LogIt("AveragePower_Result(AvgPow = %g dBm, OverLoad = %d)", *dBm, overloaded ? 1 : 0);
-  return validUnlessOverloaded(overloaded);
+  return verdict(overloaded, {{measured, "average power refused"}});
 }
 
 int32_t measureCarrierSuppression(double* dB, bool force) {
   core::startMeasurement<ServerOp::IEEE80211b_CarrierSuppression_Initiate,
                          ServerOp::IEEE80211b_CarrierSuppression_ForceInitiate>(force, 3369, 3365);
   const bool overloaded = core::readOverload<ServerOp::get_IEEE80211b_CarrierSuppression_OverLoad>(3379);
-  core::readUntested<ServerOp::get_IEEE80211b_CarrierSuppression_Result>(3381, dB);
+  *dB = kCarrierSuppressionNotMeasured;
+  const bool measured = core::readUntested<ServerOp::get_IEEE80211b_CarrierSuppression_Result>(3381, dB);
   log::traceLog().LogIt("get_IEEE80211b_CarrierSuppression_Result(CS = %gdB, OverLoad = %d)", *dB,
                         overloaded ? 1 : 0);
-  return validUnlessOverloaded(overloaded);
+  return verdict(overloaded, {{measured, "carrier suppression refused"}});
 }
 
 int32_t measureCwFrequencyOffset(double* hz) {
@@ -56,7 +51,7 @@ int32_t measureCwFrequencyOffset(double* hz) {
   *hz = server::at(5437).get_CwFrequencyOffset_Result();
   log::traceLog().LogIt("CwFrequencyOffset_Result(FreqOffset = %g Hz, OverLoad = %d)", *hz,
                         overloaded ? 1 : 0);
-  return validUnlessOverloaded(overloaded);
+  return resultValue(!overloaded);
 }
 
 }  // namespace

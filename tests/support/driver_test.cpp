@@ -7,6 +7,7 @@
 #include "src/core/settings.h"
 #include "src/log/driver_logs.h"
 #include "src/log/statistics.h"
+#include "src/measure/last_results.h"
 #include "src/server/instrument.h"
 #include "src/spectrum/scratch_array.h"
 #include "tests/support/trace_compare.h"
@@ -23,6 +24,7 @@ void resetDriverState() {
   spectrum::scratchArray().release();
   log::resetStatistics();
   core::resetSettings();
+  measure::resetLastResults();
   arb::setDirectPlayback(false);
   core::setComLastError(0);
   core::setPosition(0);

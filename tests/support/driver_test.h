@@ -1,8 +1,8 @@
 // The base of tests that drive the library in-process: before and after each test every piece of
 // driver-wide state is as a freshly loaded library has it (no trace log, statistics, held settings and
-// switches, change mask, direct playback flag, COM last error, position number, error text, no server or
-// instrument session, no scratch array), the kernel is the fake one, and the trace log writes to a file of
-// the test's own.
+// switches, change mask, last measurement results, direct playback flag, COM last error, position number,
+// error text, no server or instrument session, no scratch array), the kernel is the fake one, and the trace
+// log writes to a file of the test's own.
 #pragma once
 
 #include <gtest/gtest.h>

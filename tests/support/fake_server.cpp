@@ -1,5 +1,7 @@
 #include "tests/support/fake_server.h"
 
+#include <cstdio>
+
 #include "src/server/instrument.h"
 
 namespace tevra::testing {
@@ -116,6 +118,22 @@ std::vector<std::string> FakeServer::callNames() const {
   return names;
 }
 
+std::vector<std::string> FakeServer::callTexts() const {
+  std::vector<std::string> texts;
+  for (const auto& call : calls()) {
+    std::string text = std::string(server::serverOpName(call.op)) + "(";
+    for (const auto& arg : call.args) {
+      char number[64] = "?";
+      if (const auto* i = std::get_if<int32_t>(&arg)) std::snprintf(number, sizeof number, "i32 %d", *i);
+      if (const auto* b = std::get_if<int16_t>(&arg)) std::snprintf(number, sizeof number, "i16 %d", *b);
+      if (const auto* d = std::get_if<double>(&arg)) std::snprintf(number, sizeof number, "f64 %.12g", *d);
+      text += number;
+    }
+    texts.push_back(text + ")");
+  }
+  return texts;
+}
+
 void FakeServer::clearCalls() {
   std::lock_guard<std::mutex> lock(mutex_);
   calls_.clear();
@@ -140,9 +158,10 @@ platform::HRESULT FakeServer::Invoke(ServerOp op, uint32_t count, const VARIANT*
   }
   if (count != server::serverOpArity(op)) return platform::DISP_E_BADPARAMCOUNT;
   if (platform::FAILED(answer.hr)) {
-    platform::SetErrorInfo(0, answer.description
-                                  ? platform::CreateErrorInfo(*answer.description, "FakeServer", server::IInstrument::iid).get()
-                                  : nullptr);
+    platform::SetErrorInfo(
+        0, answer.description
+               ? platform::CreateErrorInfo(*answer.description, "FakeServer", server::IInstrument::iid).get()
+               : nullptr);
     return answer.hr;
   }
   if (result != nullptr) packResult(server::serverOpResultType(op), answer.value, result);

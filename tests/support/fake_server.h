@@ -10,8 +10,8 @@
 #include <variant>
 #include <vector>
 
-#include "platform/com/errorinfo.h"
 #include "interface/q7730/instrument_interface.h"
+#include "platform/com/errorinfo.h"
 
 namespace tevra::testing {
 
@@ -63,6 +63,8 @@ class FakeServer final : public platform::ComObject<server::IInstrument, platfor
 
   std::vector<RecordedCall> calls() const;
   std::vector<std::string> callNames() const;
+  // Each call as "put_Frequency(f64 5180000000)", so that a wrong operation, type or value reads plainly.
+  std::vector<std::string> callTexts() const;
   void clearCalls();
 
   platform::HRESULT Invoke(ServerOp op, uint32_t count, const platform::VARIANT* args,

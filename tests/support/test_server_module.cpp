@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "interface/q7730/server_dispatch.h"
 #include "platform/com/creation.h"
 #include "platform/com/errorinfo.h"
-#include "interface/q7730/server_dispatch.h"
 
 namespace {
 

@@ -61,8 +61,8 @@ TEST_F(MeasurementTest, PatternResultsTracesAndFailures) {
        1,
        -12.5,
        {"> Start Measure_AveragePower()", "AveragePower_Initiate()=0",
-        "AveragePower_Result(AvgPow = -12.5 dBm, OverLoad = 0)", "> End of Measure_AveragePower(), RetCode = 1",
-        "* used time: 40 ms *"},
+        "AveragePower_Result(AvgPow = -12.5 dBm, OverLoad = 0)",
+        "> End of Measure_AveragePower(), RetCode = 1", "* used time: 40 ms *"},
        {"AveragePower_Initiate", "get_MeasurementBusy", "get_MeasurementBusy", "get_MeasurementBusy",
         "get_AveragePower_OverLoad", "get_AveragePower_Result"}},
       {"average power start refused keeps the preset",
@@ -73,17 +73,17 @@ TEST_F(MeasurementTest, PatternResultsTracesAndFailures) {
        {"> Start Measure_AveragePower()", "ERR -3162,L3145,0x80040303,busy",
         "> End of Measure_AveragePower(), RetCode = -3162", "* used time: 0 ms *"},
        {"AveragePower_Initiate"}},
-      {"refused overload and result reads do not fail",
+      {"refused overload and result reads do not fail, the result is not valid",
        [](FakeServer& f) {
          f.fails(ServerOp::get_AveragePower_OverLoad, kRefused);
          f.fails(ServerOp::get_AveragePower_Result, kRefused);
        },
        [](double* out) { return Tevra_Measure_AveragePower(out); },
-       1,
+       0,
        99.0,
        {"> Start Measure_AveragePower()", "AveragePower_Initiate()=0",
-        "AveragePower_Result(AvgPow = 99 dBm, OverLoad = 0)", "> End of Measure_AveragePower(), RetCode = 1",
-        "* used time: 40 ms *"},
+        "AveragePower_Result(AvgPow = 99 dBm, OverLoad = 0)", "Not valid: average power refused",
+        "> End of Measure_AveragePower(), RetCode = 0", "* used time: 40 ms *"},
        {}},
       {"carrier suppression forced and overloaded",
        [](FakeServer& f) {
@@ -99,13 +99,24 @@ TEST_F(MeasurementTest, PatternResultsTracesAndFailures) {
        {"IEEE80211b_CarrierSuppression_ForceInitiate", "get_MeasurementBusy", "get_MeasurementBusy",
         "get_MeasurementBusy", "get_IEEE80211b_CarrierSuppression_OverLoad",
         "get_IEEE80211b_CarrierSuppression_Result"}},
+      {"refused carrier suppression is 0 dB and not valid",
+       [](FakeServer& f) { f.fails(ServerOp::get_IEEE80211b_CarrierSuppression_Result, kRefused); },
+       [](double* out) { return Tevra_Measure_CarrierSuppression_dB_11b(out, 0); },
+       0,
+       0.0,
+       {"> Start Measure_CarrierSuppression_dB_11b()", "IEEE80211b_CarrierSuppression_Initiate()=0",
+        "get_IEEE80211b_CarrierSuppression_Result(CS = 0dB, OverLoad = 0)",
+        "Not valid: carrier suppression refused", "> End of Measure_CarrierSuppression_dB_11b(), RetCode = 0",
+        "* used time: 40 ms *"},
+       {}},
       {"cw offset result refused fails the call",
        [](FakeServer& f) { f.fails(ServerOp::get_CwFrequencyOffset_Result, kRefused, "no tone"); },
        [](double* out) { return Tevra_Measure_CWFrequencyOffset(out); },
        -5443,
        7.0,
-       {"> Start Measure_CWFrequencyOffset()", "CwFrequencyOffset_Initiate()=0", "ERR -5443,L5437,0x80040303,no tone",
-        "> End of Measure_CWFrequencyOffset(), RetCode = -5443", "* used time: 40 ms *"},
+       {"> Start Measure_CWFrequencyOffset()", "CwFrequencyOffset_Initiate()=0",
+        "ERR -5443,L5437,0x80040303,no tone", "> End of Measure_CWFrequencyOffset(), RetCode = -5443",
+        "* used time: 40 ms *"},
        {}},
       {"busy read failing ends the wait",
        [](FakeServer& f) { f.failsAtCall(ServerOp::get_MeasurementBusy, 2, kRefused, int16_t{1}); },
@@ -113,15 +124,16 @@ TEST_F(MeasurementTest, PatternResultsTracesAndFailures) {
        -5443,
        7.0,
        {"> Start Measure_CWFrequencyOffset()", "CwFrequencyOffset_Initiate()=0",
-        "ERR -5443,L5431,0x80040303,IDispatch error #259", "> End of Measure_CWFrequencyOffset(), RetCode = -5443",
-        "* used time: 20 ms *"},
+        "ERR -5443,L5431,0x80040303,IDispatch error #259",
+        "> End of Measure_CWFrequencyOffset(), RetCode = -5443", "* used time: 20 ms *"},
        {"CwFrequencyOffset_Initiate", "get_MeasurementBusy", "get_MeasurementBusy"}},
       {"null output",
        [](FakeServer&) {},
        [](double*) { return Tevra_Measure_CWFrequencyOffset(nullptr); },
        -5443,
        7.0,
-       {"> Start Measure_CWFrequencyOffset()", "ERR -5443,null output pointer for Measure_CWFrequencyOffset()",
+       {"> Start Measure_CWFrequencyOffset()",
+        "ERR -5443,null output pointer for Measure_CWFrequencyOffset()",
         "> End of Measure_CWFrequencyOffset(), RetCode = -5443", "* used time: 0 ms *"},
        {}},
   };
@@ -139,7 +151,7 @@ TEST_F(MeasurementTest, PatternResultsTracesAndFailures) {
       EXPECT_EQ(fake->callNames(), c.calls);
     }
   }
-  EXPECT_EQ(kernel_.sleeps(), std::vector<uint32_t>(9, 20));
+  EXPECT_EQ(kernel_.sleeps(), std::vector<uint32_t>(11, 20));
 }
 
 TEST_F(MeasurementTest, WithoutInterfaceTheFirstCallFailsWithThePointerError) {

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <limits>
 #include <optional>
 #include <string>
@@ -21,25 +20,6 @@ using Lines = std::vector<std::string>;
 
 constexpr double kUntouched = -123.0;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-// A recorded call as "put_Frequency(f64 5180000000)", so that a wrong operation, type or value reads plainly.
-std::string describe(const testing::RecordedCall& call) {
-  std::string text = std::string(server::serverOpName(call.op)) + "(";
-  for (const auto& arg : call.args) {
-    char number[64] = "?";
-    if (const auto* i = std::get_if<int32_t>(&arg)) std::snprintf(number, sizeof number, "i32 %d", *i);
-    if (const auto* b = std::get_if<int16_t>(&arg)) std::snprintf(number, sizeof number, "i16 %d", *b);
-    if (const auto* d = std::get_if<double>(&arg)) std::snprintf(number, sizeof number, "f64 %.12g", *d);
-    text += number;
-  }
-  return text + ")";
-}
-
-Lines describeCalls(testing::FakeServer& fake) {
-  Lines texts;
-  for (const auto& call : fake.calls()) texts.push_back(describe(call));
-  return texts;
-}
 
 // Starts with no change pending, so that each case shows the bits it sets.
 class PropertiesTest : public test::DriverTest {
@@ -100,7 +80,7 @@ TEST_F(PropertiesTest, SetSendsConvertsAndHoldsByName) {
       std::optional<testing::ScopedFakeInstrument> fake;
       if (c.session) fake.emplace();
       EXPECT_EQ(Tevra_SetProperty(c.name, c.value), c.result);
-      EXPECT_EQ(fake ? describeCalls(fake->fake()) : Lines{}, c.calls);
+      EXPECT_EQ(fake ? fake->fake().callTexts() : Lines{}, c.calls);
       EXPECT_EQ(settings().changeMask, c.mask);
       if (c.mask == kChangeWindowType) {
         EXPECT_EQ(settings().held.windowType, 3);

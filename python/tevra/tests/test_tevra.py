@@ -12,7 +12,7 @@ from tevra.sim import Simulator
 
 # C parameter types and the signature kinds that may stand for them.
 C_KINDS = {
-    "int32_t": {"i32", "size"}, "double": {"f64"}, "const char*": {"str"}, "char*": {"out text"},
+    "int16_t": {"i16"}, "int32_t": {"i32", "size"}, "double": {"f64"}, "const char*": {"str"}, "char*": {"out text"},
     "int32_t*": {"out i32"}, "double*": {"out f64"}, "const int32_t*": {"in i32"},
     "const double*": {"in f64"}, "const char* ...": {"fmt"},
 }

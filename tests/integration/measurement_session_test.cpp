@@ -1,0 +1,51 @@
+// The analyzer set-up and the measurements through the built server module against the simulator: the
+// settings reach the instrument in its units, and a measurement the simulated instrument cannot make yet
+// fails with the server's refusal instead of a number.
+#include <gtest/gtest.h>
+
+#include "src/core/error_state.h"
+#include "src/core/settings.h"
+#include "tests/integration/server_fixture.h"
+#include "tevra.h"
+
+namespace tevra::test {
+namespace {
+
+class MeasurementSessionTest : public ServerFixture {
+ protected:
+  void SetUp() override {
+    ServerFixture::SetUp();
+    core::resetSettings();
+    ASSERT_EQ(Tevra_Init(simulator_->resource().c_str(), 0, 0, 0, 0), 0);
+  }
+  void TearDown() override {
+    Tevra_Close();
+    ServerFixture::TearDown();
+  }
+};
+
+TEST_F(MeasurementSessionTest, SetUpReachesTheInstrumentAndUnmodelledMeasurementsAreRefused) {
+  EXPECT_EQ(Tevra_DigitalAnalyzer_Setup_11ag(5180, -1, 2, 100, -5, 3, 1e-6, 50), 0);
+  EXPECT_EQ(Tevra_SetBluetoothMode(), 0);
+  EXPECT_EQ(Tevra_SetWlanMode(), 0);
+  ASSERT_GE(Tevra_Suspend(), 0);
+  EXPECT_EQ(instrumentState("SENSe:FREQuency?"), "5.180000000E+09");
+  EXPECT_EQ(instrumentState("TRIGger:SOURce?"), "EXT");
+  EXPECT_EQ(instrumentState("TRIGger:LEVel?"), "5.000000000E-02");
+  EXPECT_EQ(instrumentState("SENSe:POWer:RANGe?"), "-5.000000000E+00");
+  EXPECT_EQ(core::settings().held.centerFrequencyMHz, 5180.0);
+
+  EXPECT_EQ(Tevra_DigitalAnalyzer_Setup_11b(2412, 0, 1, 0.001, 99, 2, 0, 20), -2116)
+      << "power range out of range";
+  EXPECT_EQ(core::settings().held.centerFrequencyMHz, 2412.0);
+  EXPECT_EQ(core::settings().held.powerRange, -5.0);
+
+  double evm = 0;
+  double ppm = 0;
+  EXPECT_EQ(Tevra_Measure_Demod_ALL_11ag(&evm, &ppm), -2960);
+  EXPECT_EQ(static_cast<uint32_t>(Tevra_GetCOMLastError()), 0x80004001u);
+  EXPECT_EQ(Tevra_CalibrationRunning(0), -4985);
+}
+
+}  // namespace
+}  // namespace tevra::test
