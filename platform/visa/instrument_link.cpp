@@ -49,6 +49,8 @@ std::unique_ptr<InstrumentLink> openInstrumentLink(const ResourceName& resource,
     }
     case ResourceKind::kTcpipInstr:
       return openVxi11Link(resource, status);
+    case ResourceKind::kTcpipHislip:
+      return openHislipLink(resource, status);
   }
   *status = VI_ERROR_RSRC_NFOUND;
   return nullptr;

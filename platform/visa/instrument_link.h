@@ -68,6 +68,10 @@ std::unique_ptr<InstrumentLink> makeStreamLink(std::unique_ptr<ByteStream> strea
 // VI_ERROR_RSRC_NFOUND when none answers or the device refuses the link.
 std::unique_ptr<InstrumentLink> openVxi11Link(const ResourceName& resource, ViStatus* status);
 
+// A HiSLIP link to the resource's sub-address on its port, both channels opened within kConnectTimeoutMs;
+// VI_ERROR_RSRC_NFOUND when the server does not answer or refuses the sub-address.
+std::unique_ptr<InstrumentLink> openHislipLink(const ResourceName& resource, ViStatus* status);
+
 // The link for a parsed resource: VI_ERROR_RSRC_NFOUND for resources no transport serves.
 std::unique_ptr<InstrumentLink> openInstrumentLink(const ResourceName& resource, ViStatus* status);
 

@@ -20,6 +20,14 @@
  * viUnlock device_lock and device_unlock. A link that fails gives VI_ERROR_CONN_LOST; a device error its
  * VISA status (VI_ERROR_RSRC_LOCKED for a device that another link has locked, VI_ERROR_IO for most).
  *
+ * Built in too: HiSLIP, resource "TCPIP[board]::host::hislipN[,port][::INSTR]" (port 4880 when none is
+ * given): a synchronous and an asynchronous channel, Initialize with the sub-address (VI_ERROR_RSRC_NFOUND
+ * when the server refuses it), Data/DataEnd with message ids (a reply is read across as many viRead calls
+ * as it takes; VI_SUCCESS_TERM_CHAR or VI_SUCCESS at its end, VI_SUCCESS_MAX_CNT at the count), viClear as
+ * the device clear of both channels (replies not yet read are dropped), viReadSTB as the status query
+ * (with RMT-delivered after a whole reply was read), viAssertTrigger as Trigger, viLock and viUnlock as
+ * the exclusive lock (VI_ERROR_TMO when another session keeps it past the timeout).
+ *
  * When the environment variable TEVRA_VISA_LIBRARY names a VISA shared library at viOpenDefaultRM, that
  * resource-manager session and every session opened from it go to that library instead; a library that
  * cannot be loaded, or lacks one of these calls, gives VI_ERROR_LIBRARY_NFOUND.

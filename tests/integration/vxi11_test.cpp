@@ -256,7 +256,7 @@ TEST_F(Vxi11Test, ALockedDeviceRefusesTheOtherLinks) {
     ViStatus status;
   } steps[] = {
       {instr_->vi(), 0, VI_SUCCESS},          {instr_->vi(), 0, VI_SUCCESS_NESTED_EXCLUSIVE},
-      {other->vi(), 2, VI_ERROR_RSRC_LOCKED}, {other->vi(), 0, VI_ERROR_RSRC_LOCKED},
+      {other->vi(), 2, VI_ERROR_RSRC_LOCKED}, {other->vi(), 0, VI_ERROR_TMO},
       {instr_->vi(), 2, VI_SUCCESS},          {instr_->vi(), 1, VI_SUCCESS},
       {other->vi(), 2, VI_ERROR_RSRC_LOCKED}, {instr_->vi(), 1, VI_SUCCESS},
       {other->vi(), 2, VI_SUCCESS},           {instr_->vi(), 1, VI_ERROR_SESN_NLOCKED},

@@ -154,6 +154,8 @@ class Vxi11Link final : public InstrumentLink {
     Device_Error out{};
     ViStatus status = call(device_lock, xdr_Device_LockParms, &in, xdr_Device_Error, &out, kSmallReply,
                            Deadline::afterMilliseconds(timeoutMs));
+    // A lock that another link keeps past the timeout: the wait timed out.
+    if (status >= 0 && out.error == 11) return VI_ERROR_TMO;
     return status < 0 ? status : statusOfDeviceError(out.error);
   }
 
