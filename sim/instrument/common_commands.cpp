@@ -10,6 +10,9 @@
 namespace tevra::sim {
 namespace {
 
+// The SCPI version the command set follows.
+constexpr const char* kScpiVersion = "1999.0";
+
 // An enable register's value: 0 to 255, -222 outside.
 uint8_t registerValue(CommandContext& c) {
   c.expectParameters(1, 1);
@@ -78,6 +81,17 @@ void addCommonCommands(CommandTable& table) {
   table.add("SYSTem:ERRor:COUNt", nullptr, [](CommandContext& c) {
     c.expectParameters(0, 0);
     return scpi::formatInteger(static_cast<int64_t>(c.instrument.errors().size()));
+  });
+  // Every entry, oldest first, or the "No error" entry when there is none.
+  table.add("SYSTem:ERRor:ALL", nullptr, [](CommandContext& c) {
+    c.expectParameters(0, 0);
+    std::string reply = formatErrorReply(c.instrument.errors().pop());
+    while (c.instrument.errors().size() > 0) reply += "," + formatErrorReply(c.instrument.errors().pop());
+    return reply;
+  });
+  table.add("SYSTem:VERSion", nullptr, [](CommandContext& c) {
+    c.expectParameters(0, 0);
+    return std::string(kScpiVersion);
   });
   table.add("SYSTem:ERRor[:NEXT]", nullptr, [](CommandContext& c) {
     c.expectParameters(0, 0);

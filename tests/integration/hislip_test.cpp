@@ -63,8 +63,9 @@ TEST_F(HislipTest, EveryResourceKindAnswersTheSameExchanges) {
     ASSERT_EQ(session->write("*IDN?"), VI_SUCCESS);
     EXPECT_EQ(session->read(7).status, VI_SUCCESS_MAX_CNT);
     EXPECT_EQ(session->read().data, std::string(kIdentity).substr(7) + "\n");
-    // A device clear drops a reply not yet read.
+    // A device clear drops the rest of a reply partly read (which has therefore arrived).
     ASSERT_EQ(session->write("*IDN?"), VI_SUCCESS);
+    EXPECT_EQ(session->read(3).status, VI_SUCCESS_MAX_CNT);
     EXPECT_EQ(viClear(session->vi()), VI_SUCCESS);
     EXPECT_EQ(session->query("*OPC?"), "1");
   }
@@ -78,6 +79,12 @@ TEST_F(HislipTest, TheStatusByteShowsAReplyUntilItIsRead) {
   EXPECT_EQ(hislip_->read().status, VI_SUCCESS_TERM_CHAR);
   ASSERT_EQ(viReadSTB(hislip_->vi(), &stb), VI_SUCCESS);
   EXPECT_EQ(stb, 0x00);
+  // A device clear drops a reply not yet read, and MAV with it.
+  ASSERT_EQ(hislip_->write("*IDN?"), VI_SUCCESS);
+  EXPECT_EQ(viClear(hislip_->vi()), VI_SUCCESS);
+  ASSERT_EQ(viReadSTB(hislip_->vi(), &stb), VI_SUCCESS);
+  EXPECT_EQ(stb, 0x00);
+  EXPECT_EQ(hislip_->query("*OPC?"), "1");
   EXPECT_EQ(viAssertTrigger(hislip_->vi(), VI_TRIG_PROT_DEFAULT), VI_SUCCESS);
   EXPECT_EQ(hislip_->query("SYST:ERR:COUN?"), "0");
 }
