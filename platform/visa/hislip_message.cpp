@@ -1,5 +1,7 @@
 #include "platform/visa/hislip_message.h"
 
+#include <cstring>
+
 namespace tevra::platform::visa::hislip {
 namespace {
 
@@ -50,23 +52,26 @@ Reader::Result Reader::next(Message* message) {
   message->parameter = static_cast<uint32_t>(bigEndian(header + 4, 4));
   message->payload.assign(header + kHeaderSize, static_cast<size_t>(length));
   consumed_ += kHeaderSize + static_cast<size_t>(length);
-  if (consumed_ == filled_) {
-    buffer_.clear();
-    filled_ = consumed_ = 0;
-  }
+  if (consumed_ == filled_) filled_ = consumed_ = 0;
   return Result::kMessage;
 }
 
+void Reader::append(const char* data, size_t size) {
+  std::memcpy(reserve(size), data, size);
+  commit(size);
+}
+
+// The storage grows only when the bytes held and size do not fit, so a steady stream allocates nothing.
 char* Reader::reserve(size_t size) {
   compact();
-  buffer_.resize(filled_ + size);
+  if (buffer_.size() - filled_ < size) buffer_.resize(filled_ + size);
   return buffer_.data() + filled_;
 }
 
-// Drops the bytes already handed out once they are the larger part of the buffer.
+// Moves the bytes held to the front once those already handed out are the larger part.
 void Reader::compact() {
   if (consumed_ == 0 || consumed_ < filled_ - consumed_) return;
-  buffer_.erase(0, consumed_);
+  std::memmove(buffer_.data(), buffer_.data() + consumed_, filled_ - consumed_);
   filled_ -= consumed_;
   consumed_ = 0;
 }

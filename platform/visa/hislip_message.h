@@ -66,22 +66,18 @@ class Reader {
 
   explicit Reader(uint64_t maxPayload) : maxPayload_(maxPayload) {}
 
-  void append(const char* data, size_t size) {
-    buffer_.append(data, size);
-    filled_ += size;
-  }
+  void append(const char* data, size_t size);
   // The next whole message; kInvalid for a header without "HS" or with a payload longer than the bound.
   Result next(Message* message);
-  // Room at the end of the buffer for up to size bytes, to receive into; commit(count) keeps them.
+  // Room after the bytes held for up to size bytes, to receive into; commit(count) keeps them.
   char* reserve(size_t size);
-  void commit(size_t count) { buffer_.resize(filled_ = filled_ + count); }
-  bool empty() const { return filled_ == consumed_; }
+  void commit(size_t count) { filled_ += count; }
 
  private:
   void compact();
 
   uint64_t maxPayload_;
-  std::string buffer_;
+  std::string buffer_;  // storage: its size only grows, the bytes held are [consumed_, filled_)
   size_t filled_ = 0;
   size_t consumed_ = 0;
 };
