@@ -136,9 +136,11 @@ ViStatus viGetAttribute(ViObject vi, ViAttr attrName, void* attrValue);
 ViStatus viReadSTB(ViSession vi, ViPUInt16 status);
 /* A device trigger (VI_TRIG_PROT_DEFAULT): VXI-11 device_trigger, else the "*TRG" command. */
 ViStatus viAssertTrigger(ViSession vi, ViUInt16 protocol);
-/* The exclusive lock of a VXI-11 device (VI_EXCLUSIVE_LOCK; keys are not supported and accessKey is set to
- * ""), taken within timeout ms; VI_SUCCESS_NESTED_EXCLUSIVE when this session holds it already. Another
- * link's I/O on a locked device fails with VI_ERROR_RSRC_LOCKED. */
+/* The exclusive lock of a VXI-11 or HiSLIP device (VI_EXCLUSIVE_LOCK only, else VI_ERROR_INV_LOCK_TYPE;
+ * keys are not supported and accessKey is set to ""), taken within timeout ms, VI_ERROR_TMO when another
+ * session keeps it longer; VI_SUCCESS_NESTED_EXCLUSIVE when this session holds it already, and the last
+ * viUnlock gives it back (VI_ERROR_SESN_NLOCKED when none is held). Another VXI-11 link's I/O on a locked
+ * device fails with VI_ERROR_RSRC_LOCKED; HiSLIP locks are advisory. SOCKET sessions: VI_ERROR_NSUP_OPER. */
 ViStatus viLock(ViSession vi, ViAccessMode lockType, ViUInt32 timeout, ViConstKeyId requestedKey,
                 ViKeyId accessKey);
 ViStatus viUnlock(ViSession vi);
