@@ -144,6 +144,10 @@ TEST_F(Vxi11Test, QueriesAndTheErrorQueueGoOverTheLink) {
   }
 }
 
+TEST_F(Vxi11Test, TheCommonExchangesGoAsOverEveryKind) {
+  expectTheCommonExchanges(*instr_);
+}
+
 TEST_F(Vxi11Test, ReadsEndAtTheCountTheTerminatorOrTheEnd) {
   ASSERT_EQ(instr_->write("*IDN?"), VI_SUCCESS);
   ReadResult head = instr_->read(8);
