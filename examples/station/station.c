@@ -19,8 +19,9 @@ static void sleepMs(long ms) {
   nanosleep(&t, NULL);
 }
 
-/* Starts "q7730-sim --port 0 --storage DIR" and reads the port it prints. */
-static int startSimulator(const char* program, const char* storage) {
+/* Starts "q7730-sim --port 0 --storage DIR [option]" and reads the ports it prints: the SCPI port, then
+ * the port of the option's front end (VXI-11 or HiSLIP) into *extraPort. */
+static int startSimulator(const char* program, const char* storage, const char* option, int* extraPort) {
   int out[2];
   if (pipe(out) != 0) return -1;
   g_simulator = fork();
@@ -28,13 +29,14 @@ static int startSimulator(const char* program, const char* storage) {
   if (g_simulator == 0) {
     dup2(out[1], STDOUT_FILENO);
     close(out[0]);
-    execl(program, program, "--port", "0", "--storage", storage, (char*)NULL);
+    execl(program, program, "--port", "0", "--storage", storage, option, (char*)NULL);
     _exit(127);
   }
   close(out[1]);
   FILE* reader = fdopen(out[0], "r");
   int port = -1;
   if (reader == NULL || fscanf(reader, "%d", &port) != 1) port = -1;
+  if (port > 0 && option != NULL && fscanf(reader, "%d", extraPort) != 1) port = -1;
   if (reader != NULL) fclose(reader);
   return port;
 }
@@ -171,9 +173,25 @@ static void spectrumChart(void) {
   printf("Chart_SpectralMask   -> %d (0: closed by its timer)\n", (int)shown);
 }
 
+/* The simulator option and the resource string of a resource kind: socket, vxi11 or hislip. */
+static int chooseResource(const char* kind, int port, int extraPort, char* resource, size_t size) {
+  if (strcmp(kind, "vxi11") == 0) return snprintf(resource, size, "TCPIP0::127.0.0.1::inst0::INSTR") > 0;
+  if (strcmp(kind, "hislip") == 0)
+    return snprintf(resource, size, "TCPIP0::127.0.0.1::hislip0,%d::INSTR", extraPort) > 0;
+  return snprintf(resource, size, "TCPIP0::127.0.0.1::%d::SOCKET", port) > 0;
+}
+
+static const char* simulatorOption(const char* kind) {
+  if (strcmp(kind, "vxi11") == 0) return "--vxi11";
+  if (strcmp(kind, "hislip") == 0) return "--hislip=0";
+  return NULL;
+}
+
+/* Usage: tevra-station [q7730-sim [trace file [socket|vxi11|hislip]]] */
 int main(int argc, char** argv) {
   const char* simulator = argc > 1 ? argv[1] : "q7730-sim";
   const char* trace = argc > 2 ? argv[2] : "/tmp/tevra-station.log.txt";
+  const char* kind = argc > 3 ? argv[3] : "socket";
   char storage[] = "/tmp/tevra-station-XXXXXX";
   int32_t block[TEVRA_STAT_BLOCK_COUNT];
 
@@ -184,14 +202,15 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (mkdtemp(storage) == NULL) return 1;
-  const int port = startSimulator(simulator, storage);
+  int extraPort = 0;
+  const int port = startSimulator(simulator, storage, simulatorOption(kind), &extraPort);
   if (port <= 0) {
     fprintf(stderr, "cannot start the simulated instrument %s\n", simulator);
     stopSimulator();
     return 1;
   }
   char resource[128];
-  snprintf(resource, sizeof resource, "TCPIP0::127.0.0.1::%d::SOCKET", port);
+  chooseResource(kind, port, extraPort, resource, sizeof resource);
   printf("simulated Q7730 at %s\n", resource);
   Tevra_Log_LogIt("station: begin of test run on %s", resource);
 

@@ -59,6 +59,42 @@ class BuiltinSession final : public VisaObject {
     return link_->clear(termination_, Deadline::afterMilliseconds(timeoutMs_));
   }
 
+  ViStatus readStatusByte(ViPUInt16 statusByte) override {
+    if (statusByte == nullptr) return VI_ERROR_USER_BUF;
+    std::lock_guard<std::mutex> lock(io_);
+    return link_->readStatusByte(termination_, Deadline::afterMilliseconds(timeoutMs_), statusByte);
+  }
+
+  ViStatus assertTrigger(ViUInt16 protocol) override {
+    if (protocol != VI_TRIG_PROT_DEFAULT) return VI_ERROR_INV_PROT;
+    std::lock_guard<std::mutex> lock(io_);
+    return link_->assertTrigger(Deadline::afterMilliseconds(timeoutMs_));
+  }
+
+  // Locks nest: the device lock is taken by the first and given back by the last unlock.
+  ViStatus lock(ViAccessMode type, ViUInt32 timeout, ViConstKeyId, ViKeyId accessKey) override {
+    if (type != VI_EXCLUSIVE_LOCK) return VI_ERROR_INV_LOCK_TYPE;
+    std::lock_guard<std::mutex> lock(io_);
+    if (lockDepth_ == 0) {
+      ViStatus status = link_->lock(timeout);
+      if (status < 0) return status;
+    }
+    ++lockDepth_;
+    if (accessKey != nullptr) accessKey[0] = '\0';
+    return lockDepth_ > 1 ? VI_SUCCESS_NESTED_EXCLUSIVE : VI_SUCCESS;
+  }
+
+  ViStatus unlock() override {
+    std::lock_guard<std::mutex> lock(io_);
+    if (lockDepth_ == 0) return VI_ERROR_SESN_NLOCKED;
+    if (lockDepth_ == 1) {
+      ViStatus status = link_->unlock();
+      if (status < 0) return status;
+    }
+    --lockDepth_;
+    return VI_SUCCESS;
+  }
+
   ViStatus setAttribute(ViAttr attr, ViAttrState value) override {
     std::lock_guard<std::mutex> lock(io_);
     switch (attr) {
@@ -102,6 +138,7 @@ class BuiltinSession final : public VisaObject {
   std::mutex io_;
   ViUInt32 timeoutMs_ = TEVRA_VISA_DEFAULT_TMO_MS;
   ReadTermination termination_;
+  unsigned lockDepth_ = 0;
 };
 
 class BuiltinResourceManager final : public VisaObject {

@@ -21,6 +21,20 @@ class Deadline {
   }
   static Deadline now() { return afterMilliseconds(0); }
 
+  // The same deadline later by margin: the wait for an answer that the peer gives at the deadline itself.
+  Deadline later(std::chrono::milliseconds margin) const {
+    Deadline d = *this;
+    d.at_ += margin;
+    return d;
+  }
+
+  // What is left, in milliseconds rounded up: VI_TMO_INFINITE for none, 0 once expired.
+  ViUInt32 remainingMilliseconds() const {
+    if (infinite_) return VI_TMO_INFINITE;
+    int left = pollMilliseconds();
+    return static_cast<ViUInt32>(left);
+  }
+
   bool expired() const { return !infinite_ && Clock::now() >= at_; }
 
   // The wait for poll(): -1 for none, else the milliseconds left, rounded up so that a wait never ends early.

@@ -1,6 +1,42 @@
 #include "platform/visa/instrument_link.h"
 
+#include <charconv>
+#include <string_view>
+
 namespace tevra::platform::visa {
+namespace {
+
+constexpr std::string_view kStatusByteQuery = "*STB?";
+constexpr std::string_view kTriggerCommand = "*TRG";
+// "255" and its terminator with room to spare.
+constexpr size_t kStatusReplySize = 32;
+
+ViStatus sendText(InstrumentLink& link, std::string_view text, const Deadline& deadline) {
+  size_t sent = 0;
+  return link.write(reinterpret_cast<const ViByte*>(text.data()), text.size(), deadline, &sent);
+}
+
+}  // namespace
+
+ViStatus InstrumentLink::readStatusByte(const ReadTermination& termination, const Deadline& deadline,
+                                        ViUInt16* statusByte) {
+  ViStatus status = sendText(*this, kStatusByteQuery, deadline);
+  if (status < 0) return status;
+  ViByte reply[kStatusReplySize];
+  size_t received = 0;
+  status = read(reply, sizeof reply, termination, deadline, &received);
+  if (status < 0) return status;
+  const char* text = reinterpret_cast<const char*>(reply);
+  unsigned value = 0;
+  auto [end, error] = std::from_chars(text, text + received, value);
+  if (error != std::errc() || end == text || value > 0xFF) return VI_ERROR_IO;
+  *statusByte = static_cast<ViUInt16>(value);
+  return VI_SUCCESS;
+}
+
+ViStatus InstrumentLink::assertTrigger(const Deadline& deadline) {
+  return sendText(*this, kTriggerCommand, deadline);
+}
 
 std::unique_ptr<InstrumentLink> openInstrumentLink(const ResourceName& resource, ViStatus* status) {
   switch (resource.kind) {
@@ -13,6 +49,8 @@ std::unique_ptr<InstrumentLink> openInstrumentLink(const ResourceName& resource,
     }
     case ResourceKind::kTcpipInstr:
       return openVxi11Link(resource, status);
+    case ResourceKind::kTcpipHislip:
+      return openHislipLink(resource, status);
   }
   *status = VI_ERROR_RSRC_NFOUND;
   return nullptr;

@@ -27,6 +27,17 @@ class InstrumentLink {
                         const Deadline& deadline, size_t* received) = 0;
   // Drops every reply that has arrived and not been read, a partly received one up to its end.
   virtual ViStatus clear(const ReadTermination& termination, const Deadline& deadline) = 0;
+  // The IEEE 488.2 status byte. By default the "*STB?" query, for links without a message of their own.
+  virtual ViStatus readStatusByte(const ReadTermination& termination, const Deadline& deadline,
+                                  ViUInt16* statusByte);
+  // A device trigger. By default the "*TRG" command.
+  virtual ViStatus assertTrigger(const Deadline& deadline);
+  // Takes the device's exclusive lock, waiting up to timeoutMs for another holder to release it.
+  virtual ViStatus lock(ViUInt32 timeoutMs) {
+    (void)timeoutMs;
+    return VI_ERROR_NSUP_OPER;
+  }
+  virtual ViStatus unlock() { return VI_ERROR_NSUP_OPER; }
   // Ends the connection and wakes a call that waits on it; later calls fail with VI_ERROR_CONN_LOST.
   virtual void shutdown() = 0;
 };
@@ -53,9 +64,13 @@ std::unique_ptr<ByteStream> connectTcp(const std::string& host, uint16_t port, c
 // A link that frames raw SCPI messages on a byte stream.
 std::unique_ptr<InstrumentLink> makeStreamLink(std::unique_ptr<ByteStream> stream);
 
-// A VXI-11 link to the resource's device, found through the host's portmapper within kConnectTimeoutMs
-// (rounded up to whole seconds); VI_ERROR_RSRC_NFOUND when none answers.
+// A VXI-11 link to the resource's device, found through the host's portmapper within kConnectTimeoutMs;
+// VI_ERROR_RSRC_NFOUND when none answers or the device refuses the link.
 std::unique_ptr<InstrumentLink> openVxi11Link(const ResourceName& resource, ViStatus* status);
+
+// A HiSLIP link to the resource's sub-address on its port, both channels opened within kConnectTimeoutMs;
+// VI_ERROR_RSRC_NFOUND when the server does not answer or refuses the sub-address.
+std::unique_ptr<InstrumentLink> openHislipLink(const ResourceName& resource, ViStatus* status);
 
 // The link for a parsed resource: VI_ERROR_RSRC_NFOUND for resources no transport serves.
 std::unique_ptr<InstrumentLink> openInstrumentLink(const ResourceName& resource, ViStatus* status);

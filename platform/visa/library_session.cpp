@@ -31,6 +31,16 @@ class LibrarySession final : public VisaObject {
     return calls_.read(native_, buf, cnt, retCnt);
   }
   ViStatus clear() override { return calls_.clear(native_); }
+  ViStatus readStatusByte(ViPUInt16 statusByte) override {
+    return calls_.readSTB ? calls_.readSTB(native_, statusByte) : VI_ERROR_NSUP_OPER;
+  }
+  ViStatus assertTrigger(ViUInt16 protocol) override {
+    return calls_.assertTrigger ? calls_.assertTrigger(native_, protocol) : VI_ERROR_NSUP_OPER;
+  }
+  ViStatus lock(ViAccessMode type, ViUInt32 timeout, ViConstKeyId requested, ViKeyId access) override {
+    return calls_.lock ? calls_.lock(native_, type, timeout, requested, access) : VI_ERROR_NSUP_OPER;
+  }
+  ViStatus unlock() override { return calls_.unlock ? calls_.unlock(native_) : VI_ERROR_NSUP_OPER; }
   ViStatus setAttribute(ViAttr attr, ViAttrState value) override {
     return calls_.setAttribute(native_, attr, value);
   }

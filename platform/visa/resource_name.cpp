@@ -100,6 +100,29 @@ bool isInterfaceField(std::string_view field) {
   return std::all_of(field.begin() + static_cast<std::ptrdiff_t>(letters), field.end(), isDigit);
 }
 
+constexpr std::string_view kHislip = "hislip";
+
+// "hislipN" or "hislipN,port" as a HiSLIP resource's sub-address and port; false for other device names.
+// A malformed HiSLIP name (no number, port 0) leaves status VI_ERROR_INV_RSRC_NAME.
+bool parseHislip(std::string_view device, ParsedResource* result) {
+  if (device.size() < kHislip.size() || !equalsNoCase(device.substr(0, kHislip.size()), kHislip))
+    return false;
+  size_t comma = device.find(',');
+  std::string_view name = device.substr(0, comma);
+  if (!parseDecimal(name.substr(kHislip.size()), UINT32_MAX)) return true;
+  uint32_t port = kHislipDefaultPort;
+  if (comma != std::string_view::npos) {
+    auto given = parseDecimal(device.substr(comma + 1), 65535);
+    if (!given || *given == 0) return true;
+    port = *given;
+  }
+  result->name.kind = ResourceKind::kTcpipHislip;
+  result->name.deviceName = std::string(name);
+  result->name.port = static_cast<uint16_t>(port);
+  result->status = VI_SUCCESS;
+  return true;
+}
+
 ParsedResource parseTcpip(uint32_t board, const std::vector<std::string_view>& fields) {
   ParsedResource result;
   if (fields.size() < 2 || fields.size() > 4) return result;
@@ -125,6 +148,7 @@ ParsedResource parseTcpip(uint32_t board, const std::vector<std::string_view>& f
   if (deviceFields == 1) {
     device = fields[2];
     if (!isDeviceName(device) || equalsNoCase(device, "SOCKET")) return result;
+    if (parseHislip(device, &result)) return result;
   }
   result.name.kind = ResourceKind::kTcpipInstr;
   result.name.deviceName = std::string(device);

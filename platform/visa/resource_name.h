@@ -12,14 +12,17 @@ namespace tevra::platform::visa {
 enum class ResourceKind {
   kTcpipSocket,  // TCPIP[board]::host::port::SOCKET
   kTcpipInstr,   // TCPIP[board]::host[::device name][::INSTR]
+  kTcpipHislip,  // TCPIP[board]::host::hislipN[,port][::INSTR]
 };
+
+inline constexpr uint32_t kHislipDefaultPort = 4880;
 
 struct ResourceName {
   ResourceKind kind = ResourceKind::kTcpipSocket;
   uint32_t board = 0;
   std::string host;        // as written, IPv6 addresses without their brackets
-  uint16_t port = 0;       // SOCKET only
-  std::string deviceName;  // INSTR only: "inst0" when the resource names none
+  uint16_t port = 0;       // SOCKET and HiSLIP
+  std::string deviceName;  // INSTR and HiSLIP: "inst0" when the resource names none, "hislip0"
 };
 
 struct ParsedResource {

@@ -9,13 +9,24 @@
  * holds. viClear drops replies that were received but not read, a partly read reply up to its end included.
  * A lost connection gives VI_ERROR_CONN_LOST.
  *
- * Built in too: VXI-11 through liblxi, resource "TCPIP[board]::host[::device][::INSTR]" (device "inst0"
- * when none is named), found through the host's portmapper; VI_ERROR_RSRC_NFOUND when the portmapper or
- * the device does not answer within about 3 s. Every viWrite is one device_write with END, sent as it is;
- * viRead takes up to the count and ends with VI_SUCCESS_MAX_CNT when it fills it, VI_SUCCESS_TERM_CHAR when
- * the reply ends with the enabled termination character, VI_SUCCESS at the reply's end otherwise and
- * VI_ERROR_TMO at the timeout. viClear reads and drops the replies that the device holds (liblxi has no
- * device_clear). A link that fails gives VI_ERROR_CONN_LOST; a write that the device refuses, VI_ERROR_IO.
+ * Built in too: VXI-11, resource "TCPIP[board]::host[::device][::INSTR]" (device "inst0" when none is
+ * named): the core channel over ONC RPC, found through the host's portmapper; VI_ERROR_RSRC_NFOUND when the
+ * portmapper or the device does not answer within about 3 s, or the device refuses the device name. Every
+ * viWrite is device_write calls with END on the last, sent as it is; viRead ends as the device says:
+ * VI_SUCCESS_TERM_CHAR at END after the enabled termination character (the device reads to END, so that a
+ * block with that byte inside arrives whole), VI_SUCCESS at END otherwise, VI_SUCCESS_MAX_CNT at the
+ * count, VI_ERROR_TMO at the timeout (any timeout, VI_TMO_INFINITE included). A read never takes more than
+ * its count. viClear is device_clear, viReadSTB device_readstb, viAssertTrigger device_trigger, viLock and
+ * viUnlock device_lock and device_unlock. A link that fails gives VI_ERROR_CONN_LOST; a device error its
+ * VISA status (VI_ERROR_RSRC_LOCKED for a device that another link has locked, VI_ERROR_IO for most).
+ *
+ * Built in too: HiSLIP, resource "TCPIP[board]::host::hislipN[,port][::INSTR]" (port 4880 when none is
+ * given): a synchronous and an asynchronous channel, Initialize with the sub-address (VI_ERROR_RSRC_NFOUND
+ * when the server refuses it), Data/DataEnd with message ids (a reply is read across as many viRead calls
+ * as it takes; VI_SUCCESS_TERM_CHAR or VI_SUCCESS at its end, VI_SUCCESS_MAX_CNT at the count), viClear as
+ * the device clear of both channels (replies not yet read are dropped), viReadSTB as the status query
+ * (with RMT-delivered after a whole reply was read), viAssertTrigger as Trigger, viLock and viUnlock as
+ * the exclusive lock (VI_ERROR_TMO when another session keeps it past the timeout).
  *
  * When the environment variable TEVRA_VISA_LIBRARY names a VISA shared library at viOpenDefaultRM, that
  * resource-manager session and every session opened from it go to that library instead; a library that
@@ -64,21 +75,28 @@ typedef void* ViAddr;
 #define VI_SUCCESS_TERM_CHAR ((ViStatus)0x3FFF0005L)
 #define VI_SUCCESS_MAX_CNT ((ViStatus)0x3FFF0006L)
 #define VI_WARN_NULL_OBJECT ((ViStatus)0x3FFF0082L)
+#define VI_SUCCESS_NESTED_EXCLUSIVE ((ViStatus)0x3FFF009AL)
 
 #define VI_ERROR_SYSTEM_ERROR ((ViStatus)0xBFFF0000UL)
 #define VI_ERROR_INV_OBJECT ((ViStatus)0xBFFF000EUL)
 #define VI_ERROR_INV_SESSION VI_ERROR_INV_OBJECT
+#define VI_ERROR_RSRC_LOCKED ((ViStatus)0xBFFF000FUL)
 #define VI_ERROR_RSRC_NFOUND ((ViStatus)0xBFFF0011UL)
 #define VI_ERROR_INV_RSRC_NAME ((ViStatus)0xBFFF0012UL)
 #define VI_ERROR_INV_ACC_MODE ((ViStatus)0xBFFF0013UL)
 #define VI_ERROR_TMO ((ViStatus)0xBFFF0015UL)
 #define VI_ERROR_NSUP_ATTR ((ViStatus)0xBFFF001DUL)
 #define VI_ERROR_NSUP_ATTR_STATE ((ViStatus)0xBFFF001EUL)
+#define VI_ERROR_INV_LOCK_TYPE ((ViStatus)0xBFFF0020UL)
+#define VI_ERROR_ABORT ((ViStatus)0xBFFF0030UL)
 #define VI_ERROR_ALLOC ((ViStatus)0xBFFF003CUL)
 #define VI_ERROR_IO ((ViStatus)0xBFFF003EUL)
 #define VI_ERROR_NSUP_OPER ((ViStatus)0xBFFF0067UL)
 #define VI_ERROR_USER_BUF ((ViStatus)0xBFFF0071UL)
+#define VI_ERROR_RSRC_BUSY ((ViStatus)0xBFFF0072UL)
 #define VI_ERROR_INV_PARAMETER ((ViStatus)0xBFFF0078UL)
+#define VI_ERROR_INV_PROT ((ViStatus)0xBFFF0079UL)
+#define VI_ERROR_SESN_NLOCKED ((ViStatus)0xBFFF009CUL)
 #define VI_ERROR_LIBRARY_NFOUND ((ViStatus)0xBFFF009EUL)
 #define VI_ERROR_CONN_LOST ((ViStatus)0xBFFF00A6UL)
 
@@ -94,6 +112,12 @@ typedef void* ViAddr;
 #define VI_SHARED_LOCK 2
 #define VI_LOAD_CONFIG 4
 
+#define VI_TRIG_PROT_DEFAULT 0
+
+typedef ViUInt16* ViPUInt16;
+typedef ViString ViKeyId;
+typedef ViConstString ViConstKeyId;
+
 /* Defaults of a new instrument session. */
 #define TEVRA_VISA_DEFAULT_TMO_MS 2000
 #define TEVRA_VISA_DEFAULT_TERMCHAR '\n'
@@ -107,6 +131,19 @@ ViStatus viClear(ViSession vi);
 /* VI_ATTR_TMO_VALUE (ViUInt32, ms), VI_ATTR_TERMCHAR (ViUInt8), VI_ATTR_TERMCHAR_EN (ViBoolean). */
 ViStatus viSetAttribute(ViObject vi, ViAttr attrName, ViAttrState attrValue);
 ViStatus viGetAttribute(ViObject vi, ViAttr attrName, void* attrValue);
+/* The IEEE 488.2 status byte: the device's own message where the interface has one (VXI-11), else the
+ * "*STB?" query. */
+ViStatus viReadSTB(ViSession vi, ViPUInt16 status);
+/* A device trigger (VI_TRIG_PROT_DEFAULT): VXI-11 device_trigger, else the "*TRG" command. */
+ViStatus viAssertTrigger(ViSession vi, ViUInt16 protocol);
+/* The exclusive lock of a VXI-11 or HiSLIP device (VI_EXCLUSIVE_LOCK only, else VI_ERROR_INV_LOCK_TYPE;
+ * keys are not supported and accessKey is set to ""), taken within timeout ms, VI_ERROR_TMO when another
+ * session keeps it longer; VI_SUCCESS_NESTED_EXCLUSIVE when this session holds it already, and the last
+ * viUnlock gives it back (VI_ERROR_SESN_NLOCKED when none is held). Another VXI-11 link's I/O on a locked
+ * device fails with VI_ERROR_RSRC_LOCKED; HiSLIP locks are advisory. SOCKET sessions: VI_ERROR_NSUP_OPER. */
+ViStatus viLock(ViSession vi, ViAccessMode lockType, ViUInt32 timeout, ViConstKeyId requestedKey,
+                ViKeyId accessKey);
+ViStatus viUnlock(ViSession vi);
 
 #ifdef __cplusplus
 }

@@ -102,4 +102,22 @@ ViStatus viGetAttribute(ViObject vi, ViAttr attrName, void* attrValue) {
   return withSession(vi, [&](VisaObject& object) { return object.getAttribute(attrName, attrValue); });
 }
 
+ViStatus viReadSTB(ViSession vi, ViPUInt16 status) {
+  return withSession(vi, [&](VisaObject& session) { return session.readStatusByte(status); });
+}
+
+ViStatus viAssertTrigger(ViSession vi, ViUInt16 protocol) {
+  return withSession(vi, [&](VisaObject& session) { return session.assertTrigger(protocol); });
+}
+
+ViStatus viLock(ViSession vi, ViAccessMode lockType, ViUInt32 timeout, ViConstKeyId requestedKey,
+                ViKeyId accessKey) {
+  return withSession(
+      vi, [&](VisaObject& session) { return session.lock(lockType, timeout, requestedKey, accessKey); });
+}
+
+ViStatus viUnlock(ViSession vi) {
+  return withSession(vi, [&](VisaObject& session) { return session.unlock(); });
+}
+
 }  // extern "C"

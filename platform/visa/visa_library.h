@@ -16,10 +16,15 @@ struct VisaLibraryCalls {
   ViStatus (*clear)(ViSession);
   ViStatus (*setAttribute)(ViObject, ViAttr, ViAttrState);
   ViStatus (*getAttribute)(ViObject, ViAttr, void*);
+  // Calls that a library may lack: null then, and the forwarded call answers VI_ERROR_NSUP_OPER.
+  ViStatus (*readSTB)(ViSession, ViPUInt16);
+  ViStatus (*assertTrigger)(ViSession, ViUInt16);
+  ViStatus (*lock)(ViSession, ViAccessMode, ViUInt32, ViConstKeyId, ViKeyId);
+  ViStatus (*unlock)(ViSession);
 };
 
 // The calls of the library at path, loaded once per path and kept for the life of the process; null when
-// the library cannot be loaded or lacks one of the calls.
+// the library cannot be loaded or lacks one of the calls that every VISA library has.
 const VisaLibraryCalls* loadVisaLibrary(const std::string& path);
 
 }  // namespace tevra::platform::visa

@@ -23,6 +23,10 @@ class VisaObject {
   virtual ViStatus write(ViConstBuf, ViUInt32, ViPUInt32) { return VI_ERROR_NSUP_OPER; }
   virtual ViStatus read(ViPBuf, ViUInt32, ViPUInt32) { return VI_ERROR_NSUP_OPER; }
   virtual ViStatus clear() { return VI_ERROR_NSUP_OPER; }
+  virtual ViStatus readStatusByte(ViPUInt16) { return VI_ERROR_NSUP_OPER; }
+  virtual ViStatus assertTrigger(ViUInt16) { return VI_ERROR_NSUP_OPER; }
+  virtual ViStatus lock(ViAccessMode, ViUInt32, ViConstKeyId, ViKeyId) { return VI_ERROR_NSUP_OPER; }
+  virtual ViStatus unlock() { return VI_ERROR_NSUP_OPER; }
   virtual ViStatus setAttribute(ViAttr, ViAttrState) { return VI_ERROR_NSUP_ATTR; }
   virtual ViStatus getAttribute(ViAttr, void*) { return VI_ERROR_NSUP_ATTR; }
 };

@@ -14,4 +14,13 @@ void EventStatus::recordError(int code) {
   }
 }
 
+uint8_t EventStatus::statusByte(bool errorQueued, bool messageAvailable) const {
+  uint8_t status = 0;
+  if (errorQueued) status |= kErrorQueueBit;
+  if (messageAvailable) status |= kMessageAvailable;
+  if ((register_ & eventEnable_) != 0) status |= kEventSummary;
+  if ((status & serviceEnable_) != 0) status |= kMasterSummary;
+  return status;
+}
+
 }  // namespace tevra::sim

@@ -1,4 +1,6 @@
-// The IEEE 488.2 standard event status register (*ESR?): the bits that errors and *OPC set.
+// The IEEE 488.2 status registers: the standard event status register (*ESR?) with the bits that errors
+// and *OPC set, its enable register (*ESE), the service request enable register (*SRE) and the status byte
+// they sum up into.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +16,12 @@ class EventStatus {
   static constexpr uint8_t kCommandError = 0x20;
   static constexpr uint8_t kPowerOn = 0x80;
 
+  // Status byte bits.
+  static constexpr uint8_t kErrorQueueBit = 0x04;
+  static constexpr uint8_t kMessageAvailable = 0x10;
+  static constexpr uint8_t kEventSummary = 0x20;
+  static constexpr uint8_t kMasterSummary = 0x40;
+
   // The bit that an error number belongs to: -1xx command, -2xx execution, -4xx query, others device.
   void recordError(int code);
   void set(uint8_t bits) { register_ |= bits; }
@@ -25,8 +33,19 @@ class EventStatus {
   }
   void clear() { register_ = 0; }
 
+  void setEventEnable(uint8_t bits) { eventEnable_ = bits; }
+  uint8_t eventEnable() const { return eventEnable_; }
+  // The master summary bit cannot be enabled: it is the summary.
+  void setServiceEnable(uint8_t bits) { serviceEnable_ = bits & ~kMasterSummary; }
+  uint8_t serviceEnable() const { return serviceEnable_; }
+
+  // *STB?: the error queue bit, MAV, ESB from the enabled events, MSS from the enabled status bits.
+  uint8_t statusByte(bool errorQueued, bool messageAvailable) const;
+
  private:
   uint8_t register_ = kPowerOn;
+  uint8_t eventEnable_ = 0;
+  uint8_t serviceEnable_ = 0;
 };
 
 }  // namespace tevra::sim

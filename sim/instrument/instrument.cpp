@@ -58,6 +58,11 @@ void Instrument::reset() {
   analyzer_.reset();
 }
 
+uint8_t Instrument::statusByte(bool messageAvailable) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return events_.statusByte(errors_.size() > 0, messageAvailable);
+}
+
 int Instrument::operationCondition() const {
   return generator_.playing() ? kOperationPlayingBit : 0;
 }

@@ -75,6 +75,8 @@ class Instrument {
   IoOwnership& io() { return io_; }
   const InstrumentConfig& config() const { return config_; }
   int operationCondition() const;
+  // The status byte of a connection that holds a reply (MAV) or none, outside any program message.
+  uint8_t statusByte(bool messageAvailable);
 
  private:
   MessageOutcome run(Connection& connection, std::string_view message);

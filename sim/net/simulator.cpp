@@ -15,6 +15,11 @@ bool Simulator::startVxi11(uint16_t port, std::string* registrationError) {
   return vxi11_.registerWithPortmapper(registrationError);
 }
 
+void Simulator::startHislip(uint16_t port) {
+  std::string error;
+  if (!hislip_.start(port, &error)) throw std::runtime_error(error);
+}
+
 std::string Simulator::resource() const {
   return "TCPIP0::127.0.0.1::" + std::to_string(port()) + "::SOCKET";
 }

@@ -33,6 +33,15 @@ bool DeviceLink::write(const char* data, size_t size, bool end) {
   return assembler_.feed(data, size) && (!end || assembler_.endMessage());
 }
 
+uint8_t DeviceLink::statusByte() {
+  bool messageAvailable = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    messageAvailable = !replies_.empty();
+  }
+  return instrument_.statusByte(messageAvailable);
+}
+
 bool DeviceLink::runMessage(const std::string& message) {
   MessageOutcome outcome = instrument_.process(*connection_, message);
   if (outcome.close) return false;

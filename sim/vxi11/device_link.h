@@ -23,6 +23,8 @@ inline constexpr int32_t kNoError = 0;
 inline constexpr int32_t kDeviceNotAccessible = 3;
 inline constexpr int32_t kInvalidLinkIdentifier = 4;
 inline constexpr int32_t kOutOfResources = 9;
+inline constexpr int32_t kDeviceLockedByAnotherLink = 11;
+inline constexpr int32_t kNoLockHeldByThisLink = 12;
 inline constexpr int32_t kIoTimeout = 15;
 
 // Why a device_read ended.
@@ -57,6 +59,8 @@ class DeviceLink {
   ReadResult read(const ReadRequest& request);
   // A device clear: drops the replies not yet read and a partly received message.
   void clear();
+  // The status byte, with MAV while a reply waits to be read.
+  uint8_t statusByte();
   // Ends a read that waits, and every later one, with an I/O timeout: the server is stopping.
   void abandon();
 

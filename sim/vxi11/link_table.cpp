@@ -28,15 +28,42 @@ bool LinkTable::destroy(int32_t id) {
     if (it == links_.end()) return false;
     link = std::move(it->second);
     links_.erase(it);
+    if (lockHolder_ == id) {
+      lockHolder_.reset();
+      lockReleased_.notify_all();
+    }
   }
   // A read that waits on the link ends now; the link itself goes with its last user.
   link->abandon();
   return true;
 }
 
+bool LinkTable::mayUse(int32_t id, std::chrono::milliseconds wait) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  return lockReleased_.wait_for(lock, wait, [&] { return closed_ || !lockHolder_ || lockHolder_ == id; }) &&
+         !closed_;
+}
+
+int32_t LinkTable::lock(int32_t id, std::chrono::milliseconds wait) {
+  if (!mayUse(id, wait)) return kDeviceLockedByAnotherLink;
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (lockHolder_ && lockHolder_ != id) return kDeviceLockedByAnotherLink;
+  lockHolder_ = id;
+  return kNoError;
+}
+
+int32_t LinkTable::unlock(int32_t id) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (lockHolder_ != id) return kNoLockHeldByThisLink;
+  lockHolder_.reset();
+  lockReleased_.notify_all();
+  return kNoError;
+}
+
 void LinkTable::close() {
   std::lock_guard<std::mutex> lock(mutex_);
   closed_ = true;
+  lockReleased_.notify_all();
   for (auto& [id, link] : links_) link->abandon();
 }
 

@@ -9,7 +9,7 @@
 #include "sim/vxi11/portmapper.h"
 #include "sim/vxi11/record_stream.h"
 #include "sim/vxi11/rpc_message.h"
-#include "sim/vxi11/vxi11_core.h"
+#include "vxi11/vxi11_core.h"
 
 namespace tevra::sim::vxi11 {
 namespace {
@@ -22,6 +22,7 @@ constexpr size_t kMaxRecordSize = size_t{VXI11_MAX_RECV_SIZE} + 4096;
 // How long the portmapper may take to answer before the registration is given up.
 constexpr int kPortmapperTimeoutMs = 2000;
 
+constexpr int32_t kFlagWaitLock = 0x01;
 constexpr int32_t kFlagEnd = 0x08;
 constexpr int32_t kFlagTermCharSet = 0x80;
 
@@ -68,6 +69,18 @@ class CallHandler {
       case device_clear:
         return {answerWith(call, xdr_Device_GenericParms, xdr_Device_Error,
                            [this](Device_GenericParms& in, Device_Error& out) { clear(in, out); })};
+      case device_readstb:
+        return {answerWith(call, xdr_Device_GenericParms, xdr_Device_ReadStbResp,
+                           [this](Device_GenericParms& in, Device_ReadStbResp& out) { readStb(in, out); })};
+      case device_trigger:
+        return {answerWith(call, xdr_Device_GenericParms, xdr_Device_Error,
+                           [this](Device_GenericParms& in, Device_Error& out) { trigger(in, out); })};
+      case device_lock:
+        return {answerWith(call, xdr_Device_LockParms, xdr_Device_Error,
+                           [this](Device_LockParms& in, Device_Error& out) { lock(in, out); })};
+      case device_unlock:
+        return {answerWith(call, xdr_Device_Link, xdr_Device_Error,
+                           [this](Device_Link& in, Device_Error& out) { unlock(in, out); })};
       case destroy_link:
         return {answerWith(call, xdr_Device_Link, xdr_Device_Error,
                            [this](Device_Link& in, Device_Error& out) { destroyLink(in, out); })};
@@ -98,6 +111,27 @@ class CallHandler {
     return owned ? links_.find(id) : nullptr;
   }
 
+  // The link for a call that uses the device, with the error that refuses it: an unknown link, or a
+  // device that another link keeps locked past the call's lock timeout.
+  std::shared_ptr<DeviceLink> usableLink(Device_Link id, Device_Flags flags, u_int lockTimeout,
+                                         int32_t* error) {
+    auto link = ownLink(id);
+    if (!link) {
+      *error = kInvalidLinkIdentifier;
+      return nullptr;
+    }
+    if (!links_.mayUse(id, lockWait(flags, lockTimeout))) {
+      *error = kDeviceLockedByAnotherLink;
+      return nullptr;
+    }
+    *error = kNoError;
+    return link;
+  }
+
+  static std::chrono::milliseconds lockWait(Device_Flags flags, u_int lockTimeout) {
+    return std::chrono::milliseconds((flags & kFlagWaitLock) != 0 ? lockTimeout : 0);
+  }
+
   void createLink(const Create_LinkParms& in, Create_LinkResp& out) {
     out.abortPort = 0;
     out.maxRecvSize = VXI11_MAX_RECV_SIZE;
@@ -117,22 +151,16 @@ class CallHandler {
 
   // False when a fault closes the connection.
   bool write(const Device_WriteParms& in, Device_WriteResp& out) {
-    auto link = ownLink(in.lid);
-    if (!link) {
-      out.error = kInvalidLinkIdentifier;
-      return true;
-    }
+    auto link = usableLink(in.lid, in.flags, in.lock_timeout, &out.error);
+    if (!link) return true;
     out.error = kNoError;
     out.size = in.data.data_len;
     return link->write(in.data.data_val, in.data.data_len, (in.flags & kFlagEnd) != 0);
   }
 
   void read(const Device_ReadParms& in, Device_ReadResp& out, std::string& data) {
-    auto link = ownLink(in.lid);
-    if (!link) {
-      out.error = kInvalidLinkIdentifier;
-      return;
-    }
+    auto link = usableLink(in.lid, in.flags, in.lock_timeout, &out.error);
+    if (!link) return;
     ReadRequest request;
     request.size = in.requestSize;
     request.timeout = std::chrono::milliseconds(in.io_timeout);
@@ -146,9 +174,27 @@ class CallHandler {
   }
 
   void clear(const Device_GenericParms& in, Device_Error& out) {
-    auto link = ownLink(in.lid);
-    out.error = link ? kNoError : kInvalidLinkIdentifier;
+    auto link = usableLink(in.lid, in.flags, in.lock_timeout, &out.error);
     if (link) link->clear();
+  }
+
+  void readStb(const Device_GenericParms& in, Device_ReadStbResp& out) {
+    auto link = usableLink(in.lid, in.flags, in.lock_timeout, &out.error);
+    if (link) out.stb = link->statusByte();
+  }
+
+  // The simulated instrument measures on its own; a trigger has nothing to start.
+  void trigger(const Device_GenericParms& in, Device_Error& out) {
+    usableLink(in.lid, in.flags, in.lock_timeout, &out.error);
+  }
+
+  void lock(const Device_LockParms& in, Device_Error& out) {
+    out.error =
+        ownLink(in.lid) ? links_.lock(in.lid, lockWait(in.flags, in.lock_timeout)) : kInvalidLinkIdentifier;
+  }
+
+  void unlock(Device_Link id, Device_Error& out) {
+    out.error = ownLink(id) ? links_.unlock(id) : kInvalidLinkIdentifier;
   }
 
   void destroyLink(Device_Link id, Device_Error& out) {

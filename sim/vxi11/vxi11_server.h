@@ -1,7 +1,8 @@
 // The simulator's VXI-11 core channel: ONC RPC over TCP on 127.0.0.1, one thread per connection, and each
 // link (create_link to destroy_link) one connection of the engine, with its own errors, faults and I/O
 // ownership. It serves create_link (device "inst0"; no abort channel, its port is 0), device_write,
-// device_read, device_clear and destroy_link; other procedures are unavailable and locks are not kept.
+// device_read, device_clear, device_readstb, device_trigger, device_lock, device_unlock and destroy_link;
+// other procedures are unavailable. A locked device refuses the other links' calls.
 // A connection's links end with it. Clients find the port through the portmapper once it is registered.
 #pragma once
 

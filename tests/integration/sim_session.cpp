@@ -75,4 +75,44 @@ void SimFixture::restartSimulator() {
   session_ = openSession();
 }
 
+// The exchanges, errors and timeouts that every resource kind answers alike, on a session of any kind.
+void expectTheCommonExchanges(SimSession& session) {
+  const std::string identity = "Bextora,Q7730,SIM7730-0042,3.12.0-sim";
+  using namespace std::string_literals;
+  std::string block = "#15a\n;\0b"s;
+  struct Case {
+    std::string command;
+    std::string query;
+    ViUInt32 timeoutMs;
+    ViStatus status;
+    std::string reply;
+  } cases[] = {
+      {"", "*IDN?", 2000, VI_SUCCESS_TERM_CHAR, identity + "\n"},
+      {"*CLS;FOO:BAR", "SYST:ERR?", 2000, VI_SUCCESS_TERM_CHAR, "-113,\"Undefined header;FOO:BAR\"\n"},
+      {"MMEM:DATA \"b.bin\"," + block, "MMEM:DATA? \"B.BIN\"", 2000, VI_SUCCESS_TERM_CHAR, block + "\n"},
+      {":SIMulation:FAULt:MISSing", "*IDN?", 200, VI_ERROR_TMO, ""},
+      {":SIMulation:FAULt:DELay 50", "*OPC?", 2000, VI_SUCCESS_TERM_CHAR, "1\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.command + c.query);
+    session.setTimeout(c.timeoutMs);
+    if (!c.command.empty()) {
+      ASSERT_EQ(session.write(c.command), VI_SUCCESS);
+    }
+    ASSERT_EQ(session.write(c.query), VI_SUCCESS);
+    ReadResult reply = session.read();
+    EXPECT_EQ(reply.status, c.status);
+    EXPECT_EQ(reply.data, c.reply);
+  }
+  // A read that ends on the count, then on the reply's end.
+  ASSERT_EQ(session.write("*IDN?"), VI_SUCCESS);
+  EXPECT_EQ(session.read(7).status, VI_SUCCESS_MAX_CNT);
+  EXPECT_EQ(session.read().data, identity.substr(7) + "\n");
+  // A device clear drops the rest of a reply partly read (which has therefore arrived).
+  ASSERT_EQ(session.write("*IDN?"), VI_SUCCESS);
+  EXPECT_EQ(session.read(3).status, VI_SUCCESS_MAX_CNT);
+  EXPECT_EQ(viClear(session.vi()), VI_SUCCESS);
+  EXPECT_EQ(session.query("*OPC?"), "1");
+}
+
 }  // namespace tevra::test

@@ -36,6 +36,11 @@ class SimSession {
   ViSession vi_ = VI_NULL;
 };
 
+// The exchanges, errors and timeouts that every resource kind answers alike (queries, an instrument error,
+// a block with newlines inside, a missing and a delayed reply, reads ending on the count and at the end, a
+// device clear of a partly read reply), checked on session.
+void expectTheCommonExchanges(SimSession& session);
+
 // A simulator on a loopback port and one session to it; the driver-wide state is reset before and after.
 class SimFixture : public ::testing::Test {
  protected:

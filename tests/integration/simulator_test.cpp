@@ -70,6 +70,10 @@ TEST_F(SimulatorTest, ResetAndClearInOneMessage) {
   EXPECT_EQ(session_->query("*ESR?"), "161");
   writeAll(*session_, {"FOO", "*RST;*CLS"});
   EXPECT_EQ(session_->query(":OUTP?;*ESR?;SYST:ERR?"), "0;0;0,\"No error\"");
+  writeAll(*session_, {"FOO", "*ESE 300", "*SRE 255"});
+  EXPECT_EQ(session_->query("SYST:ERR:COUN?;*ESE?;*SRE?;*STB?;SYST:VERS?"), "2;0;191;68;1999.0");
+  EXPECT_EQ(session_->query("SYST:ERR:ALL?;SYST:ERR:ALL?"),
+            "-113,\"Undefined header;FOO\",-222,\"Data out of range\";0,\"No error\"");
 }
 
 TEST_F(SimulatorTest, RoutingAndTtlSettingsSurviveAResetAndRefuseOutOfRangeValues) {

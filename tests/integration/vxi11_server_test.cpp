@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "sim/vxi11/device_link.h"
-#include "sim/vxi11/vxi11_core.h"
 #include "sim/vxi11/vxi11_server.h"
 #include "tests/support/temp_dir.h"
+#include "vxi11/vxi11_core.h"
 
 namespace tevra::test {
 namespace {
@@ -210,7 +210,7 @@ TEST_F(Vxi11ServerTest, OtherProceduresAndVersionsAreRefused) {
   Device_Link link = openLink();
   Device_GenericParms in{link, 0, 0, 0};
   Device_Error out{};
-  EXPECT_EQ(call(client_, 13, xdr_Device_GenericParms, &in, xdr_Device_Error, &out), RPC_PROCUNAVAIL);
+  EXPECT_EQ(call(client_, 22, xdr_Device_GenericParms, &in, xdr_Device_Error, &out), RPC_PROCUNAVAIL);
 
   CLIENT* newer = connect(DEVICE_CORE_VERSION + 1);
   ASSERT_NE(newer, nullptr);

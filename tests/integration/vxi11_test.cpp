@@ -1,4 +1,4 @@
-// The VISA layer's VXI-11 sessions (TCPIP::127.0.0.1::inst0::INSTR, through liblxi) against the
+// The VISA layer's VXI-11 sessions (TCPIP::127.0.0.1::inst0::INSTR) against the
 // simulator's core channel, found through the machine's portmapper. rpcbind is started here when it does
 // not run yet; without it (no binary, not root, no registration) the tests are skipped.
 #include <fcntl.h>
@@ -19,11 +19,10 @@
 
 extern char** environ;
 
-// libtirpc keeps small allocations of the portmapper look-ups behind liblxi's connect and the simulator's
-// registration, and liblxi one of every connect; they are not ours to free. (Their frames cannot be
-// unwound by name, so the libraries are named.)
+// libtirpc keeps small allocations of the portmapper look-ups behind the simulator's registration; they
+// are not ours to free. (Their frames cannot be unwound by name, so the library is named.)
 extern "C" const char* __lsan_default_suppressions() {
-  return "leak:libtirpc.so\nleak:liblxi.so\n";
+  return "leak:libtirpc.so\n";
 }
 
 namespace tevra::test {
@@ -145,6 +144,10 @@ TEST_F(Vxi11Test, QueriesAndTheErrorQueueGoOverTheLink) {
   }
 }
 
+TEST_F(Vxi11Test, TheCommonExchangesGoAsOverEveryKind) {
+  expectTheCommonExchanges(*instr_);
+}
+
 TEST_F(Vxi11Test, ReadsEndAtTheCountTheTerminatorOrTheEnd) {
   ASSERT_EQ(instr_->write("*IDN?"), VI_SUCCESS);
   ReadResult head = instr_->read(8);
@@ -216,6 +219,75 @@ TEST_F(Vxi11Test, EachLinkIsAConnectionOfItsOwn) {
   ASSERT_EQ(session_->query(":SIMulation:IO:SERVer;*OPC?"), "1");
   EXPECT_EQ(second->query(":SIMulation:IO:SERVer?;*OPC?"), "0;1");
   EXPECT_EQ(session_->query(":SIMulation:IO:CONFlicts?"), "1");
+}
+
+TEST_F(Vxi11Test, TheStatusByteShowsTheWaitingReplyAndTheErrorQueue) {
+  struct Case {
+    const char* command;
+    ViUInt16 instr;   // over device_readstb
+    ViUInt16 socket;  // over "*STB?": its own reply is not yet waiting
+  } cases[] = {
+      {"*CLS", 0x00, 0x00},
+      {"*IDN?", 0x10, 0x00},
+      {"FOO:BAR", 0x04, 0x04},
+      {"*ESE 32;*SRE 4;*OPC", 0x64, 0x64},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.command);
+    ASSERT_EQ(instr_->write(c.command), VI_SUCCESS);
+    ViUInt16 stb = 0xFFFF;
+    EXPECT_EQ(viReadSTB(instr_->vi(), &stb), VI_SUCCESS);
+    EXPECT_EQ(stb, c.instr);
+    ASSERT_EQ(viClear(instr_->vi()), VI_SUCCESS);
+    EXPECT_EQ(viReadSTB(session_->vi(), &stb), VI_SUCCESS);
+    EXPECT_EQ(stb, c.socket);
+  }
+  ASSERT_EQ(instr_->write("*CLS"), VI_SUCCESS);
+  EXPECT_EQ(viReadSTB(instr_->vi(), nullptr), VI_ERROR_USER_BUF);
+  for (ViSession vi : {instr_->vi(), session_->vi()}) {
+    EXPECT_EQ(viAssertTrigger(vi, VI_TRIG_PROT_DEFAULT), VI_SUCCESS);
+    EXPECT_EQ(viAssertTrigger(vi, 5), VI_ERROR_INV_PROT);
+  }
+  EXPECT_EQ(instr_->query("SYST:ERR:COUN?"), "0");
+}
+
+TEST_F(Vxi11Test, ALockedDeviceRefusesTheOtherLinks) {
+  auto other = openInstr();
+  ViChar key[256] = "x";
+  struct Step {
+    ViSession vi;
+    int call;  // 0 lock, 1 unlock, 2 write
+    ViStatus status;
+  } steps[] = {
+      {instr_->vi(), 0, VI_SUCCESS},          {instr_->vi(), 0, VI_SUCCESS_NESTED_EXCLUSIVE},
+      {other->vi(), 2, VI_ERROR_RSRC_LOCKED}, {other->vi(), 0, VI_ERROR_TMO},
+      {instr_->vi(), 2, VI_SUCCESS},          {instr_->vi(), 1, VI_SUCCESS},
+      {other->vi(), 2, VI_ERROR_RSRC_LOCKED}, {instr_->vi(), 1, VI_SUCCESS},
+      {other->vi(), 2, VI_SUCCESS},           {instr_->vi(), 1, VI_ERROR_SESN_NLOCKED},
+      {other->vi(), 0, VI_SUCCESS},
+  };
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    SCOPED_TRACE(i);
+    const Step& s = steps[i];
+    ViStatus status = s.call == 0   ? viLock(s.vi, VI_EXCLUSIVE_LOCK, 200, nullptr, key)
+                      : s.call == 1 ? viUnlock(s.vi)
+                                    : viWrite(s.vi, reinterpret_cast<const ViByte*>("*CLS"), 4, nullptr);
+    EXPECT_EQ(status, s.status);
+  }
+  EXPECT_STREQ(key, "");
+  EXPECT_EQ(viLock(instr_->vi(), VI_SHARED_LOCK, 0, nullptr, nullptr), VI_ERROR_INV_LOCK_TYPE);
+  // The holder's link goes, and its lock with it.
+  other.reset();
+  EXPECT_EQ(instr_->query("*OPC?"), "1");
+}
+
+TEST_F(Vxi11Test, AWrongDeviceNameIsNotFoundAndAnInfiniteTimeoutWaits) {
+  ViSession vi = VI_NULL;
+  EXPECT_EQ(viOpen(manager_, "TCPIP::127.0.0.1::hislip0::INSTR", VI_NO_LOCK, 0, &vi), VI_ERROR_RSRC_NFOUND);
+  EXPECT_EQ(vi, static_cast<ViSession>(VI_NULL));
+  instr_->setTimeout(VI_TMO_INFINITE);
+  ASSERT_EQ(instr_->write(":SIMulation:FAULt:DELay 300"), VI_SUCCESS);
+  EXPECT_EQ(instr_->query("*IDN?"), kIdentity);
 }
 
 TEST_F(Vxi11Test, WithoutARegisteredServerTheResourceIsNotFound) {

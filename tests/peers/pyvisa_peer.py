@@ -1,9 +1,12 @@
-"""pyvisa with the pyvisa-py backend against q7730-sim: identity, the direct playback commands and the
-error queue, over a raw SCPI socket on 127.0.0.1.
+"""pyvisa with the pyvisa-py backend against q7730-sim: identity, the direct playback commands, the
+error queue over a raw SCPI socket on 127.0.0.1 (pyvisa-py reads no status byte there), and the status
+byte over VXI-11 when a portmapper answers (skipped with the reason otherwise).
 
 Usage: pyvisa_peer.py PATH-TO-q7730-sim
 """
 
+import fcntl
+import os
 import subprocess
 import sys
 import tempfile
@@ -69,6 +72,40 @@ class PyvisaPeerTest(unittest.TestCase):
         self.assertEqual(self.inst.query("SYST:ERR?"), '0,"No error"')
         back = self.inst.query_binary_values('MMEM:DATA? "peer.wf1"', datatype="B", container=bytes)
         self.assertEqual(back, data)
+
+
+class PyvisaVxi11PeerTest(unittest.TestCase):
+    def test_status_byte_over_vxi11(self):
+        # One registration of the core channel per machine: the loopback tests take the same turn.
+        with open("/tmp/tevra-vxi11-portmapper.lock", "a") as turn, \
+                tempfile.TemporaryDirectory() as storage:
+            fcntl.flock(turn, fcntl.LOCK_EX)
+            daemon = subprocess.Popen(
+                [SIMULATOR, "--port", "0", "--vxi11", "--storage", storage],
+                stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+            try:
+                daemon.stdout.readline()
+                daemon.stdout.readline()
+                os.set_blocking(daemon.stderr.fileno(), False)
+                try:
+                    warning = os.read(daemon.stderr.fileno(), 4096).decode()
+                except BlockingIOError:
+                    warning = ""
+                if "not registered" in warning:
+                    self.skipTest(warning.strip())
+                rm = pyvisa.ResourceManager("@py")
+                inst = rm.open_resource("TCPIP0::127.0.0.1::inst0::INSTR", timeout=2000)
+                inst.write("*CLS;*IDN?")
+                self.assertEqual(inst.read_stb(), 0x10)
+                self.assertTrue(inst.read().startswith("Bextora,Q7730"))
+                self.assertEqual(inst.read_stb(), 0x00)
+                inst.close()
+                rm.close()
+            finally:
+                daemon.terminate()
+                daemon.wait(timeout=10)
+                daemon.stdout.close()
+                daemon.stderr.close()
 
 
 if __name__ == "__main__":

@@ -43,6 +43,10 @@ std::unique_ptr<VisaLibraryCalls> loadCalls(const std::string& path) {
     ::dlclose(library);
     return nullptr;
   }
+  bind(library, "viReadSTB", &calls->readSTB);
+  bind(library, "viAssertTrigger", &calls->assertTrigger);
+  bind(library, "viLock", &calls->lock);
+  bind(library, "viUnlock", &calls->unlock);
   return calls;
 }
 

@@ -1,176 +1,258 @@
-// VXI-11 instrument sessions (TCPIP::host::inst0::INSTR) through liblxi, which speaks the core channel over
-// ONC RPC. liblxi's interface is narrow, and the link makes up for it:
-// - each of its RPC calls gives up after 25 s whatever I/O timeout it carries, and a failed call does not
-//   say whether the device timed out or the link failed. Waits are split into slices of at most 10 s, one
-//   call each: a call that fails after about its slice was a device timeout (the next slice follows until
-//   the deadline), one that fails early was a lost link. A session closed from another thread ends a wait
-//   at the end of its slice.
-// - it offers no device_clear: viClear reads and drops the replies that the device holds.
-// - it does not say why a read ended, so a read that fills the count is VI_SUCCESS_MAX_CNT, one that ends
-//   with the termination character VI_SUCCESS_TERM_CHAR, any other VI_SUCCESS (END).
-// - it does not report create_link's error: a device name that the instrument refuses opens, and its
-//   writes fail with VI_ERROR_IO.
-// - it prints a line on stderr for each failed call, a timeout included.
-#include <lxi.h>
+// VXI-11 instrument sessions (TCPIP::host[::device]::INSTR): the core channel over ONC RPC, found through
+// the host's portmapper. Each call carries the session's timeout as its I/O timeout and waits for the
+// device's answer a little longer; a call that the device does not answer in time is VI_ERROR_TMO, and its
+// late reply is dropped by the next call.
+#include <rpc/rpc.h>
+
+#include <rpc/pmap_prot.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <climits>
-#include <mutex>
-#include <vector>
 
 #include "platform/visa/instrument_link.h"
-#include "platform/visa/linux/sigpipe_guard.h"
+#include "platform/visa/linux/onc_rpc.h"
+#include "platform/visa/linux/vxi11_read_reply.h"
+#include "vxi11/vxi11_core.h"
 
 namespace tevra::platform::visa {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 constexpr uint16_t kPortmapperPort = 111;
-constexpr int kSliceMs = 10000;
-constexpr size_t kDrainChunk = size_t{64} * 1024;
+// How much longer than its I/O timeout a call waits for the device's answer.
+constexpr std::chrono::milliseconds kAnswerMargin{2000};
+// How long closing a link waits for destroy_link.
+constexpr ViUInt32 kDestroyTimeoutMs = 1000;
+// The largest reply record that is not a device_read: headers and a few words.
+constexpr size_t kSmallReply = 1024;
 
-void initialiseLiblxi() {
-  // lxi_init empties liblxi's table of connections, so it runs once per process.
-  static std::once_flag once;
-  std::call_once(once, [] { lxi_init(); });
+constexpr int32_t kFlagWaitLock = 0x01;
+constexpr int32_t kFlagEnd = 0x08;
+
+constexpr int32_t kReasonRequestCount = 0x01;
+constexpr int32_t kReasonTermChar = 0x02;
+constexpr int32_t kReasonEnd = 0x04;
+
+// The VISA status of a device error code.
+ViStatus statusOfDeviceError(Device_ErrorCode error) {
+  switch (error) {
+    case 0:
+      return VI_SUCCESS;
+    case 8:  // operation not supported
+      return VI_ERROR_NSUP_OPER;
+    case 11:  // device locked by another link
+      return VI_ERROR_RSRC_LOCKED;
+    case 12:  // no lock held by this link
+      return VI_ERROR_SESN_NLOCKED;
+    case 15:  // I/O timeout
+      return VI_ERROR_TMO;
+    case 23:  // abort
+      return VI_ERROR_ABORT;
+    default:
+      return VI_ERROR_IO;
+  }
 }
 
-// liblxi turns the sub-second part of its connect timeout into too few nanoseconds, never carried into
-// seconds; it is given whole seconds only.
-int wholeSecondsLeft(const Deadline& deadline) {
-  int left = deadline.pollMilliseconds();
-  int seconds = left < 0 ? 0 : (left + 999) / 1000;
-  return std::max(seconds, 1) * 1000;
+// The VISA status of create_link's error code.
+ViStatus statusOfCreateLinkError(Device_ErrorCode error) {
+  switch (error) {
+    case 0:
+      return VI_SUCCESS;
+    case 9:  // out of resources
+      return VI_ERROR_ALLOC;
+    case 11:  // locked by another link
+      return VI_ERROR_RSRC_BUSY;
+    default:  // device not accessible, invalid address, ...
+      return VI_ERROR_RSRC_NFOUND;
+  }
 }
-
-// One liblxi call on a slice of a deadline, and what its failure means.
-class Slice {
- public:
-  explicit Slice(const Deadline& deadline) : started_(Clock::now()) {
-    int left = deadline.pollMilliseconds();
-    milliseconds_ = left < 0 || left > kSliceMs ? kSliceMs : left;
-  }
-  int milliseconds() const { return milliseconds_; }
-
-  // VI_ERROR_TMO for a call that lasted about its slice once the deadline has passed, VI_SUCCESS (go on with
-  // the next slice) before that; `early` for a call that ended well before its slice.
-  ViStatus failureStatus(const Deadline& deadline, ViStatus early) const {
-    bool lastedItsSlice = Clock::now() - started_ >= std::chrono::milliseconds(milliseconds_) / 2;
-    if (!lastedItsSlice) return early;
-    return deadline.expired() ? VI_ERROR_TMO : VI_SUCCESS;
-  }
-
- private:
-  Clock::time_point started_;
-  int milliseconds_;
-};
 
 class Vxi11Link final : public InstrumentLink {
  public:
-  explicit Vxi11Link(int device) : device_(device) {}
+  Vxi11Link(std::unique_ptr<RpcClient> core, Device_Link lid, u_int maxRecvSize)
+      : core_(std::move(core)), lid_(lid), maxRecvSize_(std::max<u_int>(maxRecvSize, 1)) {}
   ~Vxi11Link() override {
-    SigpipeGuard guard;
-    lxi_disconnect(device_);
+    if (!lost_) {
+      Device_Error result{};
+      core_->call(destroy_link, xdrRoutine(xdr_Device_Link), &lid_, xdrRoutine(xdr_Device_Error), &result,
+                  kSmallReply, Deadline::afterMilliseconds(kDestroyTimeoutMs));
+    }
   }
   Vxi11Link(const Vxi11Link&) = delete;
   Vxi11Link& operator=(const Vxi11Link&) = delete;
 
-  // One device_write with END per call; a write that the device takes only in part goes on with the rest.
+  // device_write calls of at most the device's maxRecvSize, END with the last.
   ViStatus write(const ViByte* data, size_t size, const Deadline& deadline, size_t* sent) override {
     *sent = 0;
-    if (size > static_cast<size_t>(INT_MAX)) return VI_ERROR_IO;
-    const char* bytes = reinterpret_cast<const char*>(data);
-    while (*sent < size) {
-      if (lost_) return VI_ERROR_CONN_LOST;
-      Slice slice(deadline);
-      int n = 0;
-      {
-        SigpipeGuard guard;
-        n = lxi_send(device_, bytes + *sent, static_cast<int>(size - *sent), slice.milliseconds());
-      }
-      if (n > 0) *sent += std::min(static_cast<size_t>(n), size - *sent);
-      if (*sent == size) break;
-      // An early answer that took less than all: the device refused the data.
-      ViStatus status = slice.failureStatus(deadline, n < 0 ? VI_ERROR_CONN_LOST : VI_ERROR_IO);
-      if (status != VI_SUCCESS) return status;
-    }
-    return lost_ ? VI_ERROR_CONN_LOST : VI_SUCCESS;
+    do {
+      u_int chunk = static_cast<u_int>(std::min<size_t>(size - *sent, maxRecvSize_));
+      Device_WriteParms in{};
+      in.lid = lid_;
+      in.io_timeout = deadline.remainingMilliseconds();
+      in.flags = *sent + chunk == size ? kFlagEnd : 0;
+      in.data.data_len = chunk;
+      in.data.data_val = const_cast<char*>(reinterpret_cast<const char*>(data + *sent));
+      Device_WriteResp out{};
+      ViStatus status =
+          call(device_write, xdr_Device_WriteParms, &in, xdr_Device_WriteResp, &out, kSmallReply, deadline);
+      if (status < 0) return status;
+      *sent += std::min<size_t>(out.size, chunk);
+      if (out.error != 0) return statusOfDeviceError(out.error);
+      if (out.size == 0 && chunk > 0) return VI_ERROR_IO;
+    } while (*sent < size);
+    return VI_SUCCESS;
   }
 
+  // device_read calls until the reply ends, the count is filled or the deadline passes. The device is not
+  // asked to stop at the termination character, so that a definite-length block with that byte inside
+  // arrives whole, as over a socket; a reply that ends with it is VI_SUCCESS_TERM_CHAR.
   ViStatus read(ViByte* data, size_t size, const ReadTermination& termination, const Deadline& deadline,
                 size_t* received) override {
     *received = 0;
-    size_t request = std::min(size, static_cast<size_t>(INT_MAX));
+    if (size == 0) return VI_SUCCESS_MAX_CNT;
     for (;;) {
-      if (lost_) return VI_ERROR_CONN_LOST;
-      if (request == 0) return VI_SUCCESS_MAX_CNT;
-      Slice slice(deadline);
-      int n = 0;
-      {
-        SigpipeGuard guard;
-        n = lxi_receive(device_, reinterpret_cast<char*>(data), static_cast<int>(request),
-                        slice.milliseconds());
-      }
-      if (n > 0) {
-        *received = std::min(static_cast<size_t>(n), request);
-        return endOfRead(data, *received, request, termination);
-      }
-      ViStatus status = slice.failureStatus(deadline, VI_ERROR_CONN_LOST);
-      if (status != VI_SUCCESS) return status;
+      Device_ReadParms in{};
+      in.lid = lid_;
+      in.requestSize = static_cast<u_int>(std::min<size_t>(size - *received, UINT_MAX));
+      in.io_timeout = deadline.remainingMilliseconds();
+      Vxi11ReadReply out;
+      out.data = reinterpret_cast<char*>(data + *received);
+      out.capacity = in.requestSize;
+      ViStatus status = call(device_read, xdr_Device_ReadParms, &in, xdrVxi11ReadReply, &out,
+                             kSmallReply + in.requestSize, deadline);
+      if (status < 0) return status;
+      *received += out.size;
+      if (out.error != 0) return statusOfDeviceError(out.error);
+      // A device that answers with nothing and no reason would keep the loop going without end.
+      if (out.size == 0 && out.reason == 0) return VI_ERROR_IO;
+      ViStatus end = endOfRead(data, *received, out.reason, termination);
+      if (end != VI_SUCCESS || (out.reason & kReasonEnd) != 0) return end;
+      if (*received == size) return VI_SUCCESS_MAX_CNT;
     }
   }
 
   ViStatus clear(const ReadTermination&, const Deadline& deadline) override {
-    if (lost_) return VI_ERROR_CONN_LOST;
-    std::vector<char> scratch(kDrainChunk);
-    SigpipeGuard guard;
-    while (lxi_receive(device_, scratch.data(), static_cast<int>(scratch.size()), 0) > 0) {
-      if (deadline.expired()) return VI_ERROR_TMO;
-    }
-    return VI_SUCCESS;
+    Device_Error out{};
+    return generic(device_clear, xdr_Device_Error, &out, deadline, &out.error);
   }
 
-  void shutdown() override { lost_ = true; }
+  ViStatus readStatusByte(const ReadTermination&, const Deadline& deadline, ViUInt16* statusByte) override {
+    Device_ReadStbResp out{};
+    ViStatus status = generic(device_readstb, xdr_Device_ReadStbResp, &out, deadline, &out.error);
+    if (status >= 0) *statusByte = out.stb;
+    return status;
+  }
+
+  ViStatus assertTrigger(const Deadline& deadline) override {
+    Device_Error out{};
+    return generic(device_trigger, xdr_Device_Error, &out, deadline, &out.error);
+  }
+
+  ViStatus lock(ViUInt32 timeoutMs) override {
+    Device_LockParms in{lid_, timeoutMs > 0 ? kFlagWaitLock : 0, timeoutMs};
+    Device_Error out{};
+    ViStatus status = call(device_lock, xdr_Device_LockParms, &in, xdr_Device_Error, &out, kSmallReply,
+                           Deadline::afterMilliseconds(timeoutMs));
+    // A lock that another link keeps past the timeout: the wait timed out.
+    if (status >= 0 && out.error == 11) return VI_ERROR_TMO;
+    return status < 0 ? status : statusOfDeviceError(out.error);
+  }
+
+  ViStatus unlock() override {
+    Device_Error out{};
+    ViStatus status = call(device_unlock, xdr_Device_Link, &lid_, xdr_Device_Error, &out, kSmallReply,
+                           Deadline::afterMilliseconds(kDestroyTimeoutMs));
+    return status < 0 ? status : statusOfDeviceError(out.error);
+  }
+
+  void shutdown() override {
+    lost_ = true;
+    core_->shutdown();
+  }
 
  private:
-  static ViStatus endOfRead(const ViByte* data, size_t count, size_t request,
+  template <class In, class Out>
+  ViStatus call(u_long procedure, bool_t (*encode)(XDR*, In*), In* in, bool_t (*decode)(XDR*, Out*), Out* out,
+                size_t maxReply, const Deadline& deadline) {
+    if (lost_) return VI_ERROR_CONN_LOST;
+    ViStatus status = core_->call(static_cast<uint32_t>(procedure), xdrRoutine(encode), in,
+                                  xdrRoutine(decode), out, maxReply, deadline.later(kAnswerMargin));
+    if (status == VI_ERROR_CONN_LOST) lost_ = true;
+    return status;
+  }
+
+  // A call with Device_GenericParms whose result begins with the device error code.
+  template <class Out>
+  ViStatus generic(u_long procedure, bool_t (*decode)(XDR*, Out*), Out* out, const Deadline& deadline,
+                   const Device_ErrorCode* error) {
+    Device_GenericParms in{lid_, 0, 0, deadline.remainingMilliseconds()};
+    ViStatus status = call(procedure, xdr_Device_GenericParms, &in, decode, out, kSmallReply, deadline);
+    return status < 0 ? status : statusOfDeviceError(*error);
+  }
+
+  // Why a read ended, from the device's reason: the term character before END before the count.
+  static ViStatus endOfRead(const ViByte* data, size_t count, int reason,
                             const ReadTermination& termination) {
-    if (count == request) return VI_SUCCESS_MAX_CNT;
-    if (termination.enabled && data[count - 1] == static_cast<ViByte>(termination.character))
+    bool endsWithTermChar =
+        termination.enabled && count > 0 && data[count - 1] == static_cast<ViByte>(termination.character);
+    if ((reason & kReasonTermChar) != 0 || ((reason & kReasonEnd) != 0 && endsWithTermChar))
       return VI_SUCCESS_TERM_CHAR;
+    if ((reason & kReasonEnd) != 0) return VI_SUCCESS;
+    if ((reason & kReasonRequestCount) != 0) return VI_SUCCESS_MAX_CNT;
     return VI_SUCCESS;
   }
 
-  int device_;
+  std::unique_ptr<RpcClient> core_;
+  Device_Link lid_;
+  u_int maxRecvSize_;
   std::atomic<bool> lost_{false};
 };
 
+// The TCP port of the core channel that the host's portmapper names; 0 when it names none.
+ViStatus findCorePort(const std::string& host, const Deadline& deadline, uint16_t* port) {
+  ViStatus status = VI_ERROR_RSRC_NFOUND;
+  auto stream = connectTcp(host, kPortmapperPort, deadline, &status);
+  if (!stream) return VI_ERROR_RSRC_NFOUND;
+  RpcClient portmapper(std::move(stream), PMAPPROG, PMAPVERS);
+  pmap query{DEVICE_CORE, DEVICE_CORE_VERSION, IPPROTO_TCP, 0};
+  u_int answer = 0;
+  status = portmapper.call(PMAPPROC_GETPORT, xdrRoutine(xdr_pmap), &query, xdrRoutine(xdr_u_int), &answer,
+                           kSmallReply, deadline);
+  if (status < 0 || answer == 0 || answer > UINT16_MAX) return VI_ERROR_RSRC_NFOUND;
+  *port = static_cast<uint16_t>(answer);
+  return VI_SUCCESS;
+}
+
 }  // namespace
+
+bool_t xdrVxi11ReadReply(XDR* xdrs, Vxi11ReadReply* reply) {
+  return xdr_Device_ErrorCode(xdrs, &reply->error) && xdr_int(xdrs, &reply->reason) &&
+         xdr_bytes(xdrs, &reply->data, &reply->size, reply->capacity);
+}
 
 std::unique_ptr<InstrumentLink> openVxi11Link(const ResourceName& resource, ViStatus* status) {
   Deadline deadline = Deadline::afterMilliseconds(kConnectTimeoutMs);
-  // The portmapper is reached first, within the deadline: liblxi bounds its own connect only by cancelling
-  // a thread inside the RPC library.
-  if (!connectTcp(resource.host, kPortmapperPort, deadline, status)) {
+  uint16_t port = 0;
+  *status = findCorePort(resource.host, deadline, &port);
+  if (*status < 0) return nullptr;
+  auto stream = connectTcp(resource.host, port, deadline, status);
+  if (!stream) {
     *status = VI_ERROR_RSRC_NFOUND;
     return nullptr;
   }
-  initialiseLiblxi();
-  int device = LXI_ERROR;
-  {
-    SigpipeGuard guard;
-    device =
-        lxi_connect(resource.host.c_str(), 0, resource.deviceName.c_str(), wholeSecondsLeft(deadline), VXI11);
-  }
-  if (device < 0) {
-    *status = VI_ERROR_RSRC_NFOUND;
-    return nullptr;
-  }
-  *status = VI_SUCCESS;
-  return std::make_unique<Vxi11Link>(device);
+  auto core = std::make_unique<RpcClient>(std::move(stream), DEVICE_CORE, DEVICE_CORE_VERSION);
+  Create_LinkParms in{};
+  in.clientId = 0;
+  in.lockDevice = FALSE;
+  in.lock_timeout = 0;
+  in.device = const_cast<char*>(resource.deviceName.c_str());
+  Create_LinkResp out{};
+  ViStatus called = core->call(create_link, xdrRoutine(xdr_Create_LinkParms), &in,
+                               xdrRoutine(xdr_Create_LinkResp), &out, kSmallReply, deadline);
+  *status = called < 0 ? VI_ERROR_RSRC_NFOUND : statusOfCreateLinkError(out.error);
+  if (*status < 0) return nullptr;
+  return std::make_unique<Vxi11Link>(std::move(core), out.lid, out.maxRecvSize);
 }
 
 }  // namespace tevra::platform::visa
