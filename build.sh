@@ -10,7 +10,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config git
   libgtest-dev libgmock-dev libbenchmark-dev libspdlog-dev
   liblxi-dev libtirpc-dev rpcbind rpcsvc-proto
-  python3 python3-pyvisa python3-pyvisa-py python3-pytest
+  python3 python3-pyvisa python3-pyvisa-py python3-pytest python3-numpy
   libnl-3-dev libnl-route-3-dev iproute2 util-linux
 )
 JOBS=$(nproc 2>/dev/null || echo 2)
