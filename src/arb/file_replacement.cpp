@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "platform/kernel/kernel.h"
+#include "platform/kernel/win32_errors.h"
 #include "src/core/frame.h"
 #include "src/core/system_error_text.h"
 
@@ -47,6 +48,10 @@ void FileReplacement::discard() {
 }
 
 int32_t FileReplacement::begin(int32_t code) {
+  if (path_.empty()) {
+    platform::SetLastError(platform::kErrorPathNotFound);
+    return traceFileFailure(code, "create", "");
+  }
   if (platform::FileExists(path_.c_str()) &&
       !platform::CopyFile(path_.c_str(), (path_ + ".bak").c_str(), false)) {
     return traceFileFailure(code, "backup", path_.c_str());

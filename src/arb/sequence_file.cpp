@@ -70,10 +70,13 @@ int parseListRecord(std::string_view data, SequenceEntry& entry) {
       kRecordMark.substr(0, std::min(head.size(), nameStart)))
     return -1;
   const std::string_view field = head.substr(std::min(head.size(), nameStart), kFixedNameSize);
-  const size_t end = field.find_first_of(std::string_view("\0\xFF", 2));
-  if (end == std::string_view::npos) return field.size() < kFixedNameSize ? 0 : -1;
+  size_t end = field.find_first_of(std::string_view("\0\xFF", 2));
+  if (end == std::string_view::npos) {
+    if (field.size() < kFixedNameSize) return 0;
+    end = kFixedNameSize;
+  }
   if (end == 0) return -1;
-  const bool terminated = field[end] == '\0';
+  const bool terminated = end < field.size() && field[end] == '\0';
   const size_t countStart = nameStart + (terminated ? kFixedNameSize : end);
   if (terminated && field.size() < kFixedNameSize) return 0;
   if (terminated && field.substr(end + 1).find_first_not_of('\xFF') != std::string_view::npos) return -1;

@@ -101,16 +101,22 @@ TEST_F(SequenceBuilderTest, ReadsIntoTheGivenSizeOnlyAndRefusesBrokenFiles) {
       {golden("one_entry.seq").substr(0, 300), 64, -8148, std::string(1, '\0')},
       {compact.substr(0, 104) + std::string("WFM1:\0", 6), 64, -8169, std::string(1, '\0')},
       {"", 64, 0, std::string(1, '\0')},
+      {compact.substr(0, 104) + "WFM1:" + std::string(24, 'n') + "\xFF\xFF\xFF\xFF\xF0" +
+           std::string("\0\0\7", 3),
+       64, 1, std::string(24, 'n') + std::string(2, '\0')},
   };
   const std::string path = dir_.file("in.seq");
   for (const auto& c : cases) {
     test::writeFile(path, c.bytes);
-    std::string names(16, '#');
+    std::string names(64, '#');
     int32_t counts[8] = {};
     EXPECT_EQ(Tevra_ARBEx_GetSegmentList(path.c_str(), names.data(), c.size, counts), c.result) << c.size;
-    EXPECT_EQ(names, c.names + std::string(16 - c.names.size(), '#')) << c.size;
+    EXPECT_EQ(names, c.names + std::string(64 - c.names.size(), '#')) << c.size;
   }
   EXPECT_EQ(Tevra_ARBEx_GetSegmentList(dir_.file("missing").c_str(), nullptr, 4, nullptr), -8120);
+  Tevra_ARBEx_CreateSequenceFile();
+  Tevra_ARBEx_SequenceFile_AddSegment("a", 1);
+  EXPECT_EQ(Tevra_ARBEx_SequenceFile_Save(nullptr), -8026);
 }
 
 }  // namespace
