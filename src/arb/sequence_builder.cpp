@@ -1,6 +1,7 @@
 // The local sequence list and the exports that write sequence files and read them back.
 #include <array>
 #include <cstring>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -91,17 +92,18 @@ std::vector<std::string_view> splitNameList(const char* names) {
 
 int32_t makeFile(const char* names, const int32_t* repetitions, const char* fileName) {
   const std::vector<std::string_view> list = splitNameList(names);
-  if (!list.empty() && repetitions == nullptr) {
+  const std::span<const int32_t> counts(repetitions, repetitions == nullptr ? 0 : list.size());
+  if (counts.size() != list.size()) {
     return core::traceFailure(kMakeFrame.failureCode, "ERR %d,null repetitions", kMakeFrame.failureCode);
   }
   for (size_t i = 0; i < list.size(); ++i) {
-    if (const int32_t refused = refuseWideRepetitions(-8258, list[i], repetitions[i])) return refused;
+    if (const int32_t refused = refuseWideRepetitions(-8258, list[i], counts[i])) return refused;
   }
   FileReplacement file(core::orEmpty(fileName));
   if (const int32_t failed = file.begin(-8227)) return failed;
   if (const int32_t failed = writeText(file, -8247, sequenceHeader(false))) return failed;
   for (size_t i = 0; i < list.size(); ++i) {
-    const std::string record = compactEntryRecord(list[i], static_cast<uint32_t>(repetitions[i]));
+    const std::string record = compactEntryRecord(list[i], static_cast<uint32_t>(counts[i]));
     const size_t nameSize = record.size() - 13;
     const struct {
       int32_t code;
