@@ -219,6 +219,12 @@ TEVRA_API int32_t Tevra_ARB_CWTone(double powerDbm, double frequencyMHz);       
 TEVRA_API int32_t Tevra_ARB_AdjustOutput(double powerDbm, double frequencyMHz); /* 0, -7871 */
 /* The server's count, or -4129. */
 TEVRA_API int32_t Tevra_ARB_FreeSegmentSpace(void);
+/* The names of the segment (sequence) files the instrument holds, each ended by a zero byte and the list by
+ * an empty name, never more than size bytes; copying stops at the first name that does not fit. The number of
+ * names copied, or -5132 (-5185) when the server's list is not a list of texts, -5135 (-5188) for a server
+ * error or no room in buffer. */
+TEVRA_API int32_t Tevra_ARB_GetLoadedSegmentFileList(char* buffer, int32_t size);
+TEVRA_API int32_t Tevra_ARB_GetLoadedSequenceFileList(char* buffer, int32_t size);
 /* 1 or 0, or -5011. */
 TEVRA_API int32_t Tevra_ARB_SourceActive(void);
 /* 1 or 0, or -5033; traceFlag 0 traces only failures. */

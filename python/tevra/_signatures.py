@@ -51,6 +51,8 @@ SIGNATURES = {
     "Tevra_Calc_ReduceSegmentBurstRMS": "i32(str, f64, str, out f64)",
     "Tevra_Tool_NormalizeBurstRMS": "i32(str, i32)",
     "Tevra_FillSegmentIdle": "i32(str, f64)",
+    "Tevra_ARB_GetLoadedSegmentFileList": "i32(out text[4096], size 4096)",
+    "Tevra_ARB_GetLoadedSequenceFileList": "i32(out text[4096], size 4096)",
     "Tevra_ARBEx_Select_Sequence": "i32(str, f64, f64, i32)",
     "Tevra_ARBEx_Select_Sequence_11ag": "i32(str, f64, f64)",
     "Tevra_ARBEx_Select_Sequence_11b": "i32(str, f64, f64)",
