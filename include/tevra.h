@@ -225,6 +225,10 @@ TEVRA_API int32_t Tevra_ARB_FreeSegmentSpace(void);
  * error or no room in buffer. */
 TEVRA_API int32_t Tevra_ARB_GetLoadedSegmentFileList(char* buffer, int32_t size);
 TEVRA_API int32_t Tevra_ARB_GetLoadedSequenceFileList(char* buffer, int32_t size);
+/* Deletes a sequence (segment) file from the instrument's memory. The server's status, or -4079 (-4104) for a
+ * server error, such as a file the instrument does not hold. */
+TEVRA_API int32_t Tevra_ARB_Delete_Sequence(const char* name);
+TEVRA_API int32_t Tevra_ARB_Delete_Segment(const char* name);
 /* 1 or 0, or -5011. */
 TEVRA_API int32_t Tevra_ARB_SourceActive(void);
 /* 1 or 0, or -5033; traceFlag 0 traces only failures. */

@@ -53,6 +53,8 @@ SIGNATURES = {
     "Tevra_FillSegmentIdle": "i32(str, f64)",
     "Tevra_ARB_GetLoadedSegmentFileList": "i32(out text[4096], size 4096)",
     "Tevra_ARB_GetLoadedSequenceFileList": "i32(out text[4096], size 4096)",
+    "Tevra_ARB_Delete_Sequence": "i32(str)",
+    "Tevra_ARB_Delete_Segment": "i32(str)",
     "Tevra_ARBEx_Select_Sequence": "i32(str, f64, f64, i32)",
     "Tevra_ARBEx_Select_Sequence_11ag": "i32(str, f64, f64)",
     "Tevra_ARBEx_Select_Sequence_11b": "i32(str, f64, f64)",

@@ -100,6 +100,8 @@ class Q7730Server {
   // The names of the segment (".wf1") or sequence (".seq") files in the generator memory.
   HRESULT AWG_LoadedSegmentList(SAFEARRAY** out);
   HRESULT AWG_LoadedSequenceList(SAFEARRAY** out);
+  HRESULT AWG_DeleteSegment(BSTR name, int32_t* status);
+  HRESULT AWG_DeleteSequence(BSTR name, int32_t* status);
 
  private:
   struct Identity {
@@ -116,6 +118,7 @@ class Q7730Server {
   void startWaveform(const char* kind, BSTR name, double dBm, double hz, int32_t clockHz, Playback playback);
   HRESULT putReferencePort(int port, VARIANT_BOOL on);
   HRESULT listMemoryFiles(std::string_view extension, SAFEARRAY** out);
+  HRESULT deleteMemoryFile(BSTR name, int32_t* status);
   HRESULT getReferencePort(int port, VARIANT_BOOL* out);
 
   ScpiLink link_;
