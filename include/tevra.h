@@ -226,6 +226,16 @@ TEVRA_API int32_t Tevra_ARB_CWTone(double powerDbm, double frequencyMHz);       
 TEVRA_API int32_t Tevra_ARB_AdjustOutput(double powerDbm, double frequencyMHz); /* 0, -7871 */
 /* The server's count, or -4129. */
 TEVRA_API int32_t Tevra_ARB_FreeSegmentSpace(void);
+/* The names of the segment (sequence) files the instrument holds, each ended by a zero byte and the list by
+ * an empty name, never more than size bytes; copying stops at the first name that does not fit. The number of
+ * names copied, or -5132 (-5185) when the server's list is not a list of texts, -5135 (-5188) for a server
+ * error or no room in buffer. */
+TEVRA_API int32_t Tevra_ARB_GetLoadedSegmentFileList(char* buffer, int32_t size);
+TEVRA_API int32_t Tevra_ARB_GetLoadedSequenceFileList(char* buffer, int32_t size);
+/* Deletes a sequence (segment) file from the instrument's memory. The server's status, or -4079 (-4104) for a
+ * server error, such as a file the instrument does not hold. */
+TEVRA_API int32_t Tevra_ARB_Delete_Sequence(const char* name);
+TEVRA_API int32_t Tevra_ARB_Delete_Segment(const char* name);
 /* 1 or 0, or -5011. */
 TEVRA_API int32_t Tevra_ARB_SourceActive(void);
 /* 1 or 0, or -5033; traceFlag 0 traces only failures. */
@@ -256,6 +266,64 @@ TEVRA_API int32_t Tevra_Chart_MultiTraces(int32_t count, const double* x, int32_
                                           int32_t ownThread);
 TEVRA_API int32_t Tevra_Chart_XY(int32_t count, const double* x, const double* y, const char* title,
                                  int32_t closeAfter, int32_t ownThread);
+
+/* ---- Waveform files on the local disk ----
+ * A file these functions replace keeps its old content as "<name>.bak"; the new content is written to
+ * "<name>.tmp" and renamed into place only when whole, so a failed run leaves the old file intact. A failed
+ * backup stops the replacement. */
+
+/* The buffer of Tevra_Tool_GetDownloadPath: a path with its terminator. */
+#define TEVRA_DOWNLOAD_PATH_SIZE 260
+
+/* Writes the full path or search pattern for path into buffer (TEVRA_DOWNLOAD_PATH_SIZE bytes): the current
+ * folder followed by defaultName for a null or empty path, a folder ending in '/' followed by defaultName,
+ * or the resolved path itself. Returns the offset of its file-name part, or -8294 (a null buffer, a path
+ * that cannot be resolved or that does not fit the buffer). */
+TEVRA_API int32_t Tevra_Tool_GetDownloadPath(const char* path, const char* defaultName, char* buffer);
+
+/* Empties the driver's sequence list (up to 256 entries). 0. */
+TEVRA_API int32_t Tevra_ARBEx_CreateSequenceFile(void);
+/* Appends a segment (its first 23 characters) played repetitions times. The new entry count, or -7966 (the
+ * list is full), -7972 (repetitions not above 0), -7981 (a null or empty name). */
+TEVRA_API int32_t Tevra_ARBEx_SequenceFile_AddSegment(const char* name, int32_t repetitions);
+/* Writes the list to fileName. The entry count, or -8006 (empty list), -8026 (backup or create failed),
+ * -8053/-8064 (writing a one-entry file failed), -8069/-8080 (writing a longer file failed; -8080 also refuses
+ * a count above 16777215, which its records cannot hold), -8088. */
+TEVRA_API int32_t Tevra_ARBEx_SequenceFile_Save(const char* fileName);
+/* Writes a sequence file of the names (each ended by a zero byte, the list by an empty name) with
+ * repetitions[i] for names i. The number of names, or -8227 (backup or create failed), -8247, -8250, -8252,
+ * -8253 (a write failed), -8258 (a write failed, or a count outside 1..16777215), -8268 (null repetitions). */
+TEVRA_API int32_t Tevra_ARBEx_MakeSequenceFile(const char* names, const int32_t* repetitions,
+                                               const char* fileName);
+/* Reads a sequence file's names into names (size bytes: each name ended by a zero byte, the list by an empty
+ * name; never more than size bytes) and their counts into repetitions, which holds at least size / 2
+ * elements. The number of entries read (reading stops at the first name that does not fit), or -8120 (no
+ * buffer, or the file cannot be opened), -8143 (header), -8148 (one-entry record), -8169 (a record that
+ * cannot be read or is not a segment entry). */
+TEVRA_API int32_t Tevra_ARBEx_GetSegmentList(const char* fileName, char* names, int32_t size,
+                                             int32_t* repetitions);
+
+/* Segment files hold IQ samples, I then Q, each a signed 16-bit big-endian number. A sample whose I*I+Q*Q is
+ * above 121000 belongs to the burst. Files marked as encrypted are refused. */
+
+/* The burst RMS of a segment file. The number of burst samples, or -6007 (null out pointer, or the file
+ * cannot be opened), -6017 (encrypted), -6025 (shorter than 16 bytes, or a read failed), -6032, -6064 (the
+ * size is not a multiple of 4). burstRms is 0 when the file holds no burst. */
+TEVRA_API int32_t Tevra_Calc_SegmentBurstRMS(const char* fileName, double* burstRms);
+/* Writes destination as source with every I and Q multiplied by factor (truncated toward zero, held within
+ * the 16-bit range); source and destination may be the same file. The number of burst samples of the result
+ * (0 for an empty source), or -6169 (open), -6177 (null out pointer, a factor that is not a finite number,
+ * backup or create failed), -6188, -6196, -6203, -6212 (as for the burst RMS), -6257, -6263 (write). */
+TEVRA_API int32_t Tevra_Calc_ReduceSegmentBurstRMS(const char* source, double factor, const char* destination,
+                                                   double* burstRms);
+/* Measures every file that pattern (a folder ending in '/', or a folder and a mask) finds; with option not 0
+ * and more than one file, writes "<file>_R" scaled to the smallest burst RMS. The number of files measured,
+ * or the first failing (or burst-free) file's result, or the first failing scale's code, or -8294, -8396. */
+TEVRA_API int32_t Tevra_Tool_NormalizeBurstRMS(const char* pattern, int32_t option);
+/* Appends idle samples (zeros) of idleFraction times the file's size, rounded down to whole samples. 0, or
+ * -397 (open), -418 (backup failed, a fraction that is negative or not a number, a write failed: the file
+ * then keeps its old size). */
+TEVRA_API int32_t Tevra_FillSegmentIdle(const char* fileName, double idleFraction);
 
 /* ---- Trace log ---- */
 

@@ -85,6 +85,49 @@ static void directPlayback(const char* resource) {
   Tevra_CloseViSession();
 }
 
+/* A segment file of a burst at one level followed by as much idle. */
+static int writeBurst(const char* path, int level, int samples) {
+  FILE* file = fopen(path, "wb");
+  if (file == NULL) return -1;
+  for (int n = 0; n < 2 * samples; ++n) {
+    const int i = n < samples ? (n % 2 ? level : -level) : 0;
+    const unsigned char bytes[4] = {(unsigned char)(i >> 8), (unsigned char)i, 0, 0};
+    fwrite(bytes, 1, sizeof bytes, file);
+  }
+  return fclose(file);
+}
+
+/* Waveform files on the local disk: generate, normalise, pad, build a sequence and read it back. */
+static void waveformFiles(const char* folder) {
+  char path[640], first[600], second[600];
+  double rms = 0;
+  printf("\n-- waveform files in %s --\n", folder);
+  snprintf(first, sizeof first, "%s/loud.wf1", folder);
+  snprintf(second, sizeof second, "%s/quiet.wf1", folder);
+  writeBurst(first, 8000, 4096);
+  writeBurst(second, 2000, 4096);
+  printf("Calc_SegmentBurstRMS(loud.wf1)  -> %d", (int)Tevra_Calc_SegmentBurstRMS(first, &rms));
+  printf(", burst RMS %g\n", rms);
+  snprintf(path, sizeof path, "%s/*.wf1", folder);
+  printf("Tool_NormalizeBurstRMS(*.wf1, 1) -> %d\n", (int)Tevra_Tool_NormalizeBurstRMS(path, 1));
+  snprintf(path, sizeof path, "%s_R", first);
+  printf("Calc_SegmentBurstRMS(loud.wf1_R) -> %d", (int)Tevra_Calc_SegmentBurstRMS(path, &rms));
+  printf(", burst RMS %g\n", rms);
+  printf("FillSegmentIdle(quiet.wf1, 0.5)  -> %d\n", (int)Tevra_FillSegmentIdle(second, 0.5));
+  const int32_t counts[] = {3, 1};
+  snprintf(path, sizeof path, "%s/station.seq", folder);
+  printf("ARBEx_MakeSequenceFile(loud.wf1, quiet.wf1) -> %d\n",
+         (int)Tevra_ARBEx_MakeSequenceFile("loud.wf1\0quiet.wf1\0", counts, path));
+  char names[256];
+  int32_t repetitions[128];
+  const int32_t entries = Tevra_ARBEx_GetSegmentList(path, names, sizeof names, repetitions);
+  printf("ARBEx_GetSegmentList(station.seq) -> %d:", (int)entries);
+  const char* name = names;
+  for (int32_t n = 0; n < entries; name += strlen(name) + 1, ++n)
+    printf(" %s x%d", name, (int)repetitions[n]);
+  printf("\n");
+}
+
 static void serverSession(const char* resource) {
   char text[TEVRA_IDENTITY_TEXT_SIZE];
   double value = 0;
@@ -214,6 +257,8 @@ int main(int argc, char** argv) {
   printf("simulated Q7730 at %s\n", resource);
   Tevra_Log_LogIt("station: begin of test run on %s", resource);
 
+  char waveforms[] = "/tmp/tevra-waveforms-XXXXXX";
+  if (mkdtemp(waveforms) != NULL) waveformFiles(waveforms);
   directPlayback(resource);
   serverSession(resource);
   spectrumChart();

@@ -219,4 +219,6 @@
   METHOD(AWG_SequencePlaying, VBool)                                                              \
   METHOD(AWG_Stop, void)                                                                          \
   METHOD(AWG_LoadedSegmentList, TextArray)                                                        \
-  METHOD(AWG_LoadedSequenceList, TextArray)
+  METHOD(AWG_LoadedSequenceList, TextArray)                                                       \
+  METHOD(AWG_DeleteSegment, int32_t, Text)                                                        \
+  METHOD(AWG_DeleteSequence, int32_t, Text)

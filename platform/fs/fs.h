@@ -28,8 +28,14 @@ bool ReadFile(FileHandle handle, void* data, uint32_t count, uint32_t* read);
 // Moves the file position; origin 0 = begin, 1 = current, 2 = end. Returns the new position or -1.
 int64_t SetFilePointer(FileHandle handle, int64_t offset, int origin);
 int64_t GetFileSize(FileHandle handle);
+// Cuts the file at its current position (SetEndOfFile).
+bool SetEndOfFile(FileHandle handle);
+// Writes the file's buffered data to its device, so that a rename after it cannot expose a hollow file.
+bool FlushFileBuffers(FileHandle handle);
 
 bool MoveFile(const char* from, const char* to);
+// Renames from to to, replacing an existing to in one step (MoveFileEx with MOVEFILE_REPLACE_EXISTING).
+bool MoveFileReplacing(const char* from, const char* to);
 bool CopyFile(const char* from, const char* to, bool failIfExists);
 bool DeleteFile(const char* path);
 bool FileExists(const char* path);

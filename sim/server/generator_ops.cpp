@@ -185,6 +185,21 @@ HRESULT Q7730Server::listMemoryFiles(std::string_view extension, SAFEARRAY** out
   return S_OK;
 }
 
+HRESULT Q7730Server::AWG_DeleteSegment(BSTR name, int32_t* status) {
+  return deleteMemoryFile(name, status);
+}
+
+HRESULT Q7730Server::AWG_DeleteSequence(BSTR name, int32_t* status) {
+  return deleteMemoryFile(name, status);
+}
+
+// A file the memory does not hold is the instrument's error, which the error check reports.
+HRESULT Q7730Server::deleteMemoryFile(BSTR name, int32_t* status) {
+  link_.run({"MMEMory:DELete \"" + waveformName(name) + "\""});
+  *status = 0;
+  return S_OK;
+}
+
 HRESULT Q7730Server::AWG_SourceActive(VARIANT_BOOL* out) {
   const bool on = link_.queryBoolean(":OUTPut:STATe?");
   link_.checkErrors();

@@ -134,6 +134,8 @@ class Q7730Server {
   // The names of the segment (".wf1") or sequence (".seq") files in the generator memory.
   HRESULT AWG_LoadedSegmentList(SAFEARRAY** out);
   HRESULT AWG_LoadedSequenceList(SAFEARRAY** out);
+  HRESULT AWG_DeleteSegment(BSTR name, int32_t* status);
+  HRESULT AWG_DeleteSequence(BSTR name, int32_t* status);
 
  private:
   struct Identity {
@@ -152,6 +154,7 @@ class Q7730Server {
   HRESULT listMemoryFiles(std::string_view extension, SAFEARRAY** out);
   // One field of the analyzer's power fetch of its last capture.
   double fetchPowerField(int field);
+  HRESULT deleteMemoryFile(BSTR name, int32_t* status);
   HRESULT getReferencePort(int port, VARIANT_BOOL* out);
 
   ScpiLink link_;

@@ -2,6 +2,10 @@
 #pragma once
 
 int runDevices(int argc, char** argv);
+int runBurstRms(int argc, char** argv);
+int runNormalize(int argc, char** argv);
+int runPadIdle(int argc, char** argv);
+int runShowSequence(int argc, char** argv);
 
 namespace tevra::tool {
 

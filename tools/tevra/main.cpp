@@ -16,6 +16,10 @@ constexpr Command kCommands[] = {
     {"devices", "list the devices the driver can switch; switch one on or off by name", runDevices},
     {"waveform", "write a test waveform (802.11a/g, b, n, CW, tones, noise) as a segment file",
      [](int argc, char** argv) { return tevra::tool::runWaveformCommand(argc - 1, argv + 1); }},
+    {"burst-rms", "burst RMS and burst length of segment files", runBurstRms},
+    {"normalize", "bring the segment files of a folder to their smallest burst RMS (FILE_R)", runNormalize},
+    {"pad-idle", "append idle samples to a segment file (the old one kept as .bak)", runPadIdle},
+    {"show-sequence", "list the segments and repetitions of sequence files", runShowSequence},
 };
 
 int usage() {

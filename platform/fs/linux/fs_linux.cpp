@@ -131,6 +131,24 @@ int64_t GetFileSize(FileHandle handle) {
   return st.st_size;
 }
 
+bool SetEndOfFile(FileHandle handle) {
+  const off_t pos = ::lseek(static_cast<int>(handle), 0, SEEK_CUR);
+  if (pos < 0) return failWithErrno();
+  return ::ftruncate(static_cast<int>(handle), pos) == 0 || failWithErrno();
+}
+
+bool FlushFileBuffers(FileHandle handle) {
+  return ::fsync(static_cast<int>(handle)) == 0 || failWithErrno();
+}
+
+bool MoveFileReplacing(const char* from, const char* to) {
+  if (from == nullptr || to == nullptr) {
+    SetLastError(kErrorInvalidParameter);
+    return false;
+  }
+  return ::rename(from, to) == 0 || failWithErrno();
+}
+
 bool MoveFile(const char* from, const char* to) {
   if (from == nullptr || to == nullptr) {
     SetLastError(kErrorInvalidParameter);
