@@ -30,7 +30,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
 };
 
 // Runs the benchmarks and prints "ratio <ours> / <reference> = x" for each pair.
-inline int runWithRatios(int argc, char** argv, const std::vector<std::pair<std::string, std::string>>& pairs) {
+inline int runWithRatios(int argc, char** argv,
+                         const std::vector<std::pair<std::string, std::string>>& pairs) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   RatioReporter reporter;

@@ -257,13 +257,14 @@ TEVRA_API int32_t Tevra_ARB_SequencePlaying(int32_t traceFlag);
  * Tevra_SetForegroundWindow gets the focus back when a chart closes. */
 TEVRA_API int32_t Tevra_Chart_Spectrum(int32_t count, const double* x, const double* y, const char* title,
                                        int32_t closeAfter, int32_t ownThread);
-TEVRA_API int32_t Tevra_Chart_SpectralMask(int32_t count, const double* x, const double* y, const double* limit,
-                                           const char* title, int32_t closeAfter, int32_t ownThread);
+TEVRA_API int32_t Tevra_Chart_SpectralMask(int32_t count, const double* x, const double* y,
+                                           const double* limit, const char* title, int32_t closeAfter,
+                                           int32_t ownThread);
 TEVRA_API int32_t Tevra_Chart_OBW(int32_t count, const double* x, const double* y, const char* title,
                                   int32_t closeAfter, int32_t ownThread);
-TEVRA_API int32_t Tevra_Chart_MultiTraces(int32_t count, const double* x, int32_t traces, const double* matrix,
-                                          int32_t extra, const char* title, int32_t closeAfter,
-                                          int32_t ownThread);
+TEVRA_API int32_t Tevra_Chart_MultiTraces(int32_t count, const double* x, int32_t traces,
+                                          const double* matrix, int32_t extra, const char* title,
+                                          int32_t closeAfter, int32_t ownThread);
 TEVRA_API int32_t Tevra_Chart_XY(int32_t count, const double* x, const double* y, const char* title,
                                  int32_t closeAfter, int32_t ownThread);
 
@@ -287,12 +288,13 @@ TEVRA_API int32_t Tevra_ARBEx_CreateSequenceFile(void);
  * list is full), -7972 (repetitions not above 0), -7981 (a null or empty name). */
 TEVRA_API int32_t Tevra_ARBEx_SequenceFile_AddSegment(const char* name, int32_t repetitions);
 /* Writes the list to fileName. The entry count, or -8006 (empty list), -8026 (backup or create failed),
- * -8053/-8064 (writing a one-entry file failed), -8069/-8080 (writing a longer file failed; -8080 also refuses
- * a count above 16777215, which its records cannot hold), -8088. */
+ * -8053/-8064 (writing a one-entry file failed), -8069/-8080 (writing a longer file failed; -8080 also
+ * refuses a count above 16777215, which its records cannot hold), -8088. */
 TEVRA_API int32_t Tevra_ARBEx_SequenceFile_Save(const char* fileName);
 /* Writes a sequence file of the names (each ended by a zero byte, the list by an empty name) with
  * repetitions[i] for names i. The number of names, or -8227 (backup or create failed), -8247, -8250, -8252,
- * -8253 (a write failed), -8258 (a write failed, or a count outside 1..16777215), -8268 (null repetitions). */
+ * -8253 (a write failed), -8258 (a write failed, or a count outside 1..16777215), -8268 (null repetitions).
+ */
 TEVRA_API int32_t Tevra_ARBEx_MakeSequenceFile(const char* names, const int32_t* repetitions,
                                                const char* fileName);
 /* Reads a sequence file's names into names (size bytes: each name ended by a zero byte, the list by an empty
@@ -483,9 +485,9 @@ TEVRA_API double Tevra_Calc_Value(double Value, int32_t ConversionCode);
 /* LimitTable: TableLength doubles read as (offset Hz from the centre, level dB relative to the peak) pairs,
  * at least two pairs with strictly ascending offsets; the line continues the outer segments beyond either
  * end. Returns the number of points above the line, or -6437 (an unusable table or trace included). */
-TEVRA_API int32_t Tevra_Calc_LimitLine(int32_t NumPoints, const double* Frequencies, const double* Powers, int32_t TableLength,
-                                       const double* LimitTable, double* LimitLine, double* FailFrequencies,
-                                       double* FailPowers);
+TEVRA_API int32_t Tevra_Calc_LimitLine(int32_t NumPoints, const double* Frequencies, const double* Powers,
+                                       int32_t TableLength, const double* LimitTable, double* LimitLine,
+                                       double* FailFrequencies, double* FailPowers);
 /* Band power in dBm of powers in dBm measured with a resolution filter of noise bandwidth 1.056 x RBW:
  * 10 log10(BandWidth / (1.056 RBW)) + 10 log10(mean of the linear powers). Returns 0 or the refusal code. */
 TEVRA_API int32_t Tevra_Calc_Spectrum_BandPower(int32_t NumPoints, const double* Powers, double BandWidth_Hz,
@@ -500,24 +502,27 @@ TEVRA_API int32_t Tevra_Calc_PSD_BandPower(int32_t NumPoints, const double* PSD,
  * -45 dB from 30 MHz; HT40 (HT40 non-zero) +-19 0, +-21 -20, +-40 -28, +-60 -45 dB; 11b steps: inside
  * fc-11..fc+11 MHz not judged, -30 dB up to 22 MHz away, -50 dB from 22 MHz (fc-22 MHz itself is -30 dB).
  * Returns the number of points above the mask, or -5556 (11ag), -5617 (11b), -8613 (11n). */
-TEVRA_API int32_t Tevra_MeasureEx_SpectralMask_11ag(int32_t NumPoints, const double* Frequencies, const double* Powers,
-                                                    double* LimitLine, double* FailFrequencies, double* FailPowers);
-TEVRA_API int32_t Tevra_MeasureEx_SpectralMask_11b(int32_t NumPoints, const double* Frequencies, const double* Powers,
-                                                   double* LimitLine, double* FailFrequencies, double* FailPowers);
-TEVRA_API int32_t Tevra_MeasureEx_SpectralMask_11n(int32_t NumPoints, const double* Frequencies, const double* Powers,
-                                                   double* LimitLine, double* FailFrequencies, double* FailPowers,
-                                                   int32_t HT40);
+TEVRA_API int32_t Tevra_MeasureEx_SpectralMask_11ag(int32_t NumPoints, const double* Frequencies,
+                                                    const double* Powers, double* LimitLine,
+                                                    double* FailFrequencies, double* FailPowers);
+TEVRA_API int32_t Tevra_MeasureEx_SpectralMask_11b(int32_t NumPoints, const double* Frequencies,
+                                                   const double* Powers, double* LimitLine,
+                                                   double* FailFrequencies, double* FailPowers);
+TEVRA_API int32_t Tevra_MeasureEx_SpectralMask_11n(int32_t NumPoints, const double* Frequencies,
+                                                   const double* Powers, double* LimitLine,
+                                                   double* FailFrequencies, double* FailPowers, int32_t HT40);
 /* Occupied bandwidth in Hz holding Percent (0 to 100) of the trace's power, edges interpolated. OBW_Hz is
  * 99.0 until found. Returns 0, or -5722 (also for a Percent outside 0..100 or a trace without power). */
-TEVRA_API int32_t Tevra_MeasureEx_OBW(int32_t NumPoints, const double* Frequencies, const double* Powers, double* OBW_Hz,
-                                      double Percent);
+TEVRA_API int32_t Tevra_MeasureEx_OBW(int32_t NumPoints, const double* Frequencies, const double* Powers,
+                                      double* OBW_Hz, double Percent);
 /* 802.11b lobes into two arrays of 7: [0] main lobe (fc-11 < f <= fc+11 MHz) in dBm; [1], [2] the first and
  * second side lobes in dB below the main lobe; [3], [4] the first side lobes left and right
  * (11 < |f-fc| <= 22 MHz, the right one above fc+11), [5], [6] the second side lobes (f <= fc-22 MHz,
  * f > fc+22 MHz), in dBm; a lobe region without points reports -999.0 dBm. Returns 0, -5785 (no point at
  * or below fc-22 MHz), -5804 (no first left side lobe), -5823 (no main lobe), or -5871. */
-TEVRA_API int32_t Tevra_MeasureEx_Sidelobe_11b(int32_t NumPoints, const double* Frequencies, const double* Powers,
-                                               double* LobeFrequencies, double* LobePowers);
+TEVRA_API int32_t Tevra_MeasureEx_Sidelobe_11b(int32_t NumPoints, const double* Frequencies,
+                                               const double* Powers, double* LobeFrequencies,
+                                               double* LobePowers);
 
 /* ---- Gated spectrum, auto-ranging and fast power ---- */
 
@@ -527,8 +532,9 @@ TEVRA_API int32_t Tevra_MeasureEx_Sidelobe_11b(int32_t NumPoints, const double* 
  * band power is integrated and returned only when BandPower is given. Result 1 measured, 0 measured with
  * the input overloaded, -4519 failure (also a null NumPoints, or a server array that holds fewer points
  * than the count it reported). */
-TEVRA_API int32_t Tevra_GatedSpectrum(int32_t Width, int32_t AveragingStyle, int32_t FramesUsed, int32_t* NumPoints,
-                                      double* Frequencies, double* Powers, double* BandPower);
+TEVRA_API int32_t Tevra_GatedSpectrum(int32_t Width, int32_t AveragingStyle, int32_t FramesUsed,
+                                      int32_t* NumPoints, double* Frequencies, double* Powers,
+                                      double* BandPower);
 /* Width 3: a 66 MHz trace stitched from three 22 MHz measurements at fc - 22 MHz, fc and fc + 22 MHz, the
  * outer two at the power range raised by RangeOffset_dB; adjacent spans share their edge point, whose power
  * is the mean in dB of both, so three spans of m points give 3m - 2 points (Frequencies and Powers required,

@@ -162,7 +162,8 @@ static void serverSession(const char* resource) {
   printf("ARB_Stop             -> %d\n", (int)Tevra_ARB_Stop(0));
   printf("ARBEx_Select_Sequence_11b(CW_TONE, -15 dBm, +1 MHz) -> %d\n",
          (int)Tevra_ARBEx_Select_Sequence_11b("CW_TONE", -15, 1));
-  printf("ARB_TriggerSequence  -> %d (over SCPI after a direct selection)\n", (int)Tevra_ARB_TriggerSequence());
+  printf("ARB_TriggerSequence  -> %d (over SCPI after a direct selection)\n",
+         (int)Tevra_ARB_TriggerSequence());
   printf("ARB_Stop             -> %d (over SCPI)\n", (int)Tevra_ARB_Stop(0));
   printf("TTL_Output(0x05)     -> %d\n", (int)Tevra_TTL_Output(0x05));
   printf("TTL_SwitchChannel(1) -> %d\n", (int)Tevra_TTL_SwitchChannel(1));

@@ -4,8 +4,8 @@
 
 #include <cerrno>
 
-#include "sim/scpi/message_assembler.h"
 #include "sim/net/reply_pieces.h"
+#include "sim/scpi/message_assembler.h"
 
 namespace tevra::sim {
 namespace {

@@ -24,8 +24,8 @@
 #include "src/chart/chart_window.h"
 #include "src/core/error_state.h"
 #include "src/core/frame.h"
-#include "src/session/session.h"
 #include "src/log/driver_logs.h"
+#include "src/session/session.h"
 
 namespace tevra::chart {
 namespace {

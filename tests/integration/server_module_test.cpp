@@ -7,8 +7,8 @@
 
 #include "sim/instrument/generator_memory.h"
 #include "sim/server/server_failure.h"
-#include "src/session/server_version.h"
 #include "src/server/instrument.h"
+#include "src/session/server_version.h"
 #include "tests/integration/server_fixture.h"
 
 namespace tevra::test {

@@ -219,10 +219,9 @@ TEST_F(SessionTest, ServerErrorsAfterCreationLeaveTheSessionOpenUntilClose) {
   EXPECT_EQ(Tevra_Close(), -970);
   EXPECT_EQ(fake_->callNames(), (std::vector<std::string>{"AWG_Stop", "Suspend", "Dispose"}))
       << "every step is tried";
-  EXPECT_EQ(lines(),
-            (std::vector<std::string>{"> Start Close()", "ERR -970,L937,0x80004005,instrument lost",
-                                      "ERR -970,L941,0x80004005,busy", "> End of Close(), RetCode = -970",
-                                      "* used time: 0 ms *"}));
+  EXPECT_EQ(lines(), (std::vector<std::string>{"> Start Close()", "ERR -970,L937,0x80004005,instrument lost",
+                                               "ERR -970,L941,0x80004005,busy",
+                                               "> End of Close(), RetCode = -970", "* used time: 0 ms *"}));
   EXPECT_EQ(Tevra_Close(), 1) << "the failing Close released the session all the same";
 }
 

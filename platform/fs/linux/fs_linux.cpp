@@ -31,11 +31,20 @@ int openFlags(uint32_t access, Creation creation) {
     flags |= O_RDONLY;
   }
   switch (creation) {
-    case Creation::kCreateNew: flags |= O_CREAT | O_EXCL; break;
-    case Creation::kCreateAlways: flags |= O_CREAT | O_TRUNC; break;
-    case Creation::kOpenExisting: break;
-    case Creation::kOpenAlways: flags |= O_CREAT; break;
-    case Creation::kTruncateExisting: flags |= O_TRUNC; break;
+    case Creation::kCreateNew:
+      flags |= O_CREAT | O_EXCL;
+      break;
+    case Creation::kCreateAlways:
+      flags |= O_CREAT | O_TRUNC;
+      break;
+    case Creation::kOpenExisting:
+      break;
+    case Creation::kOpenAlways:
+      flags |= O_CREAT;
+      break;
+    case Creation::kTruncateExisting:
+      flags |= O_TRUNC;
+      break;
   }
   return flags;
 }
@@ -168,8 +177,8 @@ bool CopyFile(const char* from, const char* to, bool failIfExists) {
     return false;
   }
   std::error_code ec;
-  const auto options = failIfExists ? std::filesystem::copy_options::none
-                                    : std::filesystem::copy_options::overwrite_existing;
+  const auto options =
+      failIfExists ? std::filesystem::copy_options::none : std::filesystem::copy_options::overwrite_existing;
   if (std::filesystem::copy_file(from, to, options, ec)) return true;
   SetLastError(ec ? Win32ErrorFromErrno(ec.value()) : kErrorFileExists);
   return false;
