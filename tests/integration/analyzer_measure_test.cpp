@@ -211,11 +211,11 @@ TEST_F(AnalyzerMeasureTest, SpectrumShowsToneBandwidthAndRegrowth) {
       EXPECT_NEAR(s[0] + s[1] * static_cast<double>(peak - s.begin() - 5), 1e6, s[1]);
       continue;
     }
-    std::vector<double> mask = fields(session_->query("FETC:SPEC:MASK:OFDM?"));
+    std::vector<double> mask = fields(session_->query("FETCh:SPECtrum:MASK:OFDM?"));
     ASSERT_EQ(mask.size(), 3u);
     if (std::string(c.profile).find("null") != std::string::npos) {
       EXPECT_GT(mask[0], 0.0) << "clean burst";
-      EXPECT_NEAR(std::stod(session_->query("FETC:SPEC:OBW?")), 16.6e6, 0.5e6);
+      EXPECT_NEAR(std::stod(session_->query("FETCh:SPECtrum:OBW?")), 16.6e6, 0.5e6);
     } else {
       EXPECT_LT(mask[0], 0.0) << "regrowth";
     }
