@@ -97,7 +97,7 @@ int32_t demod11ag(double* evmDbOut, double* ppmOut) {
   double evmDb = 0.0;
   const bool hasEvm = evmDbOf(percent, &evmDb);
   log::traceLog().LogIt("IEEE80211a_Demod_RmsEVM(EVM = %g %% (%g dB), BurstGood = %d, OverLoad = %d)",
-                        percent, hasEvm ? evmDb : -INFINITY, store.burstGood, overloaded ? 1 : 0);
+                        percent, hasEvm ? evmDb : -HUGE_VAL, store.burstGood, overloaded ? 1 : 0);
   const FrequencyError error =
       readFrequencyError(server::at(2880).get_IEEE80211a_Demod_FrequencyError(), 2882);
   store.iqOffsetDb = server::at(2885).get_IEEE80211a_Demod_IQOffset();
@@ -255,14 +255,14 @@ extern "C" int32_t Tevra_Measure_Demod_ALL_11agturbo(double* EVM_dB, double* Fre
 
 extern "C" int32_t Tevra_Measure_Demod_ALL_11n(int32_t NumChannels, int32_t HT40, int32_t GI, double* EVM_dB,
                                                double* FrequencyError_ppm) {
-  const core::FrameInfo& info = measure::kDemod11nFrame;
-  core::CallFrame frame(info);
+  core::CallFrame frame(measure::kDemod11nFrame);
   frame.start("%d,HT40 = %d,GI = %d,...", NumChannels, HT40, GI);
   return frame.end(frame.guard([&] {
-    if (EVM_dB == nullptr || FrequencyError_ppm == nullptr) return measure::refuseNullOutput(info);
+    const int32_t failure = measure::kDemod11nFrame.failureCode;
+    if (EVM_dB == nullptr || FrequencyError_ppm == nullptr)
+      return measure::refuseNullOutput(measure::kDemod11nFrame);
     if (NumChannels != 1 && NumChannels != 2) {
-      return core::traceFailure(info.failureCode, "ERR %d,NumChannels %d is not 1 or 2", info.failureCode,
-                                NumChannels);
+      return core::traceFailure(failure, "ERR %d,NumChannels %d is not 1 or 2", failure, NumChannels);
     }
     return measure::demod11n(NumChannels, HT40 != 0, GI != 0, EVM_dB, FrequencyError_ppm);
   }));
