@@ -29,11 +29,17 @@ install_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
 }
 
+# configure_and_build DIR [--target TARGET] [CMAKE OPTIONS...]
 configure_and_build() {
   local dir=$1
   shift
+  local target=()
+  if [ "${1:-}" = "--target" ]; then
+    target=(--target "$2")
+    shift 2
+  fi
   cmake -S . -B "$dir" -G Ninja -DTEVRA_WERROR=ON "$@" >/dev/null
-  cmake --build "$dir" -j "$JOBS"
+  cmake --build "$dir" -j "$JOBS" "${target[@]}"
 }
 
 run_demo() {
@@ -53,7 +59,8 @@ run_sanitizers() {
   install_packages
   configure_and_build build-asan -DCMAKE_BUILD_TYPE=Debug -DTEVRA_SANITIZE=address,undefined -DTEVRA_BUILD_BENCH=OFF
   ctest --test-dir build-asan --output-on-failure -j "$JOBS" --timeout 600 -L 'unit|fuzz|integration'
-  configure_and_build build-tsan -DCMAKE_BUILD_TYPE=Debug -DTEVRA_SANITIZE=thread -DTEVRA_BUILD_BENCH=OFF
+  configure_and_build build-tsan --target tevra_unit_tests -DCMAKE_BUILD_TYPE=Debug -DTEVRA_SANITIZE=thread \
+    -DTEVRA_BUILD_BENCH=OFF
   TSAN_OPTIONS="halt_on_error=1" ./build-tsan/tests/unit/tevra_unit_tests --gtest_filter='Log*'
 }
 

@@ -16,11 +16,18 @@ namespace {
 constexpr unsigned char kEncryptionMark[16] = {'B', 'E', 'X', 'T', 'O', 'R',  'A',  'Q',
                                                '7', '7', '3', '0', 'A', 0xFF, 0xFF, 0xFF};
 
+// The AVX2 clone is chosen by a resolver that runs while the program is being loaded, before a thread
+// sanitizer's runtime is up; sanitizer builds keep the one default version.
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+#define TEVRA_WITH_AVX2_CLONE
+#else
+#define TEVRA_WITH_AVX2_CLONE __attribute__((target_clones("avx2", "default")))
+#endif
+
 // Idle samples contribute zero to every sum and extreme, so the loop has no branch and vectorises; it is
 // built once more for AVX2, chosen at load time where the processor has it. Because the extremes start at
 // 0, a value above the largest can never also be below the smallest.
-__attribute__((target_clones("avx2", "default"))) void gather(const unsigned char* bytes, size_t sampleCount,
-                                                              BurstStatistics& stats) {
+TEVRA_WITH_AVX2_CLONE void gather(const unsigned char* bytes, size_t sampleCount, BurstStatistics& stats) {
   uint64_t sum = 0;
   uint32_t count = 0, peak = stats.maxPower;
   int32_t loI = stats.minI, hiI = stats.maxI, loQ = stats.minQ, hiQ = stats.maxQ;
