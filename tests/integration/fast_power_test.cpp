@@ -33,6 +33,8 @@ TEST_F(FastPowerLoopbackTest, MeasuresTheCarrierAtTheHeldSettings) {
   for (const char* command : {":SOUR:FREQ 2412MHz", ":SOUR:POW -20", ":OUTP:MOD OFF", ":OUTP ON"}) {
     ASSERT_EQ(session_->write(command), VI_SUCCESS);
   }
+  // The driver's queries come over a connection of their own: the tone must be on before the first one.
+  ASSERT_EQ(session_->query("*OPC?"), "1");
   const struct {
     const char* property;
     double value;
