@@ -10,6 +10,18 @@ namespace tevra::dsp {
 
 using Bits = std::vector<uint8_t>;
 
+// Appends the count low bits of value, least significant first, as header fields are sent.
+inline void appendLsbFirst(Bits& bits, unsigned value, size_t count) {
+  for (size_t i = 0; i < count; ++i) bits.push_back(static_cast<uint8_t>((value >> i) & 1));
+}
+
+// Reads count bits from at, least significant first.
+inline unsigned readLsbFirst(const Bits& bits, size_t at, size_t count) {
+  unsigned value = 0;
+  for (size_t i = 0; i < count; ++i) value |= static_cast<unsigned>(bits[at + i] & 1) << i;
+  return value;
+}
+
 enum class CodeRate { kHalf, kTwoThirds, kThreeQuarters, kFiveSixths };
 
 // A then B for each input bit, from the all-zero state.

@@ -8,16 +8,6 @@ constexpr std::array<std::pair<double, uint8_t>, 4> kRates = {
 constexpr uint16_t kLongSfd = 0xf3a0;
 constexpr uint16_t kShortSfd = 0x05cf;
 
-void appendLsbFirst(Bits& bits, unsigned value, size_t count) {
-  for (size_t i = 0; i < count; ++i) bits.push_back(static_cast<uint8_t>((value >> i) & 1));
-}
-
-unsigned readLsbFirst(const Bits& bits, size_t at, size_t count) {
-  unsigned value = 0;
-  for (size_t i = 0; i < count; ++i) value |= static_cast<unsigned>(bits[at + i] & 1) << i;
-  return value;
-}
-
 }  // namespace
 
 std::optional<uint8_t> signalOfMbps(double mbps) {

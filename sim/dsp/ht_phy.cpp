@@ -9,16 +9,6 @@ namespace {
 
 constexpr size_t kColumns = 13;
 
-void appendLsbFirst(Bits& bits, unsigned value, size_t count) {
-  for (size_t i = 0; i < count; ++i) bits.push_back(static_cast<uint8_t>((value >> i) & 1));
-}
-
-unsigned readLsbFirst(const Bits& bits, size_t at, size_t count) {
-  unsigned value = 0;
-  for (size_t i = 0; i < count; ++i) value |= static_cast<unsigned>(bits[at + i] & 1) << i;
-  return value;
-}
-
 }  // namespace
 
 const std::array<Mcs, 8>& mcsTable() {
@@ -67,24 +57,15 @@ Complex longTrainingValue(int carrier) {
 }
 
 size_t interleavedIndex(size_t k, size_t n, size_t bitsPerCarrier) {
-  size_t s = std::max<size_t>(bitsPerCarrier / 2, 1);
-  size_t rows = n / kColumns;
-  size_t i = rows * (k % kColumns) + k / kColumns;
-  return s * (i / s) + (i + n - (kColumns * i) / n) % s;
+  return ofdm::interleavedIndex(k, n, bitsPerCarrier, kColumns);
 }
 
 Bits interleave(const Bits& symbolBits, size_t bitsPerCarrier) {
-  Bits out(symbolBits.size());
-  for (size_t k = 0; k < symbolBits.size(); ++k)
-    out[interleavedIndex(k, symbolBits.size(), bitsPerCarrier)] = symbolBits[k];
-  return out;
+  return ofdm::interleave(symbolBits, bitsPerCarrier, kColumns);
 }
 
 std::vector<double> deinterleave(const std::vector<double>& symbolSoft, size_t bitsPerCarrier) {
-  std::vector<double> out(symbolSoft.size());
-  for (size_t k = 0; k < symbolSoft.size(); ++k)
-    out[k] = symbolSoft[interleavedIndex(k, symbolSoft.size(), bitsPerCarrier)];
-  return out;
+  return ofdm::deinterleave(symbolSoft, bitsPerCarrier, kColumns);
 }
 
 uint8_t sigCrc(const Bits& bits) {

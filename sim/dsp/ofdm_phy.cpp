@@ -120,24 +120,25 @@ Bits scramble(const Bits& bits, uint8_t seed) {
   return out;
 }
 
-size_t interleavedIndex(size_t k, size_t codedBitsPerSymbol, size_t bitsPerCarrier) {
+size_t interleavedIndex(size_t k, size_t codedBitsPerSymbol, size_t bitsPerCarrier, size_t columns) {
   size_t n = codedBitsPerSymbol;
   size_t s = std::max<size_t>(bitsPerCarrier / 2, 1);
-  size_t i = (n / 16) * (k % 16) + k / 16;
-  return s * (i / s) + (i + n - (16 * i) / n) % s;
+  size_t i = (n / columns) * (k % columns) + k / columns;
+  return s * (i / s) + (i + n - (columns * i) / n) % s;
 }
 
-Bits interleave(const Bits& symbolBits, size_t bitsPerCarrier) {
+Bits interleave(const Bits& symbolBits, size_t bitsPerCarrier, size_t columns) {
   Bits out(symbolBits.size());
   for (size_t k = 0; k < symbolBits.size(); ++k)
-    out[interleavedIndex(k, symbolBits.size(), bitsPerCarrier)] = symbolBits[k];
+    out[interleavedIndex(k, symbolBits.size(), bitsPerCarrier, columns)] = symbolBits[k];
   return out;
 }
 
-std::vector<double> deinterleave(const std::vector<double>& symbolSoft, size_t bitsPerCarrier) {
+std::vector<double> deinterleave(const std::vector<double>& symbolSoft, size_t bitsPerCarrier,
+                                 size_t columns) {
   std::vector<double> out(symbolSoft.size());
   for (size_t k = 0; k < symbolSoft.size(); ++k)
-    out[k] = symbolSoft[interleavedIndex(k, symbolSoft.size(), bitsPerCarrier)];
+    out[k] = symbolSoft[interleavedIndex(k, symbolSoft.size(), bitsPerCarrier, columns)];
   return out;
 }
 

@@ -46,9 +46,11 @@ class Scrambler {
 Bits scramble(const Bits& bits, uint8_t seed);
 
 // The position of coded bit k of a symbol after interleaving.
-size_t interleavedIndex(size_t k, size_t codedBitsPerSymbol, size_t bitsPerCarrier);
-Bits interleave(const Bits& symbolBits, size_t bitsPerCarrier);
-std::vector<double> deinterleave(const std::vector<double>& symbolSoft, size_t bitsPerCarrier);
+// columns: 16 for legacy OFDM, 13 for HT.
+size_t interleavedIndex(size_t k, size_t codedBitsPerSymbol, size_t bitsPerCarrier, size_t columns = 16);
+Bits interleave(const Bits& symbolBits, size_t bitsPerCarrier, size_t columns = 16);
+std::vector<double> deinterleave(const std::vector<double>& symbolSoft, size_t bitsPerCarrier,
+                                 size_t columns = 16);
 
 // Gray-coded BPSK, QPSK, 16-QAM and 64-QAM with unit mean energy; bits b0 first.
 Complex mapBits(const uint8_t* bits, size_t bitsPerCarrier);
