@@ -11,6 +11,12 @@ namespace tevra::core {
 
 inline constexpr uint32_t kMeasurementPollMs = 20;
 
+// The analyzer centre frequency: the server's `Frequency` (read at position; a failure raises) while an
+// instrument interface is held, else the driver-held CenterFrequency_MHz. Each unit is read as held, so
+// neither goes through a conversion and back.
+double centreFrequencyHz(int32_t position);
+double centreFrequencyMHz(int32_t position);
+
 // Polls `MeasurementBusy` until it reads 0. There is no time limit: the server decides when its measurement
 // ends, and a failing read ends the wait by raising.
 void waitWhileMeasurementBusy();

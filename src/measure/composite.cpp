@@ -32,7 +32,7 @@ double percentOfDb(double dB) {
 // The frequency error in ppm and its value in Hz at the analyzer's centre frequency, kept in the store.
 void storeFrequencyError(double ppm, int32_t frequencyPosition) {
   auto& store = lastResults();
-  store.frequencyErrorHz = ppm * centerFrequencyMHz(frequencyPosition);
+  store.frequencyErrorHz = ppm * core::centreFrequencyMHz(frequencyPosition);
   store.bitRateMbps = 0.0;
 }
 

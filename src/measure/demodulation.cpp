@@ -52,7 +52,7 @@ struct FrequencyError {
 FrequencyError readFrequencyError(double hz, int32_t frequencyPosition) {
   FrequencyError error{hz};
   lastResults().frequencyErrorHz = hz;
-  error.hasPpm = ppmOf(hz, centerFrequencyMHz(frequencyPosition), &error.ppm);
+  error.hasPpm = ppmOf(hz, core::centreFrequencyMHz(frequencyPosition), &error.ppm);
   return error;
 }
 

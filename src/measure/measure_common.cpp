@@ -2,15 +2,12 @@
 
 #include <cmath>
 
-#include "src/core/settings.h"
 #include "src/log/driver_logs.h"
-#include "src/server/instrument.h"
 
 namespace tevra::measure {
 namespace {
 
 constexpr double kBitRates[] = {6, 9, 12, 18, 24, 36, 48, 54, 1, 2, 5.5, 11};
-constexpr double kMHzPerHz = 0.000001;
 
 }  // namespace
 
@@ -28,11 +25,6 @@ bool evmDbOf(double percent, double* dB) {
 double bitRateMbps(int32_t index) {
   if (index < 0 || index >= static_cast<int32_t>(std::size(kBitRates))) return 0.0;
   return kBitRates[index];
-}
-
-double centerFrequencyMHz(int32_t position) {
-  if (!server::instrument().held()) return core::settings().held.centerFrequencyMHz;
-  return server::at(position).get_Frequency() * kMHzPerHz;
 }
 
 bool ppmOf(double errorHz, double centerMHz, double* ppm) {

@@ -29,10 +29,6 @@ bool evmDbOf(double percent, double* dB);
 // 5.5, 11 Mbps; any other index 0.
 double bitRateMbps(int32_t index);
 
-// The analyzer's centre frequency in MHz: the server's, read at position, or the held one when no
-// instrument interface is held.
-double centerFrequencyMHz(int32_t position);
-
 // The frequency error in ppm of the centre frequency; false (and *ppm untouched) when the centre frequency
 // gives none (0 Hz, or not a number).
 bool ppmOf(double errorHz, double centerMHz, double* ppm);

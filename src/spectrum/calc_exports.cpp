@@ -3,8 +3,8 @@
 #include <cstdint>
 
 #include "src/core/frame.h"
+#include "src/core/measurement.h"
 #include "src/log/driver_logs.h"
-#include "src/spectrum/centre_frequency.h"
 #include "src/spectrum/scratch_array.h"
 #include "src/spectrum/trace_judgement.h"
 #include "src/spectrum/trace_math.h"
@@ -31,7 +31,7 @@ int32_t limitLine(const Trace& trace, int32_t tableLength, const double* table, 
     return core::traceFailure(code, "ERR %d,limit table of %d values is not ascending (offset, level) pairs",
                               code, tableLength);
   }
-  const double fc = centreFrequencyHz(6363);
+  const double fc = core::centreFrequencyHz(6363);
   const Peak peak = peakSearch(trace.powers, trace.count);
   log::traceLog().LogIt("PeakPower %g dBm @ index %d", peak.power, peak.index);
   Judgement out = given;

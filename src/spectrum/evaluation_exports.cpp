@@ -4,8 +4,8 @@
 #include <cstdint>
 
 #include "src/core/frame.h"
+#include "src/core/measurement.h"
 #include "src/log/driver_logs.h"
-#include "src/spectrum/centre_frequency.h"
 #include "src/spectrum/scratch_array.h"
 #include "src/spectrum/trace_judgement.h"
 #include "src/spectrum/trace_math.h"
@@ -37,7 +37,7 @@ int32_t refuseTrace(const FrameInfo& info, const Trace& trace) {
 int32_t evaluateMask(const FrameInfo& info, int32_t position, Mask mask, const Trace& trace,
                      const Judgement& given) {
   if (!traceGiven(trace)) return refuseTrace(info, trace);
-  const double fc = centreFrequencyHz(position);
+  const double fc = core::centreFrequencyHz(position);
   const Peak peak = peakSearch(trace.powers, trace.count);
   log::traceLog().LogIt("PeakPower %g dBm @ index %d", peak.power, peak.index);
   if (!std::isfinite(peak.power)) {
@@ -65,7 +65,7 @@ int32_t measureObw(const Trace& trace, double percent, double* obwHz) {
 }
 
 int32_t searchSidelobes(const Trace& trace, double* frequencies, double* powers) {
-  const double fc = centreFrequencyHz(5758);
+  const double fc = core::centreFrequencyHz(5758);
   switch (searchLobes(trace, fc, frequencies, powers)) {
     case LobeSearch::kNoLeftSecond:
       return core::traceFailure(-5785, "ERR %d,Cannot find the 2nd sidelobe on the left side", -5785);
