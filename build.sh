@@ -13,7 +13,7 @@ PACKAGES=(
   python3 python3-pyvisa python3-pyvisa-py python3-pytest python3-numpy
   libnl-3-dev libnl-route-3-dev iproute2 util-linux
   qtbase5-dev libqcustomplot-dev libxcb1-dev xvfb xauth xdotool imagemagick
-  libfftw3-dev libliquid-dev nlohmann-json3-dev
+  libfftw3-dev libliquid-dev nlohmann-json3-dev ccache
 )
 JOBS=$(nproc 2>/dev/null || echo 2)
 
@@ -38,7 +38,10 @@ configure_and_build() {
     target=(--target "$2")
     shift 2
   fi
-  cmake -S . -B "$dir" -G Ninja -DTEVRA_WERROR=ON "$@" >/dev/null
+  # ccache makes rebuilds in several checkouts of the tree cheap; the build does not depend on it.
+  local launcher=()
+  command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+  cmake -S . -B "$dir" -G Ninja -DTEVRA_WERROR=ON "${launcher[@]}" "$@" >/dev/null
   cmake --build "$dir" -j "$JOBS" "${target[@]}"
 }
 
