@@ -8,6 +8,7 @@ namespace tevra::dsp::ht {
 namespace {
 
 constexpr size_t kColumns = 13;
+constexpr size_t kWideColumns = 18;
 
 }  // namespace
 
@@ -78,10 +79,10 @@ uint8_t sigCrc(const Bits& bits) {
   return static_cast<uint8_t>(~reg & 0xff);
 }
 
-Bits sigBits(const Mcs& mcs, size_t length) {
+Bits sigBits(const Mcs& mcs, size_t length, bool wide) {
   Bits bits;
   appendLsbFirst(bits, static_cast<unsigned>(mcs.index), 7);
-  appendLsbFirst(bits, 0, 1);  // 20 MHz
+  appendLsbFirst(bits, wide ? 1 : 0, 1);
   appendLsbFirst(bits, static_cast<unsigned>(length), 16);
   // Smoothing recommended, not a sounding PPDU, the reserved one; no aggregation, STBC, LDPC or short GI.
   appendLsbFirst(bits, 0b0000000111, 10);
@@ -110,5 +111,62 @@ size_t legacyLength(size_t dataSymbols) {
   // HT-SIG (8 us), HT-STF (4 us), one HT-LTF (4 us) and the DATA symbols, in 4 us symbols of 3 bytes.
   return 3 * (4 + dataSymbols) - 3;
 }
+
+namespace wide {
+
+std::optional<Mcs> mcsOf(int index) {
+  auto mcs = ht::mcsOf(index);
+  if (!mcs) return std::nullopt;
+  mcs->codedBitsPerSymbol = kDataCarriers * mcs->bitsPerCarrier;
+  mcs->dataBitsPerSymbol = mcs->codedBitsPerSymbol *
+                           ht::mcsTable()[static_cast<size_t>(index)].dataBitsPerSymbol /
+                           ht::mcsTable()[static_cast<size_t>(index)].codedBitsPerSymbol;
+  return mcs;
+}
+
+const std::array<int, 6>& pilotCarriers() {
+  static const std::array<int, 6> carriers = {-53, -25, -11, 11, 25, 53};
+  return carriers;
+}
+
+const std::array<int, kDataCarriers>& dataCarriers() {
+  static const std::array<int, kDataCarriers> carriers = [] {
+    std::array<int, kDataCarriers> c{};
+    size_t n = 0;
+    for (int k = -58; k <= 58; ++k) {
+      bool pilot = std::find(pilotCarriers().begin(), pilotCarriers().end(), k) != pilotCarriers().end();
+      if (std::abs(k) >= 2 && !pilot) c[n++] = k;
+    }
+    return c;
+  }();
+  return carriers;
+}
+
+std::array<double, 6> pilotValues(size_t symbol) {
+  static constexpr double kPattern[6] = {1, 1, 1, -1, -1, 1};
+  double polarity = ofdm::pilotValues(symbol + 3)[0];
+  std::array<double, 6> out{};
+  for (size_t p = 0; p < 6; ++p) out[p] = polarity * kPattern[(p + symbol) % 6];
+  return out;
+}
+
+Complex longTrainingValue(int carrier) {
+  static constexpr int kCentre[11] = {-1, -1, -1, 1, 0, 0, 0, -1, 1, 1, -1};
+  int magnitude = std::abs(carrier);
+  if (magnitude > 58) return {};
+  if (magnitude <= 5) return kCentre[carrier + 5];
+  if (magnitude == kHalfOffset) return 1.0;
+  return ofdm::longTrainingValue(carrier < 0 ? carrier + kHalfOffset : carrier - kHalfOffset);
+}
+
+Bits interleave(const Bits& symbolBits, size_t bitsPerCarrier) {
+  return ofdm::interleave(symbolBits, bitsPerCarrier, kWideColumns);
+}
+
+std::vector<double> deinterleave(const std::vector<double>& symbolSoft, size_t bitsPerCarrier) {
+  return ofdm::deinterleave(symbolSoft, bitsPerCarrier, kWideColumns);
+}
+
+}  // namespace wide
 
 }  // namespace tevra::dsp::ht

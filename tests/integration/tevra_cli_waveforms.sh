@@ -1,6 +1,6 @@
 #!/bin/sh
 # The tevra command's waveform file tools on real files: burst RMS, a normalised folder, idle padding and a
-# sequence file shown from its golden copy.
+# sequence file shown from its golden copy; a 40 MHz HT waveform.
 set -eu
 tevra=$1
 golden=$2
@@ -18,3 +18,8 @@ segment 4000 "$dir/b.wf1"
 ! "$tevra" pad-idle "$dir/a.wf1" -1 2>/dev/null
 ! "$tevra" burst-rms "$dir/missing.wf1" 2>/dev/null
 "$tevra" show-sequence "$golden/two_entries.seq" | grep -Eq "^  x{23} +x 16777215$"
+# A 40 MHz HT burst at the generator's default 40 MHz clock: 1440 preamble samples and DATA symbols of 160 samples
+# at MCS 0 for 100 bytes (16), then 16 us idle (640), 4 bytes a sample.
+"$tevra" waveform 11n --width 40 --mcs 0 --length 100 --idle-us 16 --out "$dir/ht40.wf1" >/dev/null
+[ "$(wc -c <"$dir/ht40.wf1")" -eq 18560 ]
+! "$tevra" waveform 11n --width 30 --out "$dir/bad.wf1" 2>/dev/null

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "sim/dsp/dsss_tx.h"
+#include "sim/dsp/ht_phy.h"
 #include "sim/dsp/ht_tx.h"
 #include "sim/dsp/ofdm_tx.h"
 #include "sim/dsp/resample.h"
@@ -26,9 +27,8 @@ constexpr const char* kUsage =
     "  KIND 11ag   802.11a/g OFDM bursts: --rate MBPS (6 9 12 18 24 36 48 54, default 54)\n"
     "              --length BYTES (1..4095, default 1500) or --psdu FILE, --bursts N (default 1),\n"
     "              --idle-us T (gap after each burst, default 20), --seed S (payload and scrambler)\n"
-    "  KIND 11n    802.11n HT-mixed bursts, 20 MHz, one stream: --mcs 0..7 (default 7), --length "
-    "(1..65535),\n"
-    "              --psdu, --bursts, --idle-us, --seed as for 11ag\n"
+    "  KIND 11n    802.11n HT-mixed bursts, one stream: --mcs 0..7 (default 7), --width 20|40 (MHz,\n"
+    "              default 20), --length (1..65535), --psdu, --bursts, --idle-us, --seed as for 11ag\n"
     "  KIND 11b    802.11b DSSS/CCK bursts: --rate MBPS (1 2 5.5 11, default 11), --preamble long|short\n"
     "              (default long; 1 Mbps has only long), --length, --psdu, --bursts, --idle-us, --seed as "
     "for 11ag\n"
@@ -104,8 +104,11 @@ dsp::Samples htWaveform(const Options& o, double rateHz) {
   if (mcs < 0 || mcs > 7 || mcs != std::floor(mcs)) throw std::invalid_argument("--mcs must be 0 to 7");
   std::vector<uint8_t> psdu =
       o.count("psdu") ? readPsdu(o.at("psdu")) : dsp::randomPayload(count(o, "length", 1500, 65535), seed);
-  dsp::HtBurst burst{static_cast<int>(mcs), psdu, static_cast<uint8_t>(seed % 127 + 1)};
-  return burstWaveform(o, dsp::synthesizeHt(burst), dsp::ofdm::kSampleRateHz, rateHz);
+  double width = number(o, "width", 20);
+  if (width != 20 && width != 40) throw std::invalid_argument("--width must be 20 or 40");
+  dsp::HtBurst burst{static_cast<int>(mcs), psdu, static_cast<uint8_t>(seed % 127 + 1), width == 40};
+  return burstWaveform(o, dsp::synthesizeHt(burst),
+                       burst.wide ? dsp::ht::wide::kSampleRateHz : dsp::ofdm::kSampleRateHz, rateHz);
 }
 
 dsp::Samples dsssWaveform(const Options& o, double rateHz) {
