@@ -92,14 +92,15 @@ Bits sigBits(const Mcs& mcs, size_t length, bool wide) {
   return bits;
 }
 
-std::optional<SigField> parseSig(const Bits& bits) {
+std::optional<SigField> parseSig(const Bits& bits, bool fortyMhz) {
   if (bits.size() < 48) return std::nullopt;
   uint8_t crc = 0;
   for (size_t i = 0; i < 8; ++i) crc = static_cast<uint8_t>((crc << 1) | bits[34 + i]);
   if (crc != sigCrc(Bits(bits.begin(), bits.begin() + 34))) return std::nullopt;
-  auto mcs = mcsOf(static_cast<int>(readLsbFirst(bits, 0, 7)));
+  auto index = static_cast<int>(readLsbFirst(bits, 0, 7));
+  auto mcs = fortyMhz ? wide::mcsOf(index) : mcsOf(index);
   size_t length = readLsbFirst(bits, 8, 16);
-  if (!mcs || bits[7] || length == 0) return std::nullopt;
+  if (!mcs || (bits[7] != 0) != fortyMhz || length == 0) return std::nullopt;
   return SigField{*mcs, length};
 }
 

@@ -44,7 +44,8 @@ struct SigField {
   Mcs mcs;
   size_t length;
 };
-std::optional<SigField> parseSig(const Bits& bits);
+// Only a field of the channel width asked for is taken; a 40 MHz field gives the 40 MHz MCS.
+std::optional<SigField> parseSig(const Bits& bits, bool fortyMhz = false);
 
 size_t dataSymbols(const Mcs& mcs, size_t length);
 // The LENGTH that the legacy SIGNAL field of an HT-mixed PPDU carries, so that legacy receivers defer for

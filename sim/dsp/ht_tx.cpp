@@ -161,6 +161,10 @@ Samples synthesizeWideHt(const HtBurst& burst) {
 
 }  // namespace
 
+Samples wideLegacyTrainingSymbol() {
+  return modulateWide(duplicated(ofdm::longTrainingValue), 0, kDuplicatedOccupied);
+}
+
 Samples synthesizeHt(const HtBurst& burst) {
   checkBurst(burst);
   if (burst.wide) return synthesizeWideHt(burst);

@@ -20,4 +20,7 @@ struct HtBurst {
 // Throws std::invalid_argument for an MCS outside 0..7, an empty or overlong PSDU or a zero seed.
 Samples synthesizeHt(const HtBurst& burst);
 
+// One legacy long training symbol of a 40 MHz PPDU, without its guard interval (128 samples at 40 MHz).
+Samples wideLegacyTrainingSymbol();
+
 }  // namespace tevra::dsp
