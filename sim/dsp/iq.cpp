@@ -50,4 +50,17 @@ void rotate(Samples& x, size_t from, double step) {
   }
 }
 
+Line fitLine(const std::vector<double>& values) {
+  if (values.size() < 2) return {values.empty() ? 0.0 : values[0], 0.0};
+  double n = static_cast<double>(values.size()), meanT = (n - 1) / 2, meanV = 0;
+  for (double v : values) meanV += v / n;
+  double num = 0, den = 0;
+  for (size_t i = 0; i < values.size(); ++i) {
+    double t = static_cast<double>(i) - meanT;
+    num += t * (values[i] - meanV);
+    den += t * t;
+  }
+  return {meanV - num / den * meanT, num / den};
+}
+
 }  // namespace tevra::dsp

@@ -34,4 +34,15 @@ void rotate(Samples& x, size_t from, double step);
 // x delayed by a fraction of a sample (negative: advanced), as a band-limited signal; the ends wrap.
 Samples fractionalDelay(const Samples& x, double samples);
 
+// The least-squares straight line through values at 0, 1, 2, ...: its value at 0 and its slope.
+struct Line {
+  double start = 0;
+  double slope = 0;
+};
+Line fitLine(const std::vector<double>& values);
+// Unwraps a phase onto the one before it (the nearest value modulo `period`).
+inline double unwrapOnto(double phase, double previous, double period = 2 * kPi) {
+  return previous + std::remainder(phase - previous, period);
+}
+
 }  // namespace tevra::dsp
