@@ -206,22 +206,12 @@ double chipClockErrorPpm(const Samples& y, size_t first, size_t samples) {
     Complex line{};
     for (size_t n = at; n < at + kBlock; ++n)
       line += std::norm(y[n]) * std::polar(1.0, -2 * kPi * static_cast<double>(n % kSamplesPerChip) /
-                                                     static_cast<double>(kSamplesPerChip));
+                                                    static_cast<double>(kSamplesPerChip));
     double phase = std::arg(line);
     phases.push_back(phases.empty() ? phase : unwrapOnto(phase, phases.back()));
   }
   double perSample = fitLine(phases).slope / static_cast<double>(kBlock);
   return perSample / (2 * kPi) * static_cast<double>(kSamplesPerChip) * 1e6;
-}
-
-// Carrier leakage: the mean of the burst, with the carrier offset taken out, relative to its power.
-double leakageDb(const Samples& x, const PowerAnalysis& burst, double offsetHz) {
-  Samples part(x.begin() + static_cast<std::ptrdiff_t>(burst.burstStart),
-               x.begin() + static_cast<std::ptrdiff_t>(burst.burstStart + burst.burstSamples));
-  rotate(part, 0, -2 * kPi * offsetHz / kSampleRateHz);
-  Complex mean{};
-  for (const Complex& v : part) mean += v / static_cast<double>(part.size());
-  return toDb(std::norm(mean) / meanPower(part));
 }
 
 }  // namespace
@@ -253,13 +243,18 @@ DsssAnalysis analyzeDsss(const Samples& x) {
     amplitude += std::abs(c) / static_cast<double>(chips.size());
   }
   double error = 0;
+  Complex leakage{};
   for (const Complex& c : chips) {
-    double e = std::norm(c / amplitude - nearestAxisPoint(c / amplitude));
-    error += e;
-    result.evmPeak = std::max(result.evmPeak, std::sqrt(e));
+    Complex e = c / amplitude - nearestAxisPoint(c / amplitude);
+    error += std::norm(e);
+    leakage += e / static_cast<double>(chips.size());
+    result.evmPeak = std::max(result.evmPeak, std::abs(e));
   }
   result.evmRms = std::sqrt(error / static_cast<double>(chips.size()));
-  result.iqOffsetDb = leakageDb(x, power, result.frequencyErrorHz);
+  // The carrier leakage turns with the carrier, so it stays as the chips' mean error once they are
+  // derotated; with the transmitter's and the matched filter's root raised cosine, its share of the chip
+  // power is its share of the burst power, and the modulation's own mean does not enter it.
+  result.iqOffsetDb = toDb(std::norm(leakage));
   auto header = readHeader(despread(chips));
   if (!header) return result;
   result.found = true;

@@ -146,8 +146,8 @@ std::string profileToJson(const Profile& p) {
   return out.dump();
 }
 
-// The forward model gives ratio = u + j t (1 + u ratio) with u = (a^2 - 1) / (a^2 + 1) and t = tan(error / 2);
-// u is the root near Re(ratio) of Re(ratio) u^2 + (1 - |ratio|^2) u - Re(ratio) = 0.
+// The forward model gives ratio = u + j t (1 + u ratio) with u = (a^2 - 1) / (a^2 + 1) and t = tan(error /
+// 2); u is the root near Re(ratio) of Re(ratio) u^2 + (1 - |ratio|^2) u - Re(ratio) = 0.
 IqImbalance iqImbalanceOfImageRatio(Complex ratio) {
   double re = ratio.real(), b = 1.0 - std::norm(ratio);
   double u = std::abs(re) < 1e-15 ? 0.0 : (-b + std::sqrt(b * b + 4 * re * re)) / (2 * re);

@@ -20,7 +20,7 @@ struct OfdmAnalysis {
   size_t symbols = 0;  // DATA symbols measured
   double evmRms = 0;   // relative to the mean constellation power
   double frequencyErrorHz = 0;
-  double iqOffsetDb = 0;  // carrier leakage (centre-frequency leakage) relative to the burst power
+  double iqOffsetDb = 0;         // carrier leakage (centre-frequency leakage) relative to the burst power
   double iqGainImbalanceDb = 0;  // I relative to Q, from the mirror carriers' share
   double quadratureErrorDeg = 0;
   double symbolClockErrorPpm = 0;  // measured minus nominal, from the timing drift over the burst

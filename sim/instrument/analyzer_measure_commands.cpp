@@ -71,8 +71,8 @@ std::string formatOfdmImpairments(const DemodResult& r) {
 
 // Margin (dB), count, then each carrier's deviation (dB), lowest carrier first.
 std::string formatFlatness(const DemodResult& r) {
-  std::string out = joined({scpi::formatReal(r.flatnessMarginDb),
-                            scpi::formatInteger(static_cast<int64_t>(r.flatnessDb.size()))});
+  std::string out = joined(
+      {scpi::formatReal(r.flatnessMarginDb), scpi::formatInteger(static_cast<int64_t>(r.flatnessDb.size()))});
   for (double db : r.flatnessDb) out += "," + scpi::formatReal(db);
   return out;
 }

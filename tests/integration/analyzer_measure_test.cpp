@@ -168,7 +168,8 @@ TEST_F(AnalyzerMeasureTest, ImpairmentEstimatesFollowTheProfile) {
             R"("iq_offset_db": null})" + "'");
     command(std::string(":SIMulation:PROFile '") + c.profile + "'");
     if (c.mbps < 0) {
-      dsp::Samples burst = dsp::synthesizeDsss({-c.mbps, dsp::dsss::Preamble::kLong, dsp::randomPayload(60, 3)});
+      dsp::Samples burst =
+          dsp::synthesizeDsss({-c.mbps, dsp::dsss::Preamble::kLong, dsp::randomPayload(60, 3)});
       play(dsp::encodeSegment(dsp::burstTrain(burst, 1, 800)), -20, dsp::dsss::kSampleRateHz);
       command("SENS:POW:RANG -12;:SENS:ACQ:TIME 1200us");
       std::vector<double> r = measure("DEModulation:DSSS", ":IMPairments");
