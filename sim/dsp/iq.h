@@ -29,8 +29,8 @@ double activePower(const Samples& x);
 void scale(Samples& x, double factor);
 // Multiplies by exp(j 2 pi hz t), t = n / rate, starting at phase 0.
 void shiftFrequency(Samples& x, double hz, double rateHz);
-// Multiplies x[n] by exp(j step n) for n >= from.
-void rotate(Samples& x, size_t from, double step);
+// Multiplies x[n] by exp(j step n) for from <= n < to.
+void rotate(Samples& x, size_t from, double step, size_t to = static_cast<size_t>(-1));
 // x delayed by a fraction of a sample (negative: advanced), as a band-limited signal; the ends wrap.
 Samples fractionalDelay(const Samples& x, double samples);
 

@@ -50,8 +50,8 @@ double lagPhase(const Samples& x, size_t first, size_t count, size_t lag) {
   return std::arg(c);
 }
 
-void derotate(Samples& x, size_t from, double hz) {
-  rotate(x, from, -2.0 * kPi * hz / kSampleRateHz);
+void derotate(Samples& x, size_t from, size_t to, double hz) {
+  rotate(x, from, -2.0 * kPi * hz / kSampleRateHz, to);
 }
 
 // The start of the first long training symbol: the best match of the known symbol twice, 64 apart.
@@ -85,12 +85,18 @@ Bins transform(const Samples& x, size_t at) {
   return out;
 }
 
+// a / b without the library's complex division, which guards against infinities that a channel estimate
+// never holds and costs a call per carrier.
+Complex divided(Complex a, Complex b) {
+  return a * std::conj(b) / std::norm(b);
+}
+
 // The common phase of a symbol from its pilots, equalized by h.
 double pilotPhase(const Bins& y, const Bins& h, const std::array<double, 4>& pilots) {
   Complex sum{};
   for (size_t p = 0; p < 4; ++p) {
     size_t bin = binOf(pilotCarriers()[p]);
-    sum += y[bin] / h[bin] * pilots[p];
+    sum += divided(y[bin], h[bin]) * pilots[p];
   }
   return std::arg(sum);
 }
@@ -99,7 +105,7 @@ Bins equalize(const Bins& y, const Bins& h, const std::array<double, 4>& pilots,
   Complex derotation = std::polar(1.0, -pilotPhase(y, h, pilots));
   Bins out{};
   for (int k = -edge; k <= edge; ++k)
-    if (k != 0) out[binOf(k)] = y[binOf(k)] * derotation / h[binOf(k)];
+    if (k != 0) out[binOf(k)] = divided(y[binOf(k)] * derotation, h[binOf(k)]);
   return out;
 }
 
@@ -117,9 +123,19 @@ std::array<double, 4> legacyDataPilots(size_t symbol) {
   return pilotValues(symbol + 1);
 }
 
+// The samples are derotated by the offset estimate only as far as they are used: the preamble and header
+// symbols at first, the DATA field once the header has told its length.
 struct Receiver {
   Samples x;
+  double offsetHz = 0;
+  size_t derotatedTo = 0;
   size_t t1 = 0;  // first long training symbol
+
+  void derotateThrough(size_t end) {
+    if (end <= derotatedTo) return;
+    derotate(x, derotatedTo, end, offsetHz);
+    derotatedTo = end;
+  }
   Bins h{};
   Bins ltfSum{};
 
@@ -201,6 +217,8 @@ double residualOffsetHz(const std::vector<double>& phases) {
 // value, averaged over the carriers. The channel and the common phase scale both terms alike.
 Complex imageRatio(const std::vector<Bins>& received, const std::vector<Bins>& ideal,
                    const std::vector<double>& phases, const DataLayout& layout) {
+  std::vector<Complex> derotations(received.size());
+  for (size_t s = 0; s < received.size(); ++s) derotations[s] = std::polar(1.0, -phases[s]);
   Complex sum{};
   size_t carriers = 0;
   for (int k : layout.data) {
@@ -209,7 +227,7 @@ Complex imageRatio(const std::vector<Bins>& received, const std::vector<Bins>& i
     Complex r12{}, y1{}, y2{};
     for (size_t s = 0; s < received.size(); ++s) {
       Complex a = ideal[s][binOf(k)], b = std::conj(ideal[s][binOf(-k)]);
-      Complex y = received[s][binOf(k)] * std::polar(1.0, -phases[s]);
+      Complex y = received[s][binOf(k)] * derotations[s];
       r11 += std::norm(a);
       r22 += std::norm(b);
       r12 += std::conj(a) * b;
@@ -220,7 +238,7 @@ Complex imageRatio(const std::vector<Bins>& received, const std::vector<Bins>& i
     if (det <= 1e-9 * r11 * r22) continue;
     Complex direct = (r22 * y1 - r12 * y2) / det, mirror = (r11 * y2 - std::conj(r12) * y1) / det;
     if (std::abs(direct) == 0) continue;
-    sum += mirror / direct;
+    sum += divided(mirror, direct);
     ++carriers;
   }
   return carriers ? sum / static_cast<double>(carriers) : Complex{};
@@ -229,15 +247,15 @@ Complex imageRatio(const std::vector<Bins>& received, const std::vector<Bins>& i
 // A symbol's phase slope across the carriers (radians a carrier), equalized against its ideal values and
 // fitted by least squares weighted by the carriers' energy: a sampling clock that runs off slides the FFT
 // window through the burst, which turns this slope by 2 pi e kSymbol / kFftSize a symbol for a clock error e.
+// The residual phases are small, so each carrier's weighted phase is the imaginary part of z = eq conj(ideal).
 // The mirror carriers' share (`image`) is taken out first, since it would turn the slope at random.
 double carrierPhaseSlope(const Bins& equalized, const Bins& ideal, Complex image, int edge) {
   double num = 0, den = 0;
   for (int k = -edge; k <= edge; ++k) {
     if (k == 0) continue;
     Complex z = (equalized[binOf(k)] - image * std::conj(ideal[binOf(-k)])) * std::conj(ideal[binOf(k)]);
-    double w = std::norm(ideal[binOf(k)]);
-    num += w * k * std::arg(z);
-    den += w * k * k;
+    num += k * z.imag();
+    den += k * k * std::norm(ideal[binOf(k)]);
   }
   return den > 0 ? num / den : 0.0;
 }
@@ -337,6 +355,7 @@ void measureBurst(Receiver& rx, const SignalField& signal, OfdmAnalysis& result)
                       htSig->mcs.bitsPerCarrier,
                       rx.symbolWindow(5),
                       symbols};
+    rx.derotateThrough(layout.firstWindow + kSymbol * symbols);
     measureData(rx.x, rx.h, numerator, 1.0, layout, result);
     return;
   }
@@ -350,6 +369,7 @@ void measureBurst(Receiver& rx, const SignalField& signal, OfdmAnalysis& result)
                     signal.rate.bitsPerCarrier,
                     rx.symbolWindow(1),
                     symbols};
+  rx.derotateThrough(layout.firstWindow + kSymbol * symbols);
   measureData(rx.x, rx.h, rx.ltfSum, 2.0, layout, result);
 }
 
@@ -362,11 +382,15 @@ OfdmAnalysis analyzeOfdm(const Samples& input) {
     auto detected = detectPacket(input, from);
     if (!detected || *detected + kShortTraining + kLongTraining + kSymbol > input.size()) return result;
     Receiver rx{input};
+    // Through HT-LTF, the last header symbol of an HT-mixed burst.
+    size_t headerEnd = std::min(input.size(), *detected + kShortTraining + kLongTraining + 7 * kSymbol);
     double coarse = lagPhase(rx.x, *detected, 96, 16) / (2 * kPi * 16) * kSampleRateHz;
-    derotate(rx.x, *detected, coarse);
+    derotate(rx.x, *detected, headerEnd, coarse);
     rx.t1 = longTrainingStart(rx.x, *detected);
     double fine = lagPhase(rx.x, rx.t1, 64, 64) / (2 * kPi * 64) * kSampleRateHz;
-    derotate(rx.x, *detected, fine);
+    derotate(rx.x, *detected, headerEnd, fine);
+    rx.offsetHz = coarse + fine;
+    rx.derotatedTo = headerEnd;
     rx.estimateChannel();
     auto signal = rx.decodeSignal();
     if (!signal) {
