@@ -247,8 +247,9 @@ Complex imageRatio(const std::vector<Bins>& received, const std::vector<Bins>& i
 // A symbol's phase slope across the carriers (radians a carrier), equalized against its ideal values and
 // fitted by least squares weighted by the carriers' energy: a sampling clock that runs off slides the FFT
 // window through the burst, which turns this slope by 2 pi e kSymbol / kFftSize a symbol for a clock error e.
-// The residual phases are small, so each carrier's weighted phase is the imaginary part of z = eq conj(ideal).
-// The mirror carriers' share (`image`) is taken out first, since it would turn the slope at random.
+// The residual phases are small, so each carrier's weighted phase is the imaginary part of z = eq
+// conj(ideal). The mirror carriers' share (`image`) is taken out first, since it would turn the slope at
+// random.
 double carrierPhaseSlope(const Bins& equalized, const Bins& ideal, Complex image, int edge) {
   double num = 0, den = 0;
   for (int k = -edge; k <= edge; ++k) {
