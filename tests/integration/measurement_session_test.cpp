@@ -39,6 +39,9 @@ TEST_F(MeasurementSessionTest, SetUpReachesTheInstrumentAndNoSignalIsNoValidBurs
   EXPECT_EQ(core::settings().held.centerFrequencyMHz, 2412.0);
   EXPECT_EQ(core::settings().held.powerRange, -5.0);
 
+  double chipClock = 0;
+  EXPECT_EQ(Tevra_GetExtraMeasureResult("EVM_CCK_ChipClkErr_ppm", &chipClock), -6938)
+      << "no 802.11b demodulation yet: refused at once, and the server keeps its connection";
   double evm = 0;
   double ppm = 0;
   EXPECT_EQ(Tevra_Measure_Demod_ALL_11ag(&evm, &ppm), 0) << "nothing plays: no burst";
