@@ -10,6 +10,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "measure_steps.h"
 #include "tevra.h"
 
 static pid_t g_simulator = 0;
@@ -246,6 +247,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (mkdtemp(storage) == NULL) return 1;
+  generateDemoWaveforms(simulator, storage);
   int extraPort = 0;
   const int port = startSimulator(simulator, storage, simulatorOption(kind), &extraPort);
   if (port <= 0) {
@@ -262,6 +264,7 @@ int main(int argc, char** argv) {
   if (mkdtemp(waveforms) != NULL) waveformFiles(waveforms);
   directPlayback(resource);
   serverSession(resource);
+  measureDemoWaveforms(resource, "/tmp/tevra-station-report.csv");
   spectrumChart();
 
   Tevra_Stat_Measurement(2, block);

@@ -109,29 +109,10 @@ std::vector<double> blockPhases(const Samples& chips) {
     Complex fourth{};
     for (size_t k = at; k < at + kTrackChips; ++k) fourth += std::pow(chips[k], 4);
     double phase = std::arg(fourth) / 4;
-    if (!phases.empty()) phase = phases.back() + std::remainder(phase - phases.back(), kPi / 2);
+    if (!phases.empty()) phase = unwrapOnto(phase, phases.back(), kPi / 2);
     phases.push_back(phase);
   }
   return phases;
-}
-
-// The straight line through the block phases: phase at block 0 and advance per block.
-struct PhaseLine {
-  double start = 0;
-  double perBlock = 0;
-};
-
-PhaseLine fitPhases(const std::vector<double>& phases) {
-  if (phases.size() < 2) return {phases.empty() ? 0.0 : phases[0], 0.0};
-  double n = static_cast<double>(phases.size()), meanT = (n - 1) / 2, meanP = 0;
-  for (double p : phases) meanP += p / n;
-  double num = 0, den = 0;
-  for (size_t b = 0; b < phases.size(); ++b) {
-    double t = static_cast<double>(b) - meanT;
-    num += t * (phases[b] - meanP);
-    den += t * t;
-  }
-  return {meanP - num / den * meanT, num / den};
 }
 
 Complex nearestAxisPoint(Complex v) {
@@ -216,14 +197,21 @@ std::optional<HeaderFound> readHeader(const Samples& symbols) {
   return std::nullopt;
 }
 
-// Carrier leakage: the mean of the burst, with the carrier offset taken out, relative to its power.
-double leakageDb(const Samples& x, const PowerAnalysis& burst, double offsetHz) {
-  Samples part(x.begin() + static_cast<std::ptrdiff_t>(burst.burstStart),
-               x.begin() + static_cast<std::ptrdiff_t>(burst.burstStart + burst.burstSamples));
-  rotate(part, 0, -2 * kPi * offsetHz / kSampleRateHz);
-  Complex mean{};
-  for (const Complex& v : part) mean += v / static_cast<double>(part.size());
-  return toDb(std::norm(mean) / meanPower(part));
+// The chip clock error: the squared magnitude of the filtered signal carries a line at the chip rate, whose
+// phase against the nominal chip rate advances block by block in proportion to the error.
+double chipClockErrorPpm(const Samples& y, size_t first, size_t samples) {
+  constexpr size_t kBlock = 8 * 11 * kSamplesPerChip;
+  std::vector<double> phases;
+  for (size_t at = first; at + kBlock <= first + samples && at + kBlock <= y.size(); at += kBlock) {
+    Complex line{};
+    for (size_t n = at; n < at + kBlock; ++n)
+      line += std::norm(y[n]) * std::polar(1.0, -2 * kPi * static_cast<double>(n % kSamplesPerChip) /
+                                                    static_cast<double>(kSamplesPerChip));
+    double phase = std::arg(line);
+    phases.push_back(phases.empty() ? phase : unwrapOnto(phase, phases.back()));
+  }
+  double perSample = fitLine(phases).slope / static_cast<double>(kBlock);
+  return perSample / (2 * kPi) * static_cast<double>(kSamplesPerChip) * 1e6;
 }
 
 }  // namespace
@@ -238,25 +226,35 @@ DsssAnalysis analyzeDsss(const Samples& x) {
   Samples y = matchedFilter(x);
   size_t first = power.burstStart + kEdgeChips * kSamplesPerChip;
   size_t count = (power.burstSamples - 2 * kEdgeChips * kSamplesPerChip) / kSamplesPerChip - 1;
+  result.chipClockErrorPpm = chipClockErrorPpm(y, first, count * kSamplesPerChip);
   Samples chips = chipsAtBestTiming(std::move(y), first, count);
   result.frequencyErrorHz = chipOffsetHz(chips);
   derotateChips(chips, result.frequencyErrorHz);
   // A line through the phases block by block takes out what the offset estimate left.
   std::vector<double> phases = blockPhases(chips);
-  PhaseLine line = fitPhases(phases);
-  result.frequencyErrorHz += line.perBlock / (2 * kPi * static_cast<double>(kTrackChips)) * kChipRateHz;
+  Line line = fitLine(phases);
+  result.frequencyErrorHz += line.slope / (2 * kPi * static_cast<double>(kTrackChips)) * kChipRateHz;
   chips.resize(phases.size() * kTrackChips);
   double amplitude = 0;
   for (size_t k = 0; k < chips.size(); ++k) {
     Complex& c = chips[k];
     double block = (static_cast<double>(k) + 0.5) / static_cast<double>(kTrackChips) - 0.5;
-    c *= std::polar(1.0, -(line.start + line.perBlock * block));
+    c *= std::polar(1.0, -(line.start + line.slope * block));
     amplitude += std::abs(c) / static_cast<double>(chips.size());
   }
   double error = 0;
-  for (const Complex& c : chips) error += std::norm(c / amplitude - nearestAxisPoint(c / amplitude));
+  Complex leakage{};
+  for (const Complex& c : chips) {
+    Complex e = c / amplitude - nearestAxisPoint(c / amplitude);
+    error += std::norm(e);
+    leakage += e / static_cast<double>(chips.size());
+    result.evmPeak = std::max(result.evmPeak, std::abs(e));
+  }
   result.evmRms = std::sqrt(error / static_cast<double>(chips.size()));
-  result.iqOffsetDb = leakageDb(x, power, result.frequencyErrorHz);
+  // The carrier leakage turns with the carrier, so it stays as the chips' mean error once they are
+  // derotated; with the transmitter's and the matched filter's root raised cosine, its share of the chip
+  // power is its share of the burst power, and the modulation's own mean does not enter it.
+  result.iqOffsetDb = toDb(std::norm(leakage));
   auto header = readHeader(despread(chips));
   if (!header) return result;
   result.found = true;

@@ -12,7 +12,9 @@ struct DsssAnalysis {
   bool found = false;  // a burst whose PLCP header passed its CRC
   double mbps = 0;
   dsss::Preamble preamble = dsss::Preamble::kLong;
-  double evmRms = 0;  // over the chips, relative to their mean amplitude
+  double evmRms = 0;             // over the chips, relative to their mean amplitude
+  double evmPeak = 0;            // the largest chip error, on the same scale
+  double chipClockErrorPpm = 0;  // measured minus nominal, from the drift of the chip-rate line
   double frequencyErrorHz = 0;
   double iqOffsetDb = 0;
   size_t burstStart = 0;  // samples of the input

@@ -146,6 +146,15 @@ std::string profileToJson(const Profile& p) {
   return out.dump();
 }
 
+// The forward model gives ratio = u + j t (1 + u ratio) with u = (a^2 - 1) / (a^2 + 1) and t = tan(error /
+// 2); u is the root near Re(ratio) of Re(ratio) u^2 + (1 - |ratio|^2) u - Re(ratio) = 0.
+IqImbalance iqImbalanceOfImageRatio(Complex ratio) {
+  double re = ratio.real(), b = 1.0 - std::norm(ratio);
+  double u = std::abs(re) < 1e-15 ? 0.0 : (-b + std::sqrt(b * b + 4 * re * re)) / (2 * re);
+  double t = ((ratio - u) / (1.0 + u * ratio)).imag();
+  return {20.0 * std::log10((1 + u) / (1 - u)), 2.0 * std::atan(t) * 180.0 / kPi};
+}
+
 void addNoise(Samples& x, double rateHz, double densityMwPerHz, std::mt19937& rng) {
   if (densityMwPerHz <= 0) return;
   std::normal_distribution<double> gauss(0.0, std::sqrt(densityMwPerHz * rateHz / 2.0));

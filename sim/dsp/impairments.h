@@ -39,6 +39,14 @@ inline constexpr double kChannelBandwidthHz = 20e6;
 void applyImpairments(Samples& x, double rateHz, double offsetHz, double signalMw, const Profile& profile,
                       std::mt19937& rng);
 
+// The gain imbalance (dB, I relative to Q) and quadrature error (degrees) that the IQ imbalance above
+// applies, given its image ratio: the share nu/mu of the conjugate signal in mu x + nu conj(x).
+struct IqImbalance {
+  double gainDb = 0;
+  double quadratureDeg = 0;
+};
+IqImbalance iqImbalanceOfImageRatio(Complex ratio);
+
 // White Gaussian noise of a power density (mW/Hz) over the sampled bandwidth.
 void addNoise(Samples& x, double rateHz, double densityMwPerHz, std::mt19937& rng);
 

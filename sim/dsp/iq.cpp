@@ -37,17 +37,30 @@ void shiftFrequency(Samples& x, double hz, double rateHz) {
   if (hz != 0.0) rotate(x, 0, 2.0 * kPi * hz / rateHz);
 }
 
-void rotate(Samples& x, size_t from, double step) {
+void rotate(Samples& x, size_t from, double step, size_t to) {
   // A running phasor, set exactly every block so that rounding cannot build up.
   constexpr size_t kBlock = 256;
   Complex advance = std::polar(1.0, step);
   Complex phasor;
-  for (size_t n = from; n < x.size(); ++n) {
+  for (size_t n = from; n < std::min(to, x.size()); ++n) {
     if ((n - from) % kBlock == 0)
       phasor = std::polar(1.0, std::fmod(step * static_cast<double>(n), 2.0 * kPi));
     x[n] *= phasor;
     phasor *= advance;
   }
+}
+
+Line fitLine(const std::vector<double>& values) {
+  if (values.size() < 2) return {values.empty() ? 0.0 : values[0], 0.0};
+  double n = static_cast<double>(values.size()), meanT = (n - 1) / 2, meanV = 0;
+  for (double v : values) meanV += v / n;
+  double num = 0, den = 0;
+  for (size_t i = 0; i < values.size(); ++i) {
+    double t = static_cast<double>(i) - meanT;
+    num += t * (values[i] - meanV);
+    den += t * t;
+  }
+  return {meanV - num / den * meanT, num / den};
 }
 
 }  // namespace tevra::dsp

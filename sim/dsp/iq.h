@@ -29,9 +29,20 @@ double activePower(const Samples& x);
 void scale(Samples& x, double factor);
 // Multiplies by exp(j 2 pi hz t), t = n / rate, starting at phase 0.
 void shiftFrequency(Samples& x, double hz, double rateHz);
-// Multiplies x[n] by exp(j step n) for n >= from.
-void rotate(Samples& x, size_t from, double step);
+// Multiplies x[n] by exp(j step n) for from <= n < to.
+void rotate(Samples& x, size_t from, double step, size_t to = static_cast<size_t>(-1));
 // x delayed by a fraction of a sample (negative: advanced), as a band-limited signal; the ends wrap.
 Samples fractionalDelay(const Samples& x, double samples);
+
+// The least-squares straight line through values at 0, 1, 2, ...: its value at 0 and its slope.
+struct Line {
+  double start = 0;
+  double slope = 0;
+};
+Line fitLine(const std::vector<double>& values);
+// Unwraps a phase onto the one before it (the nearest value modulo `period`).
+inline double unwrapOnto(double phase, double previous, double period = 2 * kPi) {
+  return previous + std::remainder(phase - previous, period);
+}
 
 }  // namespace tevra::dsp

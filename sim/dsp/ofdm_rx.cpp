@@ -1,11 +1,13 @@
 #include "sim/dsp/ofdm_rx.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
 #include "sim/dsp/convolutional.h"
 #include "sim/dsp/fft.h"
 #include "sim/dsp/ht_phy.h"
+#include "sim/dsp/impairments.h"
 #include "sim/dsp/ofdm_phy.h"
 #include "sim/dsp/ofdm_tx.h"
 
@@ -48,8 +50,8 @@ double lagPhase(const Samples& x, size_t first, size_t count, size_t lag) {
   return std::arg(c);
 }
 
-void derotate(Samples& x, size_t from, double hz) {
-  rotate(x, from, -2.0 * kPi * hz / kSampleRateHz);
+void derotate(Samples& x, size_t from, size_t to, double hz) {
+  rotate(x, from, -2.0 * kPi * hz / kSampleRateHz, to);
 }
 
 // The start of the first long training symbol: the best match of the known symbol twice, 64 apart.
@@ -83,12 +85,18 @@ Bins transform(const Samples& x, size_t at) {
   return out;
 }
 
+// a / b without the library's complex division, which guards against infinities that a channel estimate
+// never holds and costs a call per carrier.
+Complex divided(Complex a, Complex b) {
+  return a * std::conj(b) / std::norm(b);
+}
+
 // The common phase of a symbol from its pilots, equalized by h.
 double pilotPhase(const Bins& y, const Bins& h, const std::array<double, 4>& pilots) {
   Complex sum{};
   for (size_t p = 0; p < 4; ++p) {
     size_t bin = binOf(pilotCarriers()[p]);
-    sum += y[bin] / h[bin] * pilots[p];
+    sum += divided(y[bin], h[bin]) * pilots[p];
   }
   return std::arg(sum);
 }
@@ -97,7 +105,7 @@ Bins equalize(const Bins& y, const Bins& h, const std::array<double, 4>& pilots,
   Complex derotation = std::polar(1.0, -pilotPhase(y, h, pilots));
   Bins out{};
   for (int k = -edge; k <= edge; ++k)
-    if (k != 0) out[binOf(k)] = y[binOf(k)] * derotation / h[binOf(k)];
+    if (k != 0) out[binOf(k)] = divided(y[binOf(k)] * derotation, h[binOf(k)]);
   return out;
 }
 
@@ -115,9 +123,19 @@ std::array<double, 4> legacyDataPilots(size_t symbol) {
   return pilotValues(symbol + 1);
 }
 
+// The samples are derotated by the offset estimate only as far as they are used: the preamble and header
+// symbols at first, the DATA field once the header has told its length.
 struct Receiver {
   Samples x;
+  double offsetHz = 0;
+  size_t derotatedTo = 0;
   size_t t1 = 0;  // first long training symbol
+
+  void derotateThrough(size_t end) {
+    if (end <= derotatedTo) return;
+    derotate(x, derotatedTo, end, offsetHz);
+    derotatedTo = end;
+  }
   Bins h{};
   Bins ltfSum{};
 
@@ -191,17 +209,77 @@ Bins decide(const Bins& equalized, const DataLayout& layout, size_t symbol) {
 
 // The offset left after the training-based correction: the slope of the pilot phase over the symbols.
 double residualOffsetHz(const std::vector<double>& phases) {
-  if (phases.size() < 2) return 0.0;
-  double n = static_cast<double>(phases.size());
-  double meanT = (n - 1) / 2, meanP = 0;
-  for (double p : phases) meanP += p / n;
-  double num = 0, den = 0;
-  for (size_t s = 0; s < phases.size(); ++s) {
-    double t = static_cast<double>(s) - meanT;
-    num += t * (phases[s] - meanP);
-    den += t * t;
+  return fitLine(phases).slope / (2 * kPi * static_cast<double>(kSymbol)) * kSampleRateHz;
+}
+
+// The mirror signal's share (nu/mu of mu x + nu conj(x), which an IQ imbalance adds): for each data carrier,
+// the least-squares fit of the derotated carrier to its ideal value and the mirror carrier's conjugate ideal
+// value, averaged over the carriers. The channel and the common phase scale both terms alike.
+Complex imageRatio(const std::vector<Bins>& received, const std::vector<Bins>& ideal,
+                   const std::vector<double>& phases, const DataLayout& layout) {
+  std::vector<Complex> derotations(received.size());
+  for (size_t s = 0; s < received.size(); ++s) derotations[s] = std::polar(1.0, -phases[s]);
+  Complex sum{};
+  size_t carriers = 0;
+  for (int k : layout.data) {
+    if (std::find(layout.data.begin(), layout.data.end(), -k) == layout.data.end()) continue;
+    double r11 = 0, r22 = 0;
+    Complex r12{}, y1{}, y2{};
+    for (size_t s = 0; s < received.size(); ++s) {
+      Complex a = ideal[s][binOf(k)], b = std::conj(ideal[s][binOf(-k)]);
+      Complex y = received[s][binOf(k)] * derotations[s];
+      r11 += std::norm(a);
+      r22 += std::norm(b);
+      r12 += std::conj(a) * b;
+      y1 += std::conj(a) * y;
+      y2 += std::conj(b) * y;
+    }
+    double det = r11 * r22 - std::norm(r12);
+    if (det <= 1e-9 * r11 * r22) continue;
+    Complex direct = (r22 * y1 - r12 * y2) / det, mirror = (r11 * y2 - std::conj(r12) * y1) / det;
+    if (std::abs(direct) == 0) continue;
+    sum += divided(mirror, direct);
+    ++carriers;
   }
-  return num / den / (2 * kPi * static_cast<double>(kSymbol)) * kSampleRateHz;
+  return carriers ? sum / static_cast<double>(carriers) : Complex{};
+}
+
+// A symbol's phase slope across the carriers (radians a carrier), equalized against its ideal values and
+// fitted by least squares weighted by the carriers' energy: a sampling clock that runs off slides the FFT
+// window through the burst, which turns this slope by 2 pi e kSymbol / kFftSize a symbol for a clock error e.
+// The residual phases are small, so each carrier's weighted phase is the imaginary part of z = eq
+// conj(ideal). The mirror carriers' share (`image`) is taken out first, since it would turn the slope at
+// random.
+double carrierPhaseSlope(const Bins& equalized, const Bins& ideal, Complex image, int edge) {
+  double num = 0, den = 0;
+  for (int k = -edge; k <= edge; ++k) {
+    if (k == 0) continue;
+    Complex z = (equalized[binOf(k)] - image * std::conj(ideal[binOf(-k)])) * std::conj(ideal[binOf(k)]);
+    num += k * z.imag();
+    den += k * k * std::norm(ideal[binOf(k)]);
+  }
+  return den > 0 ? num / den : 0.0;
+}
+
+double clockErrorPpm(const std::vector<double>& slopes) {
+  return fitLine(slopes).slope * static_cast<double>(kFftSize) / (2 * kPi * static_cast<double>(kSymbol)) *
+         1e6;
+}
+
+void measureFlatness(const Bins& h, int edge, OfdmAnalysis& result) {
+  constexpr int kInner = 16;
+  double inner = 0;
+  for (int k = -kInner; k <= kInner; ++k)
+    if (k != 0) inner += std::norm(h[binOf(k)]) / (2 * kInner);
+  result.flatnessDb.clear();
+  result.flatnessMarginDb = 1e9;
+  for (int k = -edge; k <= edge; ++k) {
+    if (k == 0) continue;
+    double d = toDb(std::norm(h[binOf(k)]) / inner);
+    result.flatnessDb.push_back(d);
+    double margin = std::abs(k) <= kInner ? 2.0 - std::abs(d) : std::min(2.0 - d, d + 4.0);
+    result.flatnessMarginDb = std::min(result.flatnessMarginDb, margin);
+  }
 }
 
 // EVM, the residual offset and the carrier leakage over the DATA symbols. `numerator` and `weight` hold the
@@ -223,7 +301,7 @@ void measureData(const Samples& x, Bins h, Bins numerator, double weightOfTraini
     received[s] = transform(x, window);
     ideal[s] = decide(equalize(received[s], h, layout.pilots(s), layout.edge), layout, s);
     double phase = pilotPhase(received[s], h, layout.pilots(s));
-    phases[s] = s ? phases[s - 1] + std::remainder(phase - phases[s - 1], 2 * kPi) : phase;
+    phases[s] = s ? unwrapOnto(phase, phases[s - 1]) : phase;
     Complex derotation = std::polar(1.0, -phase);
     for (int k = -layout.edge; k <= layout.edge; ++k) {
       if (k == 0) continue;
@@ -238,11 +316,19 @@ void measureData(const Samples& x, Bins h, Bins numerator, double weightOfTraini
   for (int k = -layout.edge; k <= layout.edge; ++k)
     if (k != 0) h[binOf(k)] = numerator[binOf(k)] / weight[binOf(k)];
   double error = 0.0;
+  Complex image = imageRatio(received, ideal, phases, layout);
+  std::vector<double> slopes(symbols);
   for (size_t s = 0; s < symbols; ++s) {
     Bins eq = equalize(received[s], h, layout.pilots(s), layout.edge);
     for (int k = -layout.edge; k <= layout.edge; ++k)
       if (k != 0) error += std::norm(eq[binOf(k)] - ideal[s][binOf(k)]);
+    slopes[s] = carrierPhaseSlope(eq, ideal[s], image, layout.edge);
   }
+  IqImbalance imbalance = iqImbalanceOfImageRatio(image);
+  result.iqGainImbalanceDb = imbalance.gainDb;
+  result.quadratureErrorDeg = imbalance.quadratureDeg;
+  result.symbolClockErrorPpm = clockErrorPpm(slopes);
+  measureFlatness(h, layout.edge, result);
   double carriers = 2.0 * layout.edge;
   result.symbols = symbols;
   result.frequencyErrorHz += residualOffsetHz(phases);
@@ -270,6 +356,7 @@ void measureBurst(Receiver& rx, const SignalField& signal, OfdmAnalysis& result)
                       htSig->mcs.bitsPerCarrier,
                       rx.symbolWindow(5),
                       symbols};
+    rx.derotateThrough(layout.firstWindow + kSymbol * symbols);
     measureData(rx.x, rx.h, numerator, 1.0, layout, result);
     return;
   }
@@ -283,6 +370,7 @@ void measureBurst(Receiver& rx, const SignalField& signal, OfdmAnalysis& result)
                     signal.rate.bitsPerCarrier,
                     rx.symbolWindow(1),
                     symbols};
+  rx.derotateThrough(layout.firstWindow + kSymbol * symbols);
   measureData(rx.x, rx.h, rx.ltfSum, 2.0, layout, result);
 }
 
@@ -295,11 +383,15 @@ OfdmAnalysis analyzeOfdm(const Samples& input) {
     auto detected = detectPacket(input, from);
     if (!detected || *detected + kShortTraining + kLongTraining + kSymbol > input.size()) return result;
     Receiver rx{input};
+    // Through HT-LTF, the last header symbol of an HT-mixed burst.
+    size_t headerEnd = std::min(input.size(), *detected + kShortTraining + kLongTraining + 7 * kSymbol);
     double coarse = lagPhase(rx.x, *detected, 96, 16) / (2 * kPi * 16) * kSampleRateHz;
-    derotate(rx.x, *detected, coarse);
+    derotate(rx.x, *detected, headerEnd, coarse);
     rx.t1 = longTrainingStart(rx.x, *detected);
     double fine = lagPhase(rx.x, rx.t1, 64, 64) / (2 * kPi * 64) * kSampleRateHz;
-    derotate(rx.x, *detected, fine);
+    derotate(rx.x, *detected, headerEnd, fine);
+    rx.offsetHz = coarse + fine;
+    rx.derotatedTo = headerEnd;
     rx.estimateChannel();
     auto signal = rx.decodeSignal();
     if (!signal) {

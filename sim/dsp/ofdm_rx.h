@@ -5,6 +5,8 @@
 // QBPSK HT-SIG, whose CRC-checked MCS and length choose the 56-carrier DATA field, estimated from HT-LTF.
 #pragma once
 
+#include <vector>
+
 #include "sim/dsp/iq.h"
 
 namespace tevra::dsp {
@@ -18,7 +20,14 @@ struct OfdmAnalysis {
   size_t symbols = 0;  // DATA symbols measured
   double evmRms = 0;   // relative to the mean constellation power
   double frequencyErrorHz = 0;
-  double iqOffsetDb = 0;  // carrier leakage relative to the burst power
+  double iqOffsetDb = 0;         // carrier leakage (centre-frequency leakage) relative to the burst power
+  double iqGainImbalanceDb = 0;  // I relative to Q, from the mirror carriers' share
+  double quadratureErrorDeg = 0;
+  double symbolClockErrorPpm = 0;  // measured minus nominal, from the timing drift over the burst
+  // Spectral flatness: each occupied carrier's (-26..26 or -28..28 without 0) channel energy relative to
+  // the mean over the inner ones (|k| <= 16), and the least margin to +-2 dB (inner) and +2/-4 dB (outer).
+  std::vector<double> flatnessDb;
+  double flatnessMarginDb = 0;
   size_t burstStart = 0;  // first sample of the short training field
   size_t burstSamples = 0;
 };

@@ -62,6 +62,27 @@ std::string formatSpectrum(const SpectrumResult& r) {
   return out;
 }
 
+// The estimates beside the OFDM demodulation: IQ gain imbalance (dB), quadrature error (degrees), symbol
+// clock error (ppm), centre-frequency leakage (dB).
+std::string formatOfdmImpairments(const DemodResult& r) {
+  return joined({scpi::formatReal(r.iqGainImbalanceDb), scpi::formatReal(r.quadratureErrorDeg),
+                 scpi::formatReal(r.clockErrorPpm), scpi::formatReal(r.iqOffsetDb)});
+}
+
+// Margin (dB), count, then each carrier's deviation (dB), lowest carrier first.
+std::string formatFlatness(const DemodResult& r) {
+  std::string out = joined(
+      {scpi::formatReal(r.flatnessMarginDb), scpi::formatInteger(static_cast<int64_t>(r.flatnessDb.size()))});
+  for (double db : r.flatnessDb) out += "," + scpi::formatReal(db);
+  return out;
+}
+
+// Peak EVM (%), chip clock error (ppm), carrier suppression (dB, positive: the carrier below the burst).
+std::string formatDsssImpairments(const DemodResult& r) {
+  return joined({scpi::formatReal(r.evmPeakPercent), scpi::formatReal(r.clockErrorPpm),
+                 scpi::formatReal(-r.iqOffsetDb)});
+}
+
 // The 802.11a/g mask judged on the last spectrum: margin (dB), where it is least (Hz), reference (dBm).
 std::string formatMask(const SpectrumResult& r) {
   dsp::MaskResult mask = dsp::evaluateMask(r.spectrum, dsp::ofdmMask());
@@ -103,6 +124,22 @@ void addAnalyzerMeasureCommands(CommandTable& table) {
     const DemodResult& r = finished(c, c.instrument.measurements().ofdm());
     return formatDemod(r) + "," + scpi::formatInteger(r.mcs);
   });
+  table.add("FETCh:DEModulation:OFDM:IMPairments", nullptr, [](CommandContext& c) {
+    return formatOfdmImpairments(finished(c, c.instrument.measurements().ofdm()));
+  });
+  table.add("FETCh:DEModulation:OFDM:FLATness", nullptr, [](CommandContext& c) {
+    return formatFlatness(finished(c, c.instrument.measurements().ofdm()));
+  });
+  table.add("FETCh:DEModulation:DSSS:IMPairments", nullptr, [](CommandContext& c) {
+    return formatDsssImpairments(finished(c, c.instrument.measurements().dsss()));
+  });
+  table.add(
+      "CALibration[:ALL]",
+      [](CommandContext& c) {
+        c.expectParameters(0, 0);
+        c.instrument.measurements().calibrate(c.instrument.clock().now());
+      },
+      nullptr);
   table.addControl(
       "SIMulation:PROFile",
       [](CommandContext& c) {

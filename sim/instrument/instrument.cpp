@@ -64,7 +64,8 @@ uint8_t Instrument::statusByte(bool messageAvailable) {
 }
 
 int Instrument::operationCondition() const {
-  return generator_.playing() ? kOperationPlayingBit : 0;
+  return (generator_.playing() ? kOperationPlayingBit : 0) |
+         (measurements_.calibrating(clock_.now()) ? kOperationCalibratingBit : 0);
 }
 
 namespace {

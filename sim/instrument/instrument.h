@@ -41,7 +41,9 @@ struct MessageOutcome {
   ReplyPlan plan;
 };
 
-// The operation condition register bit that is set while the waveform player plays.
+// The operation condition register bits that are set while the analyzer calibrates itself and while the
+// waveform player plays.
+inline constexpr int kOperationCalibratingBit = 0x01;
 inline constexpr int kOperationPlayingBit = 0x08;
 
 class Instrument {

@@ -63,6 +63,11 @@ DemodResult measureOfdm(const Capture& capture) {
   result.mcs = a.ht ? a.mcs : -1;
   // Gated over the burst in the 20 MHz channel, as the demodulator sees it.
   result.gatedPowerDbm = dsp::toDb(dsp::meanPower(channel, a.burstStart, a.burstSamples));
+  result.clockErrorPpm = a.symbolClockErrorPpm;
+  result.iqGainImbalanceDb = a.iqGainImbalanceDb;
+  result.quadratureErrorDeg = a.quadratureErrorDeg;
+  result.flatnessDb = std::move(a.flatnessDb);
+  result.flatnessMarginDb = a.flatnessMarginDb;
   return result;
 }
 
@@ -80,6 +85,8 @@ DemodResult measureDsss(const Capture& capture) {
   result.dataRateMbps = a.mbps;
   result.gatedPowerDbm = dsp::toDb(dsp::meanPower(channel, a.burstStart, a.burstSamples));
   result.shortPreamble = a.preamble == dsp::dsss::Preamble::kShort;
+  result.evmPeakPercent = 100.0 * a.evmPeak;
+  result.clockErrorPpm = a.chipClockErrorPpm;
   return result;
 }
 
@@ -94,6 +101,11 @@ void MeasurementModel::loadProfile(const std::filesystem::path& file) {
   } catch (const std::invalid_argument& e) {
     throw std::runtime_error(file.string() + ": " + e.what());
   }
+}
+
+void MeasurementModel::calibrate(SimClock::Clock::time_point now) {
+  constexpr std::chrono::milliseconds kCalibrationTime{500};
+  calibratedAt_ = now + kCalibrationTime;
 }
 
 void MeasurementModel::initiate(MeasurementKind kind, const Generator& generator,

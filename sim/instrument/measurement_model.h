@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "sim/dsp/impairments.h"
 #include "sim/dsp/spectrum.h"
@@ -39,6 +40,12 @@ struct DemodResult {
   bool overload = false;
   bool shortPreamble = false;  // 802.11b only
   int mcs = -1;                // 802.11n HT-mixed only
+  double evmPeakPercent = 0;   // 802.11b only
+  double clockErrorPpm = 0;    // of the symbol (OFDM) or chip (DSSS) clock
+  double iqGainImbalanceDb = 0;
+  double quadratureErrorDeg = 0;
+  std::vector<double> flatnessDb;  // OFDM only
+  double flatnessMarginDb = 0;
 };
 
 struct SpectrumResult {
@@ -59,6 +66,9 @@ class MeasurementModel {
   void initiate(MeasurementKind kind, const Generator& generator, const GeneratorMemory& memory,
                 const Analyzer& analyzer, SimClock::Clock::time_point now);
   bool busy(SimClock::Clock::time_point now) const { return now < busyUntil_; }
+  // The self-calibration runs for a modelled time; measurements made meanwhile are not affected.
+  void calibrate(SimClock::Clock::time_point now);
+  bool calibrating(SimClock::Clock::time_point now) const { return now < calibratedAt_; }
 
   const std::optional<PowerResult>& power() const { return power_; }
   const std::optional<DemodResult>& ofdm() const { return ofdm_; }
@@ -69,6 +79,7 @@ class MeasurementModel {
   dsp::Profile profile_;
   uint32_t captures_ = 0;
   SimClock::Clock::time_point busyUntil_{};
+  SimClock::Clock::time_point calibratedAt_{};
   std::optional<PowerResult> power_;
   std::optional<DemodResult> ofdm_;
   std::optional<DemodResult> dsss_;

@@ -1,29 +1,12 @@
-// The measurement operations over the simulated instrument's analyzer: each start initiates a capture, the
+// The power measurements over the simulated instrument's analyzer: each start initiates a capture, the
 // busy flag is the instrument's, and the results are fetched from the last capture. Operations whose
 // figure the analyzer does not measure refuse with E_NOTIMPL and say so, rather than answering a value that
 // was not measured.
-#include <cstdlib>
-#include <string>
-#include <vector>
-
 #include "sim/server/q7730_server.h"
 #include "sim/server/server_failure.h"
 
 namespace tevra::q7730 {
 namespace {
-
-// The comma-separated numbers of a reply.
-std::vector<double> numbersOf(const std::string& reply) {
-  std::vector<double> numbers;
-  const char* at = reply.c_str();
-  while (*at != '\0') {
-    char* end = nullptr;
-    numbers.push_back(std::strtod(at, &end));
-    if (end == at) break;
-    at = *end == ',' ? end + 1 : end;
-  }
-  return numbers;
-}
 
 // Field i of the power fetch: average, peak, burst power (dBm), burst found, overload.
 enum PowerField { kAverage = 0, kOverload = 4, kPowerFields = 5 };
@@ -31,10 +14,7 @@ enum PowerField { kAverage = 0, kOverload = 4, kPowerFields = 5 };
 }  // namespace
 
 double Q7730Server::fetchPowerField(int field) {
-  const std::vector<double> fields = numbersOf(link_.query("FETCh:POWer?"));
-  link_.checkErrors();
-  if (fields.size() < kPowerFields) fail(kInstrumentError, "unexpected Q7730 reply to 'FETCh:POWer?'");
-  return fields[static_cast<size_t>(field)];
+  return link_.fetchNumbers("FETCh:POWer?", kPowerFields)[static_cast<size_t>(field)];
 }
 
 HRESULT Q7730Server::get_MeasurementBusy(VARIANT_BOOL* out) {
@@ -56,18 +36,6 @@ HRESULT Q7730Server::get_AveragePower_Result(double* out) {
   *out = fetchPowerField(kAverage);
   return platform::S_OK;
 }
-HRESULT Q7730Server::IEEE80211b_CarrierSuppression_ForceInitiate() {
-  notSimulated("IEEE80211b_CarrierSuppression_ForceInitiate");
-}
-HRESULT Q7730Server::IEEE80211b_CarrierSuppression_Initiate() {
-  notSimulated("IEEE80211b_CarrierSuppression_Initiate");
-}
-HRESULT Q7730Server::get_IEEE80211b_CarrierSuppression_OverLoad(VARIANT_BOOL*) {
-  notSimulated("IEEE80211b_CarrierSuppression_OverLoad");
-}
-HRESULT Q7730Server::get_IEEE80211b_CarrierSuppression_Result(double*) {
-  notSimulated("IEEE80211b_CarrierSuppression_Result");
-}
 // The CW offset is measured on the power capture.
 HRESULT Q7730Server::CwFrequencyOffset_Initiate() {
   link_.run({"INITiate:POWer"});
@@ -78,10 +46,7 @@ HRESULT Q7730Server::get_CwFrequencyOffset_OverLoad(VARIANT_BOOL* out) {
   return platform::S_OK;
 }
 HRESULT Q7730Server::get_CwFrequencyOffset_Result(double* out) {
-  const std::vector<double> hz = numbersOf(link_.query("FETCh:POWer:CW:FREQuency?"));
-  link_.checkErrors();
-  if (hz.empty()) fail(kInstrumentError, "unexpected Q7730 reply to 'FETCh:POWer:CW:FREQuency?'");
-  *out = hz.front();
+  *out = link_.fetchNumbers("FETCh:POWer:CW:FREQuency?", 1).front();
   return platform::S_OK;
 }
 

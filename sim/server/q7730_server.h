@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "interface/q7730/wire_types.h"
+#include "sim/server/demod_operations.h"
 #include "sim/server/scpi_link.h"
 #include "sim/server/server_settings.h"
 #include "sim/server/unsimulated_ops.h"
@@ -69,10 +70,6 @@ class Q7730Server {
   HRESULT AveragePower_Initiate();
   HRESULT get_AveragePower_OverLoad(VARIANT_BOOL* out);
   HRESULT get_AveragePower_Result(double* out);
-  HRESULT IEEE80211b_CarrierSuppression_ForceInitiate();
-  HRESULT IEEE80211b_CarrierSuppression_Initiate();
-  HRESULT get_IEEE80211b_CarrierSuppression_OverLoad(VARIANT_BOOL* out);
-  HRESULT get_IEEE80211b_CarrierSuppression_Result(double* out);
   HRESULT CwFrequencyOffset_Initiate();
   HRESULT get_CwFrequencyOffset_OverLoad(VARIANT_BOOL* out);
   HRESULT get_CwFrequencyOffset_Result(double* out);
@@ -97,6 +94,7 @@ class Q7730Server {
 #define Q7730_DECLARE_READ(Name, Type) HRESULT get_##Name(Type* out);
 #define Q7730_DECLARE_INDEXED(Name) HRESULT Name(int32_t index, double* out);
   Q7730_UNSIMULATED_OPERATIONS(Q7730_DECLARE_START, Q7730_DECLARE_READ, Q7730_DECLARE_INDEXED)
+  Q7730_DEMOD_OPERATIONS(Q7730_DECLARE_START, Q7730_DECLARE_READ, Q7730_DECLARE_INDEXED)
 #undef Q7730_DECLARE_START
 #undef Q7730_DECLARE_READ
 #undef Q7730_DECLARE_INDEXED
@@ -154,6 +152,8 @@ class Q7730Server {
   HRESULT listMemoryFiles(std::string_view extension, SAFEARRAY** out);
   // One field of the analyzer's power fetch of its last capture.
   double fetchPowerField(int field);
+  // A frequency error in Hz as ppm of the held centre frequency.
+  double ppmOfCentre(double hz) const;
   HRESULT deleteMemoryFile(BSTR name, int32_t* status);
   HRESULT getReferencePort(int port, VARIANT_BOOL* out);
 

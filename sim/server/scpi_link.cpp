@@ -1,6 +1,7 @@
 #include "sim/server/scpi_link.h"
 
 #include <charconv>
+#include <cstdlib>
 #include <system_error>
 #include <vector>
 
@@ -157,6 +158,38 @@ bool ScpiLink::queryBoolean(std::string_view command) {
           quotable(command).c_str());
   }
   return value == 1;
+}
+
+namespace {
+
+// The leading comma-separated numbers of a reply (a text field ends them).
+std::vector<double> numbersOf(const std::string& reply) {
+  std::vector<double> numbers;
+  const char* at = reply.c_str();
+  while (*at != '\0') {
+    char* end = nullptr;
+    const double value = std::strtod(at, &end);
+    if (end == at) break;
+    numbers.push_back(value);
+    at = *end == ',' ? end + 1 : end;
+  }
+  return numbers;
+}
+
+}  // namespace
+
+std::vector<double> ScpiLink::fetchNumbers(std::string_view command, size_t atLeast) {
+  // The error count rides in the same message: a refused query has no reply, which would leave the read
+  // waiting until its timeout.
+  const std::string reply = query(std::string(command) + ";:SYSTem:ERRor:COUNt?");
+  const size_t split = reply.rfind(';');
+  if (split == std::string::npos || reply.compare(split + 1, std::string::npos, "0") != 0) checkErrors();
+  std::vector<double> numbers = numbersOf(split == std::string::npos ? reply : reply.substr(0, split));
+  if (split == std::string::npos || numbers.size() < atLeast) {
+    failf(kInstrumentError, "unexpected Q7730 reply '%s' to '%s'", quotable(reply).c_str(),
+          quotable(command).c_str());
+  }
+  return numbers;
 }
 
 void ScpiLink::checkErrors() {

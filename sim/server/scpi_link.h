@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/visa/visa.h"
 
@@ -31,6 +32,9 @@ class ScpiLink {
   std::string query(std::string_view command);
   int64_t queryInteger(std::string_view command);
   bool queryBoolean(std::string_view command);
+  // The comma-separated numbers of a measurement result query, at least `atLeast` of them; a refused query
+  // fails with the instrument's error.
+  std::vector<double> fetchNumbers(std::string_view command, size_t atLeast);
   // Reads the error queue until it is empty and fails with the first error it held.
   void checkErrors();
   // Writes the commands in order, then checks the error queue.

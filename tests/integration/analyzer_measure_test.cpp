@@ -51,11 +51,12 @@ class AnalyzerMeasureTest : public SimFixture {
     command("SOUR:RAD:ARB ON;:OUTP ON;:SOUR:POW " + std::to_string(dbm));
   }
 
-  std::vector<double> measure(const std::string& kind) {
+  // Initiates a measurement and fetches its result, or one of its further results (":IMPairments").
+  std::vector<double> measure(const std::string& kind, const std::string& result = "") {
     command("INITiate:" + kind);
     EXPECT_EQ(session_->query("STAT:MEAS:BUSY?"), "1");
     command(":SIMulation:CLOCk:ADVance 1");
-    return fields(session_->query("FETCh:" + kind + "?"));
+    return fields(session_->query("FETCh:" + kind + result + "?"));
   }
 };
 
@@ -138,6 +139,61 @@ TEST_F(AnalyzerMeasureTest, OfdmDemodulationMeasuresTheInjectedImpairments) {
     if (c.evmDb == 0) {
       EXPECT_NEAR(r[6], -30.0, 0.2) << "gated power";
     }
+  }
+}
+
+// The estimates beside the demodulation follow the impairments injected: IQ gain imbalance and quadrature
+// error (OFDM), symbol or chip clock error, and the carrier leakage as centre-frequency leakage (OFDM) or
+// carrier suppression (DSSS); a clean OFDM burst is flat within its limits.
+TEST_F(AnalyzerMeasureTest, ImpairmentEstimatesFollowTheProfile) {
+  struct Case {
+    double mbps;  // OFDM rate, 100 + MCS for HT, or a negative DSSS rate
+    const char* profile;
+    double gainDb, quadratureDeg, clockPpm, leakageDb;  // leakageDb 0: not checked
+  } cases[] = {
+      {54, R"({})", 0, 0, 0, 0},
+      {107, R"({})", 0, 0, 0, 0},
+      {54, R"({"iq_gain_imbalance_db": 1})", 1, 0, 0, 0},
+      {24, R"({"quadrature_error_deg": 3})", 0, 3, 0, 0},
+      {107, R"({"iq_gain_imbalance_db": -0.5, "quadrature_error_deg": -2})", -0.5, -2, 0, 0},
+      {6, R"({"sample_clock_offset_ppm": 40})", 0, 0, 40, 0},
+      {36, R"({"sample_clock_offset_ppm": -40, "iq_offset_db": -25})", 0, 0, -40, -25},
+      {-11, R"({"sample_clock_offset_ppm": 40})", 0, 0, 40, 0},
+      {-1, R"({"sample_clock_offset_ppm": -25, "iq_offset_db": -20})", 0, 0, -25, -20},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.mbps) + " " + c.profile);
+    command(std::string(":SIMulation:PROFile '") +
+            R"({"iq_gain_imbalance_db": 0, "quadrature_error_deg": 0, "sample_clock_offset_ppm": 0, )" +
+            R"("iq_offset_db": null})" + "'");
+    command(std::string(":SIMulation:PROFile '") + c.profile + "'");
+    if (c.mbps < 0) {
+      dsp::Samples burst =
+          dsp::synthesizeDsss({-c.mbps, dsp::dsss::Preamble::kLong, dsp::randomPayload(60, 3)});
+      play(dsp::encodeSegment(dsp::burstTrain(burst, 1, 800)), -20, dsp::dsss::kSampleRateHz);
+      command("SENS:POW:RANG -12;:SENS:ACQ:TIME 1200us");
+      std::vector<double> r = measure("DEModulation:DSSS", ":IMPairments");
+      ASSERT_EQ(r.size(), 3u);
+      EXPECT_NEAR(r[1], c.clockPpm, 3.0) << "chip clock error";
+      if (c.leakageDb != 0) {
+        EXPECT_NEAR(r[2], -c.leakageDb, 0.5) << "carrier suppression";
+      }
+      continue;
+    }
+    play(ofdmSegment(c.mbps), -30);
+    command("SENS:POW:RANG -18;:SENS:ACQ:TIME 400us");
+    std::vector<double> r = measure("DEModulation:OFDM", ":IMPairments");
+    ASSERT_EQ(r.size(), 4u);
+    EXPECT_NEAR(r[0], c.gainDb, 0.1) << "IQ gain imbalance";
+    EXPECT_NEAR(r[1], c.quadratureDeg, 0.3) << "quadrature error";
+    EXPECT_NEAR(r[2], c.clockPpm, 3.0) << "symbol clock error";
+    if (c.leakageDb != 0) {
+      EXPECT_NEAR(r[3], c.leakageDb, 0.5) << "centre-frequency leakage";
+    }
+    std::vector<double> flatness = fields(session_->query("FETCh:DEModulation:OFDM:FLATness?"));
+    ASSERT_EQ(flatness.size(), 2 + (c.mbps >= 100 ? 56u : 52u));
+    EXPECT_EQ(flatness[1], c.mbps >= 100 ? 56 : 52);
+    EXPECT_GT(flatness[0], 1.0) << "flatness margin";
   }
 }
 
