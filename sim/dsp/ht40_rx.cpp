@@ -154,6 +154,10 @@ Bins decide(const Bins& y, const Bins& h, Complex derotation, size_t bitsPerCarr
   return ideal;
 }
 
+double offsetHz(double phase, size_t lag) {
+  return phase / (2 * kPi * static_cast<double>(lag)) * wide::kSampleRateHz;
+}
+
 void measureData(const Receiver& rx, Bins numerator, const ht::Mcs& mcs, size_t wanted,
                  OfdmAnalysis& result) {
   const Samples& x = rx.x;
@@ -171,7 +175,7 @@ void measureData(const Receiver& rx, Bins numerator, const ht::Mcs& mcs, size_t 
     size_t at = first + wide::kSymbol * s;
     received[s] = transform(x, at);
     double phase = pilotPhase(received[s], rx.h, dataPilots(s));
-    phases[s] = s ? phases[s - 1] + std::remainder(phase - phases[s - 1], 2 * kPi) : phase;
+    phases[s] = s ? unwrapOnto(phase, phases[s - 1]) : phase;
     Complex derotation = std::polar(1.0, -phase);
     ideal[s] = decide(received[s], rx.h, derotation, mcs.bitsPerCarrier, s);
     for (int k : occupiedCarriers()) {
@@ -192,14 +196,10 @@ void measureData(const Receiver& rx, Bins numerator, const ht::Mcs& mcs, size_t 
   }
   auto count = static_cast<double>(symbols);
   result.symbols = symbols;
-  result.frequencyErrorHz += sync::residualOffsetHz(phases, wide::kSymbol, wide::kSampleRateHz);
+  result.frequencyErrorHz += offsetHz(fitLine(phases).slope, wide::kSymbol);
   if (symbols == 0) return;
   result.evmRms = std::sqrt(error / (static_cast<double>(occupiedCarriers().size()) * count));
   result.iqOffsetDb = toDb(std::norm(dc / count) / (power / count));
-}
-
-double offsetHz(double phase, size_t lag) {
-  return phase / (2 * kPi * static_cast<double>(lag)) * wide::kSampleRateHz;
 }
 
 void derotate(Samples& x, size_t from, double hz) {

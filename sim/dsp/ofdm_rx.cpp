@@ -9,6 +9,7 @@
 #include "sim/dsp/ht_phy.h"
 #include "sim/dsp/impairments.h"
 #include "sim/dsp/ofdm_phy.h"
+#include "sim/dsp/ofdm_sync.h"
 #include "sim/dsp/ofdm_tx.h"
 
 namespace tevra::dsp {
@@ -17,38 +18,9 @@ namespace {
 using namespace ofdm;
 using Bins = std::array<Complex, kFftSize>;
 
-constexpr size_t kDetectWindow = 48;
-constexpr double kDetectThreshold = 0.6;
-constexpr size_t kDetectPlateau = 32;
+constexpr size_t kShortPeriod = 16;
 constexpr size_t kTimingBackoff = 8;
 constexpr size_t kDecodeAttempts = 4;
-
-// The first sample where the short training field's 16-sample period holds for a plateau.
-std::optional<size_t> detectPacket(const Samples& x, size_t from) {
-  size_t run = 0;
-  Complex c{};
-  double p = 0.0;
-  // Sums over the window [n, n + kDetectWindow), kept up to date as n moves on.
-  auto term = [&x](size_t i) { return x[i + 16] * std::conj(x[i]); };
-  for (size_t i = from; i < from + kDetectWindow && i + 16 < x.size(); ++i) {
-    c += term(i);
-    p += std::norm(x[i + 16]);
-  }
-  for (size_t n = from; n + kDetectWindow + 16 < x.size(); ++n) {
-    run = (p > 0 && std::norm(c) > kDetectThreshold * kDetectThreshold * p * p) ? run + 1 : 0;
-    if (run == kDetectPlateau) return n + 1 - kDetectPlateau;
-    c += term(n + kDetectWindow) - term(n);
-    p += std::norm(x[n + kDetectWindow + 16]) - std::norm(x[n + 16]);
-  }
-  return std::nullopt;
-}
-
-double lagPhase(const Samples& x, size_t first, size_t count, size_t lag) {
-  Complex c{};
-  for (size_t i = 0; i < count && first + i + lag < x.size(); ++i)
-    c += x[first + i + lag] * std::conj(x[first + i]);
-  return std::arg(c);
-}
 
 void derotate(Samples& x, size_t from, size_t to, double hz) {
   rotate(x, from, -2.0 * kPi * hz / kSampleRateHz, to);
@@ -60,21 +32,7 @@ size_t longTrainingStart(const Samples& x, size_t detected) {
     Samples ltf = longTrainingField();
     return Samples(ltf.begin() + 32, ltf.begin() + 96);
   }();
-  size_t best = detected;
-  double bestScore = -1.0;
-  size_t last = std::min(x.size() - 128 - kFftSize, detected + kShortTraining + 64);
-  for (size_t n = detected; n <= last; ++n) {
-    Complex a{}, b{};
-    for (size_t i = 0; i < kFftSize; ++i) {
-      a += x[n + i] * std::conj(reference[i]);
-      b += x[n + 64 + i] * std::conj(reference[i]);
-    }
-    double score = std::abs(a) + std::abs(b);
-    if (score > bestScore) {
-      bestScore = score;
-      best = n;
-    }
-  }
+  size_t best = sync::twoSymbolMatch(x, reference, detected, detected + kShortTraining + 64);
   return best >= kTimingBackoff ? best - kTimingBackoff : best;
 }
 
@@ -380,15 +338,15 @@ OfdmAnalysis analyzeOfdm(const Samples& input) {
   OfdmAnalysis result;
   size_t from = 0;
   for (size_t attempt = 0; attempt < kDecodeAttempts; ++attempt) {
-    auto detected = detectPacket(input, from);
+    auto detected = sync::detectShortTraining(input, from, kShortPeriod);
     if (!detected || *detected + kShortTraining + kLongTraining + kSymbol > input.size()) return result;
     Receiver rx{input};
     // Through HT-LTF, the last header symbol of an HT-mixed burst.
     size_t headerEnd = std::min(input.size(), *detected + kShortTraining + kLongTraining + 7 * kSymbol);
-    double coarse = lagPhase(rx.x, *detected, 96, 16) / (2 * kPi * 16) * kSampleRateHz;
+    double coarse = sync::lagPhase(rx.x, *detected, 96, 16) / (2 * kPi * 16) * kSampleRateHz;
     derotate(rx.x, *detected, headerEnd, coarse);
     rx.t1 = longTrainingStart(rx.x, *detected);
-    double fine = lagPhase(rx.x, rx.t1, 64, 64) / (2 * kPi * 64) * kSampleRateHz;
+    double fine = sync::lagPhase(rx.x, rx.t1, 64, 64) / (2 * kPi * 64) * kSampleRateHz;
     derotate(rx.x, *detected, headerEnd, fine);
     rx.offsetHz = coarse + fine;
     rx.derotatedTo = headerEnd;

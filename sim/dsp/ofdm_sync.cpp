@@ -51,18 +51,4 @@ size_t twoSymbolMatch(const Samples& x, const Samples& symbol, size_t from, size
   return best;
 }
 
-double residualOffsetHz(const std::vector<double>& phases, size_t symbolSamples, double rateHz) {
-  if (phases.size() < 2) return 0.0;
-  double n = static_cast<double>(phases.size());
-  double meanT = (n - 1) / 2, meanP = 0;
-  for (double p : phases) meanP += p / n;
-  double num = 0, den = 0;
-  for (size_t s = 0; s < phases.size(); ++s) {
-    double t = static_cast<double>(s) - meanT;
-    num += t * (phases[s] - meanP);
-    den += t * t;
-  }
-  return num / den / (2 * kPi * static_cast<double>(symbolSamples)) * rateHz;
-}
-
 }  // namespace tevra::dsp::sync

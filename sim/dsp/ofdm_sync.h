@@ -4,7 +4,6 @@
 #pragma once
 
 #include <optional>
-#include <vector>
 
 #include "sim/dsp/iq.h"
 
@@ -19,9 +18,5 @@ double lagPhase(const Samples& x, size_t first, size_t count, size_t lag);
 
 // The start of the best match of `symbol` at n and again at n + symbol.size(), for n in [from, last].
 size_t twoSymbolMatch(const Samples& x, const Samples& symbol, size_t from, size_t last);
-
-// The carrier offset left after the training-based correction: the slope of the unwrapped common phase of
-// consecutive symbols `symbolSamples` apart.
-double residualOffsetHz(const std::vector<double>& phases, size_t symbolSamples, double rateHz);
 
 }  // namespace tevra::dsp::sync

@@ -62,6 +62,12 @@ std::string formatSpectrum(const SpectrumResult& r) {
   return out;
 }
 
+// The impairment and flatness estimates are made on 20 MHz bursts only.
+const DemodResult& narrowBurst(const DemodResult& r) {
+  if (r.wide) throw ScpiError{errc::kExecutionError, "not measured on a 40 MHz burst"};
+  return r;
+}
+
 // The estimates beside the OFDM demodulation: IQ gain imbalance (dB), quadrature error (degrees), symbol
 // clock error (ppm), centre-frequency leakage (dB).
 std::string formatOfdmImpairments(const DemodResult& r) {
@@ -122,13 +128,13 @@ void addAnalyzerMeasureCommands(CommandTable& table) {
   });
   table.add("FETCh:DEModulation:OFDM", nullptr, [](CommandContext& c) {
     const DemodResult& r = finished(c, c.instrument.measurements().ofdm());
-    return formatDemod(r) + "," + scpi::formatInteger(r.mcs);
+    return formatDemod(r) + "," + scpi::formatInteger(r.mcs) + "," + scpi::formatInteger(r.wide ? 40 : 20);
   });
   table.add("FETCh:DEModulation:OFDM:IMPairments", nullptr, [](CommandContext& c) {
-    return formatOfdmImpairments(finished(c, c.instrument.measurements().ofdm()));
+    return formatOfdmImpairments(narrowBurst(finished(c, c.instrument.measurements().ofdm())));
   });
   table.add("FETCh:DEModulation:OFDM:FLATness", nullptr, [](CommandContext& c) {
-    return formatFlatness(finished(c, c.instrument.measurements().ofdm()));
+    return formatFlatness(narrowBurst(finished(c, c.instrument.measurements().ofdm())));
   });
   table.add("FETCh:DEModulation:DSSS:IMPairments", nullptr, [](CommandContext& c) {
     return formatDsssImpairments(finished(c, c.instrument.measurements().dsss()));

@@ -7,6 +7,8 @@
 
 #include "sim/dsp/burst_power.h"
 #include "sim/dsp/dsss_rx.h"
+#include "sim/dsp/ht40_rx.h"
+#include "sim/dsp/ht_phy.h"
 #include "sim/dsp/ofdm_phy.h"
 #include "sim/dsp/ofdm_rx.h"
 #include "sim/dsp/resample.h"
@@ -41,28 +43,43 @@ dsp::PowerAnalysis measurePower(const Capture& capture) {
                            samplesOf(kBurstGapS));
 }
 
-// HT rates of one stream at 20 MHz with the long guard interval.
-double htRateMbps(int mcs) {
+// HT rates of one stream with the long guard interval: 52 data carriers in a 20 MHz channel, 108 in 40 MHz.
+double htRateMbps(int mcs, bool wide) {
   static constexpr double kRates[] = {6.5, 13, 19.5, 26, 39, 52, 58.5, 65};
-  return mcs >= 0 && mcs < 8 ? kRates[mcs] : 0.0;
+  if (mcs < 0 || mcs >= 8) return 0.0;
+  return wide ? kRates[mcs] * 108.0 / 52.0 : kRates[mcs];
 }
 
-DemodResult measureOfdm(const Capture& capture) {
-  DemodResult result;
-  result.overload = capture.overload;
-  constexpr double kDecimation = kCaptureRateHz / dsp::ofdm::kSampleRateHz;
-  dsp::Samples channel = dsp::resample(capture.samples, 1.0 / kDecimation);
-  dsp::OfdmAnalysis a = dsp::analyzeOfdm(channel);
-  if (!a.found) return result;
+// The figures every OFDM burst gives, from its analysis in `channel` (the capture at the receiver's rate).
+void takeBurstFigures(const dsp::OfdmAnalysis& a, const dsp::Samples& channel, bool wide,
+                      DemodResult& result) {
   result.burstGood = true;
+  result.wide = wide;
   result.evmPercent = 100.0 * a.evmRms;
   result.evmDb = 20.0 * std::log10(std::max(a.evmRms, 1e-10));
   result.frequencyErrorHz = a.frequencyErrorHz;
   result.iqOffsetDb = a.iqOffsetDb;
-  result.dataRateMbps = a.ht ? htRateMbps(a.mcs) : a.mbps;
+  result.dataRateMbps = a.ht ? htRateMbps(a.mcs, wide) : a.mbps;
   result.mcs = a.ht ? a.mcs : -1;
-  // Gated over the burst in the 20 MHz channel, as the demodulator sees it.
+  // Gated over the burst in its channel, as the demodulator sees it.
   result.gatedPowerDbm = dsp::toDb(dsp::meanPower(channel, a.burstStart, a.burstSamples));
+}
+
+// An HT burst that fills a 40 MHz channel, else a 20 MHz burst (802.11a/g or HT). The 40 MHz receiver goes
+// first: it takes only a 40 MHz HT-SIG with its CRC, while the 20 MHz receiver can take the middle of a 40
+// MHz burst, whose two half-channels it sees side by side, for a burst of its own.
+DemodResult measureOfdm(const Capture& capture) {
+  DemodResult result;
+  result.overload = capture.overload;
+  dsp::Samples wideChannel = dsp::resample(capture.samples, dsp::ht::wide::kSampleRateHz / kCaptureRateHz);
+  if (dsp::OfdmAnalysis wide = dsp::analyzeHt40(wideChannel); wide.found) {
+    takeBurstFigures(wide, wideChannel, true, result);
+    return result;
+  }
+  dsp::Samples channel = dsp::resample(capture.samples, dsp::ofdm::kSampleRateHz / kCaptureRateHz);
+  dsp::OfdmAnalysis a = dsp::analyzeOfdm(channel);
+  if (!a.found) return result;
+  takeBurstFigures(a, channel, false, result);
   result.clockErrorPpm = a.symbolClockErrorPpm;
   result.iqGainImbalanceDb = a.iqGainImbalanceDb;
   result.quadratureErrorDeg = a.quadratureErrorDeg;

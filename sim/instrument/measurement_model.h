@@ -40,6 +40,7 @@ struct DemodResult {
   bool overload = false;
   bool shortPreamble = false;  // 802.11b only
   int mcs = -1;                // 802.11n HT-mixed only
+  bool wide = false;           // an HT burst in a 40 MHz channel: the impairment estimates are not made
   double evmPeakPercent = 0;   // 802.11b only
   double clockErrorPpm = 0;    // of the symbol (OFDM) or chip (DSSS) clock
   double iqGainImbalanceDb = 0;

@@ -25,7 +25,7 @@ struct Demodulator {
   size_t impairmentFields;
 };
 
-constexpr Demodulator kOfdm{"INITiate:DEModulation:OFDM", "FETCh:DEModulation:OFDM?", 9,
+constexpr Demodulator kOfdm{"INITiate:DEModulation:OFDM", "FETCh:DEModulation:OFDM?", 10,
                             "FETCh:DEModulation:OFDM:IMPairments?", 4};
 constexpr Demodulator kDsss{"INITiate:DEModulation:DSSS", "FETCh:DEModulation:DSSS?", 8,
                             "FETCh:DEModulation:DSSS:IMPairments?", 3};
@@ -41,7 +41,8 @@ enum DemodField : size_t {
   kDataRateMbps,
   kGatedPowerDbm,
   kOverload,
-  kMcs
+  kMcs,
+  kChannelWidthMHz
 };
 enum OfdmImpairment : size_t { kGainImbalanceDb, kQuadratureErrorDeg, kSymbolClockPpm, kLeakageDb };
 enum DsssImpairment : size_t { kPeakEvmPercent, kChipClockPpm, kCarrierSuppressionDb };
@@ -130,13 +131,17 @@ HRESULT Q7730Server::get_IEEE80211n_Demod_OverLoad(VARIANT_BOOL* out) {
 HRESULT Q7730Server::get_IEEE80211b_Demod_BurstGood(VARIANT_BOOL* out) {
   return answer(field(link_, kDsss, kBurstGood) != 0, out);
 }
+// A burst in a 20 MHz channel is good for the 802.11a/g demodulator.
 HRESULT Q7730Server::get_IEEE80211a_Demod_BurstGood(VARIANT_BOOL* out) {
-  return answer(field(link_, kOfdm, kBurstGood) != 0, out);
+  const std::vector<double> r = link_.fetchNumbers(kOfdm.fetch, kOfdm.fields);
+  return answer(r[kBurstGood] != 0 && r[kChannelWidthMHz] == 20, out);
 }
-// Only an HT-mixed burst is good for the 802.11n demodulator.
+// Only an HT-mixed burst in the channel width that IEEE80211n_Demod_HT40 names is good for the 802.11n
+// demodulator.
 HRESULT Q7730Server::get_IEEE80211n_Demod_BurstGood(VARIANT_BOOL* out) {
   const std::vector<double> r = link_.fetchNumbers(kOfdm.fetch, kOfdm.fields);
-  return answer(r[kBurstGood] != 0 && r[kMcs] >= 0, out);
+  double width = settings_.IEEE80211n_Demod_HT40 != 0 ? 40 : 20;
+  return answer(r[kBurstGood] != 0 && r[kMcs] >= 0 && r[kChannelWidthMHz] == width, out);
 }
 HRESULT Q7730Server::get_IEEE80211b_Demod_PeakEVM(double* out) {
   return answer(impairment(link_, kDsss, kPeakEvmPercent), out);

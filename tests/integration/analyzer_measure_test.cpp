@@ -23,10 +23,12 @@ std::vector<double> fields(const std::string& reply) {
   return values;
 }
 
-// An 802.11a/g burst of `mbps`, or an HT-mixed one of MCS (mbps - 100).
+// An 802.11a/g burst of `mbps`, or an HT-mixed one of MCS (mbps - 100) at 20 MHz or of MCS (mbps - 200) in a
+// 40 MHz channel (sampled at 40 MHz).
 std::string ofdmSegment(double mbps) {
   std::vector<uint8_t> psdu = dsp::randomPayload(200, 5);
-  dsp::Samples burst = mbps >= 100 ? dsp::synthesizeHt({static_cast<int>(mbps - 100), psdu, 0x2b})
+  auto mcs = static_cast<int>(mbps) % 100;
+  dsp::Samples burst = mbps >= 100 ? dsp::synthesizeHt({mcs, psdu, 0x2b, mbps >= 200})
                                    : dsp::synthesizeOfdm({mbps, psdu, 0x2b});
   return dsp::encodeSegment(dsp::burstTrain(burst, 1, 400));
 }
@@ -112,21 +114,31 @@ TEST_F(AnalyzerMeasureTest, OfdmDemodulationMeasuresTheInjectedImpairments) {
       {100, R"({"snr_db": 12})", -12.6, 0, 0},
       {107, R"({"snr_db": 30})", -30.6, 0, 0},
       {107, R"({"frequency_offset_ppm": -41.459, "iq_offset_db": -25})", 0, -100e3, -25},
+      {200, R"({"snr_db": 12})", -9.5, 0, 0},
+      {207, R"({"snr_db": 30})", -27.5, 0, 0},
+      {205, R"({"frequency_offset_ppm": 41.459, "iq_offset_db": -25})", 0, 100e3, -25},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.mbps) + " " + c.profile);
     command(std::string(":SIMulation:PROFile '") +
             R"({"snr_db": null, "frequency_offset_ppm": 0, "iq_offset_db": null})" + "'");
     command(std::string(":SIMulation:PROFile '") + c.profile + "'");
-    play(ofdmSegment(c.mbps), -30);
+    bool ht = c.mbps >= 100, wide = c.mbps >= 200;
+    play(ofdmSegment(c.mbps), -30, wide ? 40e6 : 20e6);
     command("SENS:POW:RANG -18;:SENS:ACQ:TIME 400us");
     std::vector<double> r = measure("DEModulation:OFDM");
-    ASSERT_EQ(r.size(), 9u);
+    ASSERT_EQ(r.size(), 10u);
     ASSERT_EQ(r[0], 1.0) << "burst good";
     static constexpr double kHtRates[] = {6.5, 13, 19.5, 26, 39, 52, 58.5, 65};
-    bool ht = c.mbps >= 100;
-    EXPECT_EQ(r[5], ht ? kHtRates[static_cast<int>(c.mbps) - 100] : c.mbps) << "data rate";
-    EXPECT_EQ(r[8], ht ? c.mbps - 100 : -1) << "MCS";
+    static constexpr double kWideRates[] = {13.5, 27, 40.5, 54, 81, 108, 121.5, 135};
+    int mcs = static_cast<int>(c.mbps) % 100;
+    EXPECT_EQ(r[5], wide ? kWideRates[mcs] : ht ? kHtRates[mcs] : c.mbps) << "data rate";
+    EXPECT_EQ(r[8], ht ? mcs : -1) << "MCS";
+    EXPECT_EQ(r[9], wide ? 40 : 20) << "channel width";
+    if (wide) {
+      ASSERT_EQ(session_->write("FETCh:DEModulation:OFDM:IMPairments?"), VI_SUCCESS);
+      EXPECT_EQ(session_->query("SYST:ERR?").rfind("-200,", 0), 0u) << "no estimates of a 40 MHz burst";
+    }
     if (c.evmDb != 0) {
       EXPECT_NEAR(r[2], c.evmDb, 1.0) << "EVM";
     } else {
