@@ -3,6 +3,7 @@
 // a modelled measurement time on the simulator's clock.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -59,6 +60,8 @@ class MeasurementModel {
   void initiate(MeasurementKind kind, const Generator& generator, const GeneratorMemory& memory,
                 const Analyzer& analyzer, SimClock::Clock::time_point now);
   bool busy(SimClock::Clock::time_point now) const { return now < busyUntil_; }
+  // Keeps the analyzer busy with a measurement of another model until `until`.
+  void holdBusy(SimClock::Clock::time_point until) { busyUntil_ = std::max(busyUntil_, until); }
 
   const std::optional<PowerResult>& power() const { return power_; }
   const std::optional<DemodResult>& ofdm() const { return ofdm_; }

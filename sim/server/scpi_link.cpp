@@ -1,6 +1,7 @@
 #include "sim/server/scpi_link.h"
 
 #include <charconv>
+#include <cstdlib>
 #include <system_error>
 #include <vector>
 
@@ -148,6 +149,24 @@ int64_t ScpiLink::queryInteger(std::string_view command) {
           quotable(command).c_str());
   }
   return value;
+}
+
+std::vector<double> ScpiLink::queryNumbers(std::string_view command, size_t least) {
+  const std::string reply = query(command);
+  checkErrors();
+  std::vector<double> numbers;
+  const char* at = reply.c_str();
+  while (*at != '\0') {
+    char* end = nullptr;
+    numbers.push_back(std::strtod(at, &end));
+    if (end == at || (*end != ',' && *end != '\0')) {
+      failf(kInstrumentError, "unexpected Q7730 reply to '%s'", quotable(command).c_str());
+    }
+    at = *end == ',' ? end + 1 : end;
+  }
+  if (numbers.size() < least)
+    failf(kInstrumentError, "unexpected Q7730 reply to '%s'", quotable(command).c_str());
+  return numbers;
 }
 
 bool ScpiLink::queryBoolean(std::string_view command) {

@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/visa/visa.h"
 
@@ -31,6 +32,8 @@ class ScpiLink {
   std::string query(std::string_view command);
   int64_t queryInteger(std::string_view command);
   bool queryBoolean(std::string_view command);
+  // The comma-separated numbers of the reply, then the error check; fails when fewer than `least` came.
+  std::vector<double> queryNumbers(std::string_view command, size_t least);
   // Reads the error queue until it is empty and fails with the first error it held.
   void checkErrors();
   // Writes the commands in order, then checks the error queue.
