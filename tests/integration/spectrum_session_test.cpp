@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -130,6 +131,30 @@ TEST_F(SpectrumSessionTest, GatedSpectraShowThePlayedSignal) {
   }
   ASSERT_GE(Tevra_Suspend(), 0);
   EXPECT_EQ(instrumentState("SENSe:FREQuency?"), "2.412000000E+09") << "put back after the stitched trace";
+}
+
+// Over the analyzer's own noise (away from the tone): eight captures averaged spread less than one, and
+// the highest of eight lies above their mean power.
+TEST_F(SpectrumSessionTest, AveragingStylesCombineTheCaptures) {
+  play(Signal::kTone, -10, -7);
+  struct Case {
+    int32_t style, frames;
+    double meanDb, spreadDb;
+  } cases[] = {{1, 1, 0, 0}, {1, 8, 0, 0}, {2, 8, 0, 0}, {5, 8, 0, 0}};
+  for (Case& c : cases) {
+    Trace t;
+    ASSERT_EQ(Tevra_GatedSpectrum(1, c.style, c.frames, &t.count, t.hz.data(), t.dbm.data(), nullptr), 1);
+    auto noise = t.dbm.begin() + 100;
+    c.meanDb = std::accumulate(t.dbm.begin(), noise, 0.0) / 100;
+    c.spreadDb = *std::max_element(t.dbm.begin(), noise) - *std::min_element(t.dbm.begin(), noise);
+  }
+  EXPECT_LT(cases[1].spreadDb, cases[0].spreadDb * 0.6) << "power averaging";
+  EXPECT_LT(cases[2].spreadDb, cases[0].spreadDb * 0.6) << "log averaging";
+  EXPECT_NEAR(cases[2].meanDb, cases[1].meanDb, 0.3) << "log averaging of smoothed spectra";
+  EXPECT_GT(cases[3].meanDb, cases[1].meanDb + 0.25) << "maximum";
+  int32_t count = 0;
+  EXPECT_EQ(Tevra_GatedSpectrum(1, 1, 1001, &count, nullptr, nullptr, nullptr), -4519)
+      << "1000 frames at most";
 }
 
 TEST_F(SpectrumSessionTest, MasksPassCleanSignalsFailCompressedOnesAndAgreeWithTheDriver) {
