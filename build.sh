@@ -10,7 +10,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config git clang-format clang-tidy
   libgtest-dev libgmock-dev libbenchmark-dev libspdlog-dev
   libtirpc-dev rpcbind rpcsvc-proto
-  python3 python3-pyvisa python3-pyvisa-py python3-pytest python3-numpy
+  python3 python3-pyvisa python3-pyvisa-py python3-pytest python3-numpy python3-scipy
   libnl-3-dev libnl-route-3-dev iproute2 util-linux
   qtbase5-dev libqcustomplot-dev libxcb1-dev xvfb xauth xdotool imagemagick
   libfftw3-dev libliquid-dev nlohmann-json3-dev ccache

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "measure_steps.h"
+#include "spectrum_steps.h"
 #include "tevra.h"
 
 static pid_t g_simulator = 0;
@@ -171,53 +172,6 @@ static void serverSession(const char* resource) {
   printf("Close                -> %d\n", (int)Tevra_Close());
 }
 
-#define SPECTRUM_POINTS 601
-
-/* The 802.11a/g transmit mask around a peak: 0 dBr to 9 MHz off the carrier, -20 dBr at 11 MHz, -28 dBr at
- * 20 MHz, -40 dBr at 30 MHz, straight lines between. */
-static double maskDbr(double offsetMHz) {
-  const double f = fabs(offsetMHz);
-  if (f <= 9) return 0;
-  if (f <= 11) return -20 * (f - 9) / 2;
-  if (f <= 20) return -20 - 8 * (f - 11) / 9;
-  return -28 - 12 * (f - 20) / 10;
-}
-
-/* An OFDM burst's spectrum as the analyzer shows it: a flat top 16.6 MHz wide with a little ripple, steep
- * edges and a noise floor. The station stands it in for the gated spectrum the driver will measure. */
-static double ofdmSpectrumDbm(double offsetMHz, double peakDbm) {
-  const double f = fabs(offsetMHz);
-  const double ripple = 0.4 * sin(offsetMHz * 2.1);
-  const double shoulder = f <= 8.3 ? ripple : -24 * (f - 8.3) / 1.7 + ripple;
-  const double skirt = -24 - 1.1 * (f - 10);
-  const double level = f <= 10 ? shoulder : skirt;
-  return peakDbm + (level < -50 ? -50 : level);
-}
-
-/* Shows the spectrum with its mask in a chart window that closes itself after three seconds; every chart
- * window saves its image beside the trace file as it closes (TEVRA_CHART_SAVE=1). Without a display the
- * chart is drawn offscreen, so the image is saved all the same. */
-static void spectrumChart(void) {
-  static double x[SPECTRUM_POINTS], y[SPECTRUM_POINTS], limit[SPECTRUM_POINTS];
-  const double centreMHz = 2437, spanMHz = 60, peakDbm = -31;
-  for (int i = 0; i < SPECTRUM_POINTS; ++i) {
-    const double offset = -spanMHz / 2 + spanMHz * i / (SPECTRUM_POINTS - 1);
-    x[i] = (centreMHz + offset) * 1e6;
-    y[i] = ofdmSpectrumDbm(offset, peakDbm);
-    limit[i] = peakDbm + 1 + maskDbr(offset);
-  }
-  printf("\n-- spectrum and mask in a chart window --\n");
-  setenv("TEVRA_CHART_SAVE", "1", 1);
-  const char* title = "Tevra station: spectral mask at 2437 MHz";
-  int32_t shown = Tevra_Chart_SpectralMask(SPECTRUM_POINTS, x, y, limit, title, 3, 0);
-  if (shown == -1) {
-    printf("Chart_SpectralMask   -> -1 (no display: drawing offscreen)\n");
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    shown = Tevra_Chart_SpectralMask(SPECTRUM_POINTS, x, y, limit, title, 3, 0);
-  }
-  printf("Chart_SpectralMask   -> %d (0: closed by its timer)\n", (int)shown);
-}
-
 /* The simulator option and the resource string of a resource kind: socket, vxi11 or hislip. */
 static int chooseResource(const char* kind, int port, int extraPort, char* resource, size_t size) {
   if (strcmp(kind, "vxi11") == 0) return snprintf(resource, size, "TCPIP0::127.0.0.1::inst0::INSTR") > 0;
@@ -248,6 +202,7 @@ int main(int argc, char** argv) {
   }
   if (mkdtemp(storage) == NULL) return 1;
   generateDemoWaveforms(simulator, storage);
+  writeSpectrumWaveform(simulator, storage);
   int extraPort = 0;
   const int port = startSimulator(simulator, storage, simulatorOption(kind), &extraPort);
   if (port <= 0) {
@@ -265,7 +220,7 @@ int main(int argc, char** argv) {
   directPlayback(resource);
   serverSession(resource);
   measureDemoWaveforms(resource, "/tmp/tevra-station-report.csv");
-  spectrumChart();
+  spectrumSteps(resource, trace);
 
   Tevra_Stat_Measurement(2, block);
   Tevra_Log_LogIt("station: end of test run");

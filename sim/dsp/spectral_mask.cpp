@@ -24,6 +24,17 @@ const std::vector<MaskCorner>& ofdmMask() {
   return mask;
 }
 
+// The step at 22 MHz is a slope of 1 Hz, so that a point on 22 MHz is held to -50 dBr.
+const std::vector<MaskCorner>& dsssMask() {
+  static const std::vector<MaskCorner> mask = {{11e6, -30}, {22e6 - 1.0, -30}, {22e6, -50}};
+  return mask;
+}
+
+const std::vector<MaskCorner>& ht20Mask() {
+  static const std::vector<MaskCorner> mask = {{9e6, 0}, {11e6, -20}, {20e6, -28}, {30e6, -45}};
+  return mask;
+}
+
 MaskResult evaluateMask(const Spectrum& spectrum, const std::vector<MaskCorner>& mask) {
   MaskResult result;
   if (spectrum.dbm.empty() || mask.empty()) return result;

@@ -15,6 +15,10 @@ struct MaskCorner {
 
 // The 802.11a/g OFDM mask of a 20 MHz channel.
 const std::vector<MaskCorner>& ofdmMask();
+// The 802.11b DSSS mask: -30 dBr from 11 MHz, -50 dBr from 22 MHz (a step, not a slope).
+const std::vector<MaskCorner>& dsssMask();
+// The 802.11n mask of a 20 MHz (HT20) channel.
+const std::vector<MaskCorner>& ht20Mask();
 
 struct MaskResult {
   double referenceDbm = 0;  // the spectrum's peak

@@ -26,6 +26,7 @@ CommandTable::CommandTable() {
   addAnalyzerMeasureCommands(*this);
   addSimulationCommands(*this);
   addFastPowerCommands(*this);
+  addGatedSpectrumCommands(*this);
 }
 
 void CommandTable::add(std::string_view pattern, SetHandler set, QueryHandler query) {

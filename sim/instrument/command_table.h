@@ -81,5 +81,6 @@ void addRoutingCommands(CommandTable& table);
 void addSimulationCommands(CommandTable& table);
 // The hardware-level acquisition and average power of the fast power path.
 void addFastPowerCommands(CommandTable& table);
+void addGatedSpectrumCommands(CommandTable& table);
 
 }  // namespace tevra::sim

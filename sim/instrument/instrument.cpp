@@ -56,6 +56,7 @@ void Instrument::raise(int code, const std::string& detail) {
 void Instrument::reset() {
   generator_.reset();
   analyzer_.reset();
+  gatedSpectrum_.reset();
 }
 
 uint8_t Instrument::statusByte(bool messageAvailable) {

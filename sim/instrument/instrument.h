@@ -15,6 +15,7 @@
 #include "sim/instrument/error_queue.h"
 #include "sim/instrument/event_status.h"
 #include "sim/instrument/fault_injection.h"
+#include "sim/instrument/gated_spectrum.h"
 #include "sim/instrument/generator.h"
 #include "sim/instrument/generator_memory.h"
 #include "sim/instrument/io_ownership.h"
@@ -72,6 +73,7 @@ class Instrument {
   Routing& routing() { return routing_; }
   Analyzer& analyzer() { return analyzer_; }
   MeasurementModel& measurements() { return measurements_; }
+  GatedSpectrumModel& gatedSpectrum() { return gatedSpectrum_; }
   SimClock& clock() { return clock_; }
   FaultInjector& faults() { return faults_; }
   IoOwnership& io() { return io_; }
@@ -97,6 +99,7 @@ class Instrument {
   Routing routing_;
   Analyzer analyzer_;
   MeasurementModel measurements_;
+  GatedSpectrumModel gatedSpectrum_;
   FaultInjector faults_;
   IoOwnership io_;
   uint64_t nextConnection_ = 1;

@@ -3,6 +3,7 @@
 // a modelled measurement time on the simulator's clock.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -70,6 +71,8 @@ class MeasurementModel {
   // The self-calibration runs for a modelled time; measurements made meanwhile are not affected.
   void calibrate(SimClock::Clock::time_point now);
   bool calibrating(SimClock::Clock::time_point now) const { return now < calibratedAt_; }
+  // Keeps the analyzer busy with a measurement of another model until `until`.
+  void holdBusy(SimClock::Clock::time_point until) { busyUntil_ = std::max(busyUntil_, until); }
 
   const std::optional<PowerResult>& power() const { return power_; }
   const std::optional<DemodResult>& ofdm() const { return ofdm_; }

@@ -116,36 +116,43 @@ HRESULT Q7730Server::put_TriggerStyle(int32_t code) {
 }
 
 HRESULT Q7730Server::get_AutoRangePowerRange11ag(double* out) {
+  settleAutoRange();
   *out = findings11ag_.powerRange;
   return S_OK;
 }
 
 HRESULT Q7730Server::get_AutoRangeTriggerLevel11ag(double* out) {
+  settleAutoRange();
   *out = findings11ag_.triggerLevel;
   return S_OK;
 }
 
 HRESULT Q7730Server::get_AutoRangeMaxPacketLength11ag(double* out) {
+  settleAutoRange();
   *out = findings11ag_.maxPacketLength;
   return S_OK;
 }
 
 HRESULT Q7730Server::get_AutoRangeMaxSymbolsUsed11ag(int32_t* out) {
+  settleAutoRange();
   *out = findings11ag_.maxSymbolsUsed;
   return S_OK;
 }
 
 HRESULT Q7730Server::get_AutoRangePowerRange11b(double* out) {
+  settleAutoRange();
   *out = findings11b_.powerRange;
   return S_OK;
 }
 
 HRESULT Q7730Server::get_AutoRangeTriggerLevel11b(double* out) {
+  settleAutoRange();
   *out = findings11b_.triggerLevel;
   return S_OK;
 }
 
 HRESULT Q7730Server::get_AutoRangeMaxPacketLength11b(double* out) {
+  settleAutoRange();
   *out = findings11b_.maxPacketLength;
   return S_OK;
 }

@@ -1,7 +1,5 @@
 // The power measurements over the simulated instrument's analyzer: each start initiates a capture, the
-// busy flag is the instrument's, and the results are fetched from the last capture. Operations whose
-// figure the analyzer does not measure refuse with E_NOTIMPL and say so, rather than answering a value that
-// was not measured.
+// busy flag is the instrument's, and the results are fetched from the last capture.
 #include "sim/server/q7730_server.h"
 #include "sim/server/server_failure.h"
 
@@ -49,23 +47,6 @@ HRESULT Q7730Server::get_CwFrequencyOffset_Result(double* out) {
   *out = link_.fetchNumbers("FETCh:POWer:CW:FREQuency?", 1).front();
   return platform::S_OK;
 }
-
-#define Q7730_REFUSE_START(Name) \
-  HRESULT Q7730Server::Name() {  \
-    notSimulated(#Name);         \
-  }
-#define Q7730_REFUSE_READ(Name, Type)      \
-  HRESULT Q7730Server::get_##Name(Type*) { \
-    notSimulated(#Name);                   \
-  }
-#define Q7730_REFUSE_INDEXED(Name)              \
-  HRESULT Q7730Server::Name(int32_t, double*) { \
-    notSimulated(#Name);                        \
-  }
-Q7730_UNSIMULATED_OPERATIONS(Q7730_REFUSE_START, Q7730_REFUSE_READ, Q7730_REFUSE_INDEXED)
-#undef Q7730_REFUSE_START
-#undef Q7730_REFUSE_READ
-#undef Q7730_REFUSE_INDEXED
 
 // The personality only selects which measurements the instrument offers; the simulated one keeps it.
 HRESULT Q7730Server::SetBluetoothMode() {

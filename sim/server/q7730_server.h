@@ -10,7 +10,8 @@
 #include "sim/server/demod_operations.h"
 #include "sim/server/scpi_link.h"
 #include "sim/server/server_settings.h"
-#include "sim/server/unsimulated_ops.h"
+#include "sim/server/spectral_mask_ops.h"
+#include "sim/server/spectrum_results.h"
 
 namespace tevra::q7730 {
 
@@ -93,8 +94,8 @@ class Q7730Server {
 #define Q7730_DECLARE_START(Name) HRESULT Name();
 #define Q7730_DECLARE_READ(Name, Type) HRESULT get_##Name(Type* out);
 #define Q7730_DECLARE_INDEXED(Name) HRESULT Name(int32_t index, double* out);
-  Q7730_UNSIMULATED_OPERATIONS(Q7730_DECLARE_START, Q7730_DECLARE_READ, Q7730_DECLARE_INDEXED)
   Q7730_DEMOD_OPERATIONS(Q7730_DECLARE_START, Q7730_DECLARE_READ, Q7730_DECLARE_INDEXED)
+  Q7730_SPECTRAL_MASK_OPERATIONS(Q7730_DECLARE_START, Q7730_DECLARE_READ, Q7730_DECLARE_INDEXED)
 #undef Q7730_DECLARE_START
 #undef Q7730_DECLARE_READ
 #undef Q7730_DECLARE_INDEXED
@@ -156,6 +157,14 @@ class Q7730Server {
   double ppmOfCentre(double hz) const;
   HRESULT deleteMemoryFile(BSTR name, int32_t* status);
   HRESULT getReferencePort(int port, VARIANT_BOOL* out);
+  // The gated spectrum and the masks measured on it; the findings of a finished auto-range.
+  void startGatedSpectrum(int32_t width, int32_t averagingStyle);
+  GatedTrace fetchGatedTrace();
+  const GatedTrace& gatedTrace();
+  HRESULT startMask(MaskStandard standard);
+  const MaskFinding& maskFinding(MaskStandard standard);
+  HRESULT startAutoRange(AutoRangeFindings* findings, bool countSymbols);
+  void settleAutoRange();
 
   ScpiLink link_;
   std::string resourceAddress_;
@@ -166,6 +175,7 @@ class Q7730Server {
   AutoRangeFindings findings11ag_;
   AutoRangeFindings findings11b_;
   GatedSpectrumSettings gatedSpectrum_;
+  SpectrumResults spectrum_;
 };
 
 // Conversions at the interface: a BSTR argument as UTF-8 (a null BSTR is empty), a text result as a new

@@ -27,10 +27,6 @@ void failf(HRESULT hr, const char* format, ...) {
   fail(hr, text);
 }
 
-void notSimulated(const char* operation) {
-  failf(platform::E_NOTIMPL, "%s: the simulated instrument does not measure this yet", operation);
-}
-
 HRESULT reportFailure(HRESULT hr, const std::string& description) {
   platform::SetErrorInfo(
       0, platform::CreateErrorInfo(description, kErrorSource, server::IInstrument::iid).get());

@@ -24,8 +24,6 @@ struct ServerFailure {
 [[noreturn]] void fail(HRESULT hr, std::string description);
 // A failure with a printf-style description.
 [[noreturn]] void failf(HRESULT hr, const char* format, ...) __attribute__((format(printf, 2, 3)));
-// E_NOTIMPL for an operation whose result needs the analyzer model that the simulated instrument lacks.
-[[noreturn]] void notSimulated(const char* operation);
 
 // Leaves the description as the calling thread's error information and returns hr.
 HRESULT reportFailure(HRESULT hr, const std::string& description);

@@ -58,12 +58,26 @@ constexpr MaskRegion kMask11b[] = {
     {22 * kMHz, 0, -30, 0},  {kAbove, 0, -50, 0},
 };
 
-void judgePoint(const Trace& trace, int32_t i, double limit, const Judgement& out, int32_t* failed) {
-  out.limit[i] = limit;
-  if (!(trace.powers[i] > limit)) return;
-  if (out.failFrequencies != nullptr) out.failFrequencies[*failed] = trace.frequencies[i];
-  if (out.failPowers != nullptr) out.failPowers[*failed] = trace.powers[i];
-  ++*failed;
+// The points of one region or segment are judged in one tight loop against a limit that is a straight line
+// there, with the region's constants hoisted out of it; the loop ends at the first point that lies beyond
+// the region (`inside` false), or at the end of the trace.
+template <class Inside, class Limit>
+int32_t judgeRun(const Trace& trace, int32_t* first, Inside inside, Limit limitAt, const Judgement& out,
+                 int32_t failed) {
+  const double* const f = trace.frequencies;
+  const double* const p = trace.powers;
+  double* const limits = out.limit;
+  int32_t i = *first;
+  for (; i < trace.count && inside(f[i]); ++i) {
+    const double limit = limitAt(f[i]);
+    limits[i] = limit;
+    if (!(p[i] > limit)) continue;
+    if (out.failFrequencies != nullptr) out.failFrequencies[failed] = f[i];
+    if (out.failPowers != nullptr) out.failPowers[failed] = p[i];
+    ++failed;
+  }
+  *first = i;
+  return failed;
 }
 
 }  // namespace
@@ -80,17 +94,23 @@ bool limitTableUsable(const double* table, int32_t length) {
 int32_t judgeLimitTable(const Trace& trace, double fcHz, double peak, const double* table, int32_t length,
                         const Judgement& out) {
   const double* const last = table + length - 2;  // the last (offset, level) pair
-  const double* segment = table;                  // the pair the current segment starts from
   int32_t failed = 0;
-  for (int32_t i = 0; i < trace.count; ++i) {
-    const double f = trace.frequencies[i];
-    while (segment + 2 < last && f > fcHz + segment[2]) segment += 2;
+  int32_t first = 0;
+  // A point stays in a segment while it is not above the segment's upper end; the last takes the rest.
+  for (const double* segment = table; first < trace.count && segment < last; segment += 2) {
     const double xa = fcHz + segment[0];
     const double xb = fcHz + segment[2];
     const double la = peak + segment[1];
     const double lb = peak + segment[3];
-    const double limit = lb == la ? lb : lb - (xb - f) * (lb - la) / (xb - xa);
-    judgePoint(trace, i, limit, out, &failed);
+    const bool lastSegment = segment + 2 == last;
+    auto inside = [xb, lastSegment](double f) { return lastSegment || !(f > xb); };
+    if (lb == la) {
+      failed = judgeRun(
+          trace, &first, inside, [lb](double) { return lb; }, out, failed);
+    } else {
+      auto limitAt = [=](double f) { return lb - (xb - f) * (lb - la) / (xb - xa); };
+      failed = judgeRun(trace, &first, inside, limitAt, out, failed);
+    }
   }
   return failed;
 }
@@ -111,18 +131,23 @@ std::span<const MaskRegion> maskRegions(Mask mask) {
 
 int32_t judgeMask(const Trace& trace, double fcHz, double peak, std::span<const MaskRegion> regions,
                   const Judgement& out) {
-  size_t r = 0;
   int32_t failed = 0;
-  for (int32_t i = 0; i < trace.count; ++i) {
-    const double f = trace.frequencies[i];
-    while (r + 1 < regions.size() && !(f < fcHz + regions[r].upperOffsetHz)) ++r;
+  int32_t first = 0;
+  // A region holds the points below its upper offset; the last one takes the rest.
+  for (size_t r = 0; first < trace.count && r < regions.size(); ++r) {
     const MaskRegion& region = regions[r];
+    const double upper = fcHz + region.upperOffsetHz;
+    const bool lastRegion = r + 1 == regions.size();
+    auto inside = [upper, lastRegion](double f) { return lastRegion || f < upper; };
     if (!region.judged) {
-      out.limit[i] = peak;
+      while (first < trace.count && inside(trace.frequencies[first])) out.limit[first++] = peak;
       continue;
     }
-    const double limit = peak + region.levelDb + (f - (fcHz + region.outerOffsetHz)) * region.slopeDbPerHz;
-    judgePoint(trace, i, limit, out, &failed);
+    const double base = peak + region.levelDb;
+    const double outer = fcHz + region.outerOffsetHz;
+    const double slope = region.slopeDbPerHz;
+    auto limitAt = [=](double f) { return base + (f - outer) * slope; };
+    failed = judgeRun(trace, &first, inside, limitAt, out, failed);
   }
   return failed;
 }
