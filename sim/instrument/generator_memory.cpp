@@ -95,7 +95,7 @@ std::string makeToneSegment() {
   return bytes;
 }
 
-GeneratorMemory::GeneratorMemory(fs::path folder) : folder_(std::move(folder)) {
+GeneratorMemory::GeneratorMemory(fs::path folder, bool seeded) : folder_(std::move(folder)) {
   std::error_code error;
   fs::create_directories(folder_, error);
   if (!fs::is_directory(folder_, error))
@@ -105,7 +105,24 @@ GeneratorMemory::GeneratorMemory(fs::path folder) : folder_(std::move(folder)) {
     if (entry.is_regular_file() && isValidMemoryName(name)) index_[lowerCase(name)] = name;
   }
   if (error) throw std::runtime_error("cannot read storage folder " + folder_.string());
-  seedBuiltins();
+  if (seeded) seedBuiltins();
+}
+
+GeneratorMemory& GeneratorMemory::volume(std::string_view name) {
+  if (name.empty()) return *this;
+  for (const char* known : kVolumes) {
+    if (lowerCase(name) != lowerCase(known)) continue;
+    auto& held = volumes_[known];
+    if (!held) {
+      try {
+        held = std::make_unique<GeneratorMemory>(folder_ / known, false);
+      } catch (const std::runtime_error&) {
+        throw ScpiError{errc::kMassStorageError, "cannot use volume " + std::string(known)};
+      }
+    }
+    return *held;
+  }
+  throw ScpiError{errc::kFileNameError, "no volume " + std::string(name)};
 }
 
 void GeneratorMemory::seedBuiltins() {

@@ -15,6 +15,8 @@ namespace tevra::q7730 {
 class ScpiLink {
  public:
   static constexpr size_t kMaxReplyBytes = 64 * 1024;
+  // File transfers: the largest file of the instrument's memory.
+  static constexpr size_t kMaxBlockBytes = 64u << 20;
 
   ScpiLink() = default;
   ScpiLink(const ScpiLink&) = delete;
@@ -31,6 +33,11 @@ class ScpiLink {
   std::string query(std::string_view command);
   int64_t queryInteger(std::string_view command);
   bool queryBoolean(std::string_view command);
+  // Writes "<command><block of bytes>" as one message, e.g. `MMEMory:DATA "a.wf1",` and the file.
+  void writeBlock(std::string_view command, std::string_view bytes);
+  // The payload of the definite-length block that answers "<command>;*OPC?". An instrument error (no block)
+  // fails with that error; a malformed, truncated or overlong block closes the connection.
+  std::string queryBlock(std::string_view command);
   // Reads the error queue until it is empty and fails with the first error it held.
   void checkErrors();
   // Writes the commands in order, then checks the error queue.
@@ -41,7 +48,7 @@ class ScpiLink {
 
  private:
   void requireOpen() const;
-  std::string readReply(std::string_view command);
+  std::string readReply(std::string_view command, size_t maxBytes = kMaxReplyBytes);
   [[noreturn]] void failIo(const char* call, std::string_view command, ViStatus status);
 
   ViSession manager_ = VI_NULL;
