@@ -44,7 +44,7 @@ void appendBigEndian16(std::string* bytes, int16_t value) {
   bytes->push_back(static_cast<char>(bits & 0xFF));
 }
 
-void checkContents(std::string_view name, const std::string& bytes) {
+void checkContents(std::string_view name, std::string_view bytes) {
   if (bytes.size() > GeneratorMemory::kMaxFileSize)
     throw ScpiError{errc::kMassStorageError, "file too large"};
   if (endsWithNoCase(name, ".wf1") && (bytes.empty() || bytes.size() % 4 != 0)) {
@@ -56,7 +56,7 @@ void checkContents(std::string_view name, const std::string& bytes) {
 }
 
 // Writes beside the target and renames, so that a failed write never leaves a damaged file.
-bool writeWhole(const fs::path& target, const std::string& bytes) {
+bool writeWhole(const fs::path& target, std::string_view bytes) {
   fs::path partial = target.parent_path() / ("." + target.filename().string() + ".partial");
   {
     std::ofstream out(partial, std::ios::binary | std::ios::trunc);
@@ -142,7 +142,7 @@ const std::string& GeneratorMemory::storedName(std::string_view name) const {
   return it->second;
 }
 
-void GeneratorMemory::store(std::string_view name, const std::string& bytes) {
+void GeneratorMemory::store(std::string_view name, std::string_view bytes) {
   if (!isValidMemoryName(name)) throw ScpiError{errc::kFileNameError, std::string(name)};
   checkContents(name, bytes);
   auto it = index_.find(lowerCase(name));

@@ -41,7 +41,7 @@ class GeneratorMemory {
   GeneratorMemory& volume(std::string_view name);
 
   // Stores a file, replacing one of the same name; ScpiError for a bad name, bad contents or a failed write.
-  void store(std::string_view name, const std::string& bytes);
+  void store(std::string_view name, std::string_view bytes);
   std::string load(std::string_view name) const;
   void remove(std::string_view name);
   std::vector<std::string> names() const;

@@ -57,7 +57,8 @@ std::string localPath(BSTR path) {
         error != 0 ? std::strerror(error) : "I/O error");
 }
 
-std::string readLocalFile(const std::string& path) {
+// The size of a local file the instrument can take, checked before anything is sent.
+uint64_t localFileSize(const std::string& path) {
   errno = 0;
   std::error_code error;
   if (!fs::is_regular_file(path, error)) failFile("read", path);
@@ -67,11 +68,7 @@ std::string readLocalFile(const std::string& path) {
     failf(platform::E_INVALIDARG, "'%s' is larger than the instrument's %zu bytes", path.c_str(),
           ScpiLink::kMaxBlockBytes);
   }
-  std::ifstream in(path, std::ios::binary);
-  std::string bytes(size, '\0');
-  in.read(bytes.data(), static_cast<std::streamsize>(size));
-  if (!in || in.gcount() != static_cast<std::streamsize>(size)) failFile("read", path);
-  return bytes;
+  return size;
 }
 
 // Written beside the path and renamed over it only when whole, so that a failed write leaves what was there.
@@ -130,8 +127,18 @@ HRESULT Q7730Server::deleteFromVolume(const char* volume, BSTR name, int32_t* st
 
 HRESULT Q7730Server::loadIntoVolume(const char* volume, BSTR path, BSTR name, int32_t* status) {
   const std::string file = waveformName(name);
-  const std::string bytes = readLocalFile(localPath(path));
-  link_.writeBlock("MMEMory:DATA " + quotedFile(volume, file) + ",", bytes);
+  const std::string source = localPath(path);
+  const uint64_t size = localFileSize(source);
+  std::ifstream in(source, std::ios::binary);
+  if (!in) failFile("read", source);
+  // A file that shrinks while it is read must not reach the instrument: the block is sent only when the
+  // read filled it.
+  const bool sent =
+      link_.writeBlock("MMEMory:DATA " + quotedFile(volume, file) + ",", size, [&](char* payload) {
+        in.read(payload, static_cast<std::streamsize>(size));
+        return in.gcount() == static_cast<std::streamsize>(size);
+      });
+  if (!sent) failFile("read", source);
   link_.checkErrors();
   *status = 0;
   return S_OK;

@@ -1,6 +1,7 @@
 #include "sim/server/scpi_link.h"
 
 #include <charconv>
+#include <cstring>
 #include <system_error>
 
 #include "platform/visa/definite_block.h"
@@ -146,11 +147,25 @@ std::string ScpiLink::query(std::string_view command) {
   return readReply(command);
 }
 
+bool ScpiLink::writeBlock(std::string_view command, size_t length, const std::function<bool(char*)>& fill) {
+  const std::string header = std::string(command) + platform::visa::definiteBlockHeader(length);
+  const size_t size = header.size() + length;
+  if (size > blockCapacity_) {
+    blockBuffer_.reset();
+    blockBuffer_ = std::make_unique_for_overwrite<char[]>(size);
+    blockCapacity_ = size;
+  }
+  std::memcpy(blockBuffer_.get(), header.data(), header.size());
+  if (!fill(blockBuffer_.get() + header.size())) return false;
+  write(std::string_view(blockBuffer_.get(), size));
+  return true;
+}
+
 void ScpiLink::writeBlock(std::string_view command, std::string_view bytes) {
-  std::string message(command);
-  message += platform::visa::definiteBlockHeader(bytes.size());
-  message.append(bytes);
-  write(message);
+  writeBlock(command, bytes.size(), [&](char* payload) {
+    std::memcpy(payload, bytes.data(), bytes.size());
+    return true;
+  });
 }
 
 std::string ScpiLink::queryBlock(std::string_view command) {

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -33,7 +35,10 @@ class ScpiLink {
   std::string query(std::string_view command);
   int64_t queryInteger(std::string_view command);
   bool queryBoolean(std::string_view command);
-  // Writes "<command><block of bytes>" as one message, e.g. `MMEMory:DATA "a.wf1",` and the file.
+  // Writes "<command><block of length bytes>" as one message, e.g. `MMEMory:DATA "a.wf1",` and a file;
+  // fill writes the payload in place, so that a large file is copied only once on its way to the socket;
+  // when it returns false nothing is sent and neither is the result.
+  bool writeBlock(std::string_view command, size_t length, const std::function<bool(char* payload)>& fill);
   void writeBlock(std::string_view command, std::string_view bytes);
   // The payload of the definite-length block that answers "<command>;*OPC?". An instrument error (no block)
   // fails with that error; a malformed, truncated or overlong block closes the connection.
@@ -53,6 +58,9 @@ class ScpiLink {
 
   ViSession manager_ = VI_NULL;
   ViSession session_ = VI_NULL;
+  // Kept between block transfers: fresh pages for every file would cost more than copying it.
+  std::unique_ptr<char[]> blockBuffer_;
+  size_t blockCapacity_ = 0;
 };
 
 }  // namespace tevra::q7730
