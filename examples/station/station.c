@@ -10,6 +10,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "files_steps.h"
 #include "tevra.h"
 
 static pid_t g_simulator = 0;
@@ -262,6 +263,7 @@ int main(int argc, char** argv) {
   if (mkdtemp(waveforms) != NULL) waveformFiles(waveforms);
   directPlayback(resource);
   serverSession(resource);
+  filesSteps(resource, waveforms);
   spectrumChart();
 
   Tevra_Stat_Measurement(2, block);

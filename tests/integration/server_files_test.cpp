@@ -94,6 +94,7 @@ TEST_F(ServerFilesTest, DownloadsEachKindIntoItsVolumeAndSkipsWhatIsLoaded) {
 }
 
 TEST_F(ServerFilesTest, DownloadsAFolderPlaysItSavesItBackAndDeletesIt) {
+  control(":SIMulation:CLOCk:MODE MANual");
   EXPECT_EQ(Tevra_ARB_Download(local_.path().c_str()), 3);
   EXPECT_TRUE(traced("ERR -3562,L3559,0x80040303,Q7730 error -256: File name not found;a.wf1"))
       << "a file the instrument does not hold yet cannot be deleted, and the download goes on";
@@ -186,6 +187,19 @@ TEST_F(ServerFilesTest, FailuresKeepTheOldFiles) {
       {"no segment name",
        [](const std::string& k, const std::string&) { return Tevra_ARB_SaveSegment(nullptr, k.c_str()); },
        -4178, "ERR -4178,L4176,0x80070057,no waveform name"},
+      {"a folder and name longer than a path",
+       [](const std::string&, const std::string& f) {
+         const std::string folder = f + "/" + std::string(200, 'd');
+         std::filesystem::create_directory(folder);
+         writeFile(folder + "/" + std::string(60, 'n') + ".wf1", "abcd");
+         return Tevra_ARB_DownloadEx((folder + "/*.wf1").c_str(), 1);
+       },
+       -3628, "ERR -3628,path '"},
+      {"a folder too long for its patterns",
+       [](const std::string&, const std::string& f) {
+         return Tevra_ARB_Download((f + std::string(250, 'd')).c_str());
+       },
+       -3769, "ERR -3769,folder '"},
       {"a folder too long for the pattern",
        [](const std::string&, const std::string& f) {
          return Tevra_ARB_DownloadEx((f + "/" + std::string(300, 'x') + "/*.wf1").c_str(), 1);
