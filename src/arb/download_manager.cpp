@@ -27,44 +27,44 @@ using server::instrument;
 
 // The server operations and texts of one kind of file.
 struct FileKind {
-  int32_t listPosition;
   platform::SafeArrayHandle (*list)();
+  int32_t (*remove)(const char* name);
+  int32_t (*load)(const char* path, const char* name);
   const char* deleteNotice;
   const char* deleteTrace;
+  const char* loadTrace;
+  int32_t listPosition;
   int32_t deletePosition;
   int32_t deleteFailure;
-  int32_t (*remove)(const char* name);
   int32_t loadPosition;
-  const char* loadTrace;
-  int32_t (*load)(const char* path, const char* name);
 };
 
 const FileKind kKinds[] = {
-    {3431, [] { return instrument().AWG_LoadedSegmentList(); },
-     "... Try to AWG_DeleteSegment() to delete segment file", "OK, AWG_DeleteSegment(%s), nRet = %d", 3559,
-     -3562, [](const char* n) { return instrument().AWG_DeleteSegment(n); }, 3564,
-     "OK, AWG_LoadSegment(%s), nRet = %d",
-     [](const char* p, const char* n) { return instrument().AWG_LoadSegment(p, n); }},
-    {3436, [] { return instrument().AWG_LoadedSequenceList(); },
-     "... Try to AWG_DeleteSequence() to delete sequence file", "OK, AWG_DeleteSequence(%s), nRet = %d", 3572,
-     -3575, [](const char* n) { return instrument().AWG_DeleteSequence(n); }, 3577,
-     "OK, AWG_LoadSequence(%s), nRet = %d",
-     [](const char* p, const char* n) { return instrument().AWG_LoadSequence(p, n); }},
-    {3443, [] { return instrument().AWG_LoadedMarkerList(); },
-     "... Try to AWG_DeleteMarker() to delete marker file", "OK, AWG_DeleteMarker(%s), nRet = %d", 3586,
-     -3589, [](const char* n) { return instrument().AWG_DeleteMarker(n); }, 3591,
-     "OK, AWG_LoadMarker(%s), nRet = %d",
-     [](const char* p, const char* n) { return instrument().AWG_LoadMarker(p, n); }},
-    {3455, [] { return instrument().AWG_LoadedSegmentNVList(); },
+    {[] { return instrument().AWG_LoadedSegmentList(); },
+     [](const char* n) { return instrument().AWG_DeleteSegment(n); },
+     [](const char* p, const char* n) { return instrument().AWG_LoadSegment(p, n); },
+     "... Try to AWG_DeleteSegment() to delete segment file", "OK, AWG_DeleteSegment(%s), nRet = %d",
+     "OK, AWG_LoadSegment(%s), nRet = %d", 3431, 3559, -3562, 3564},
+    {[] { return instrument().AWG_LoadedSequenceList(); },
+     [](const char* n) { return instrument().AWG_DeleteSequence(n); },
+     [](const char* p, const char* n) { return instrument().AWG_LoadSequence(p, n); },
+     "... Try to AWG_DeleteSequence() to delete sequence file", "OK, AWG_DeleteSequence(%s), nRet = %d",
+     "OK, AWG_LoadSequence(%s), nRet = %d", 3436, 3572, -3575, 3577},
+    {[] { return instrument().AWG_LoadedMarkerList(); },
+     [](const char* n) { return instrument().AWG_DeleteMarker(n); },
+     [](const char* p, const char* n) { return instrument().AWG_LoadMarker(p, n); },
+     "... Try to AWG_DeleteMarker() to delete marker file", "OK, AWG_DeleteMarker(%s), nRet = %d",
+     "OK, AWG_LoadMarker(%s), nRet = %d", 3443, 3586, -3589, 3591},
+    {[] { return instrument().AWG_LoadedSegmentNVList(); },
+     [](const char* n) { return instrument().AWG_DeleteSegmentNV(n); },
+     [](const char* p, const char* n) { return instrument().AWG_LoadSegmentNV(p, n); },
      "... Try to AWG_DeleteSegmentNV() to delete segment file", "OK, AWG_DeleteSegmentNV(%s), nRet = %d",
-     3598, -3601, [](const char* n) { return instrument().AWG_DeleteSegmentNV(n); }, 3603,
-     "OK, AWG_LoadSegmentNV(%s), nRet = %d",
-     [](const char* p, const char* n) { return instrument().AWG_LoadSegmentNV(p, n); }},
-    {3466, [] { return instrument().AWG_LoadedMarkerNVList(); },
-     "... Try to AWG_DeleteMarkerNV() to delete marker file", "OK, AWG_DeleteMarkerNV(%s), nRet = %d", 3610,
-     -3613, [](const char* n) { return instrument().AWG_DeleteMarkerNV(n); }, 3615,
-     "OK, AWG_LoadMarkerNV(%s), nRet = %d",
-     [](const char* p, const char* n) { return instrument().AWG_LoadMarkerNV(p, n); }},
+     "OK, AWG_LoadSegmentNV(%s), nRet = %d", 3455, 3598, -3601, 3603},
+    {[] { return instrument().AWG_LoadedMarkerNVList(); },
+     [](const char* n) { return instrument().AWG_DeleteMarkerNV(n); },
+     [](const char* p, const char* n) { return instrument().AWG_LoadMarkerNV(p, n); },
+     "... Try to AWG_DeleteMarkerNV() to delete marker file", "OK, AWG_DeleteMarkerNV(%s), nRet = %d",
+     "OK, AWG_LoadMarkerNV(%s), nRet = %d", 3466, 3610, -3613, 3615},
 };
 
 // The instrument's list of one kind, held locked for the scan; unlocked and destroyed when the scan ends,
