@@ -91,6 +91,8 @@ TEST_F(ServerFilesTest, DownloadsEachKindIntoItsVolumeAndSkipsWhatIsLoaded) {
   EXPECT_TRUE(traced("ERR -3478,Incorrect FileTypeOption (0x86)"));
   EXPECT_EQ(Tevra_ARB_DownloadEx(local_.file("none*.wf1").c_str(), 1), 0);
   EXPECT_EQ(Tevra_ARB_DownloadEx(local_.path().c_str(), 1), 0) << "the folder itself is a directory";
+  writeFile(local_.file("notes"), "n");
+  EXPECT_EQ(Tevra_ARB_DownloadEx((local_.path() + "/").c_str(), 0x83), 4) << "*.* finds names without a dot";
 }
 
 TEST_F(ServerFilesTest, DownloadsAFolderPlaysItSavesItBackAndDeletesIt) {
