@@ -3,6 +3,7 @@
 // download and a failed load that does.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
