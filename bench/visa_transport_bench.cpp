@@ -1,5 +1,5 @@
 // The VISA layer's resource kinds against the simulator on loopback: a query round trip and a block of
-// 32 MiB (the largest file of the generator memory) read back from the generator memory, over SOCKET, VXI-11
+// 64 MiB (the largest file of the generator memory) read back from the generator memory, over SOCKET, VXI-11
 // (when a portmapper answers) and HiSLIP, beside a raw TCP socket doing the same exchanges (the floor).
 #include <arpa/inet.h>
 #include <netinet/in.h>

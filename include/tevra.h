@@ -236,6 +236,33 @@ TEVRA_API int32_t Tevra_ARB_GetLoadedSequenceFileList(char* buffer, int32_t size
  * server error, such as a file the instrument does not hold. */
 TEVRA_API int32_t Tevra_ARB_Delete_Sequence(const char* name);
 TEVRA_API int32_t Tevra_ARB_Delete_Segment(const char* name);
+/* Loads the files that path finds (a folder ending in '/', a file, or a pattern with wildcards in its last
+ * part; null or empty: the current folder) into the instrument. option & 0x7F is the kind: 1 segment,
+ * 2 sequence, 3 marker, 4 segment and 5 marker of the non-volatile storage. Without bit 0x80 each file is
+ * deleted in the instrument first (a failed delete is traced, -3562/-3575/-3589/-3601/-3613, and the
+ * download goes on); with it, files the instrument already lists are skipped. The number of files loaded,
+ * or -3478 (kind not 1 to 5), -8294 (path), -3628 (a server error: the files before it are loaded, or a
+ * folder and name of TEVRA_DOWNLOAD_PATH_SIZE characters or more). */
+TEVRA_API int32_t Tevra_ARB_DownloadEx(const char* path, int32_t option);
+/* Loads a folder's "*.wf1" files as segments, then its "*.seq" files as sequences. The sum of both counts,
+ * or the first negative result, or -3769 (a folder too long for a pattern). */
+TEVRA_API int32_t Tevra_ARB_Download(const char* folder);
+/* Copies a segment (marker) file of the instrument to path. An existing file at path is moved to
+ * "<path>.bak" first and moved back when the server fails. 0, or -4178 (-4212) for a failed backup or a
+ * server error. */
+TEVRA_API int32_t Tevra_ARB_SaveSegment(const char* name, const char* path);
+TEVRA_API int32_t Tevra_ARB_SaveMarker(const char* name, const char* path);
+/* Sequence files built by the server: a list emptied by Create, filled by AddSegment (segment names of at
+ * most 23 characters, repetitions 1 to 16777215, up to 256 entries) and written to path by Save, with the
+ * backup of SaveSegment. The complex sequence file is also kept by the instrument under name (".seq" added
+ * when missing), so that it can be selected at once. 0, or the failure code: -4232, -4254, -4279, -4305,
+ * -4333, -4366. */
+TEVRA_API int32_t Tevra_ARB_CreateSequenceFile(void);
+TEVRA_API int32_t Tevra_ARB_SequenceFile_AddSegment(const char* name, int32_t repetitions);
+TEVRA_API int32_t Tevra_ARB_SequenceFile_Save(const char* path);
+TEVRA_API int32_t Tevra_ARB_CreateComplexSequenceFile(void);
+TEVRA_API int32_t Tevra_ARB_ComplexSequenceFile_AddSegment(const char* name, int32_t count);
+TEVRA_API int32_t Tevra_ARB_ComplexSequenceFile_Save(const char* name, const char* path);
 /* 1 or 0, or -5011. */
 TEVRA_API int32_t Tevra_ARB_SourceActive(void);
 /* 1 or 0, or -5033; traceFlag 0 traces only failures. */

@@ -12,6 +12,7 @@
 
 #include "measure_steps.h"
 #include "spectrum_steps.h"
+#include "files_steps.h"
 #include "tevra.h"
 
 static pid_t g_simulator = 0;
@@ -219,6 +220,7 @@ int main(int argc, char** argv) {
   if (mkdtemp(waveforms) != NULL) waveformFiles(waveforms);
   directPlayback(resource);
   serverSession(resource);
+  filesSteps(resource, waveforms);
   measureDemoWaveforms(resource, "/tmp/tevra-station-report.csv");
   spectrumSteps(resource, trace);
 

@@ -221,4 +221,23 @@
   METHOD(AWG_LoadedSegmentList, TextArray)                                                        \
   METHOD(AWG_LoadedSequenceList, TextArray)                                                       \
   METHOD(AWG_DeleteSegment, int32_t, Text)                                                        \
-  METHOD(AWG_DeleteSequence, int32_t, Text)
+  METHOD(AWG_DeleteSequence, int32_t, Text)                                                       \
+  METHOD(AWG_LoadedMarkerList, TextArray)                                                         \
+  METHOD(AWG_LoadedSegmentNVList, TextArray)                                                      \
+  METHOD(AWG_LoadedMarkerNVList, TextArray)                                                       \
+  METHOD(AWG_DeleteMarker, int32_t, Text)                                                         \
+  METHOD(AWG_DeleteSegmentNV, int32_t, Text)                                                      \
+  METHOD(AWG_DeleteMarkerNV, int32_t, Text)                                                       \
+  METHOD(AWG_LoadSegment, int32_t, Text, Text)                                                    \
+  METHOD(AWG_LoadSequence, int32_t, Text, Text)                                                   \
+  METHOD(AWG_LoadMarker, int32_t, Text, Text)                                                     \
+  METHOD(AWG_LoadSegmentNV, int32_t, Text, Text)                                                  \
+  METHOD(AWG_LoadMarkerNV, int32_t, Text, Text)                                                   \
+  METHOD(AWG_SaveSegment, int32_t, Text, Text)                                                    \
+  METHOD(AWG_SaveMarker, int32_t, Text, Text)                                                     \
+  METHOD(AWG_CreateSequenceFile, int32_t)                                                         \
+  METHOD(AWG_SequenceFile_AddSegment, int32_t, Text, int32_t)                                     \
+  METHOD(AWG_SequenceFile_Save, int32_t, Text)                                                    \
+  METHOD(AWG_CreateComplexSequenceFile, int32_t)                                                  \
+  METHOD(AWG_ComplexSequenceFile_AddSegment, int32_t, Text, int32_t)                              \
+  METHOD(AWG_ComplexSequenceFile_Save, int32_t, Text, Text)

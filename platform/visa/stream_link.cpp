@@ -18,11 +18,22 @@ class StreamLink final : public InstrumentLink {
     *sent = 0;
     if (lost_) return VI_ERROR_CONN_LOST;
     if (size == 0) return VI_SUCCESS;
-    // One buffer and one send, so that the message leaves in as few segments as possible.
-    message_.assign(data, data + size);
-    if (!endsWithTerminator(message_)) message_.push_back('\n');
+    const bool terminated = endsWithTerminator(data, size);
     size_t wentOut = 0;
-    ViStatus status = noteLoss(stream_->sendAll(message_.data(), message_.size(), deadline, &wentOut));
+    ViStatus status = VI_SUCCESS;
+    if (size > kReceiveChunk) {
+      // A large message (a file as a block) leaves from the caller's buffer: a copy would cost more than
+      // the one extra segment of its terminator.
+      status = noteLoss(stream_->sendAll(data, size, deadline, &wentOut));
+      size_t terminatorSent = 0;
+      if (status == VI_SUCCESS && !terminated)
+        status = noteLoss(stream_->sendAll("\n", 1, deadline, &terminatorSent));
+    } else {
+      // One buffer and one send, so that the message leaves in as few segments as possible.
+      message_.assign(data, data + size);
+      if (!terminated) message_.push_back('\n');
+      status = noteLoss(stream_->sendAll(message_.data(), message_.size(), deadline, &wentOut));
+    }
     *sent = wentOut < size ? wentOut : size;
     return status;
   }
@@ -71,10 +82,10 @@ class StreamLink final : public InstrumentLink {
  private:
   // Whether the data's last byte ends a message: a '\n' that is the last byte of a definite-length block
   // does not, and the message still needs its terminator.
-  static bool endsWithTerminator(const std::vector<ViByte>& data) {
+  static bool endsWithTerminator(const ViByte* data, size_t size) {
     MessageFramer framer;
-    const char* bytes = reinterpret_cast<const char*>(data.data());
-    for (size_t at = 0; at < data.size();) at += framer.scan(bytes + at, data.size() - at);
+    const char* bytes = reinterpret_cast<const char*>(data);
+    for (size_t at = 0; at < size;) at += framer.scan(bytes + at, size - at);
     return framer.atMessageEnd();
   }
 

@@ -44,7 +44,7 @@ void appendBigEndian16(std::string* bytes, int16_t value) {
   bytes->push_back(static_cast<char>(bits & 0xFF));
 }
 
-void checkContents(std::string_view name, const std::string& bytes) {
+void checkContents(std::string_view name, std::string_view bytes) {
   if (bytes.size() > GeneratorMemory::kMaxFileSize)
     throw ScpiError{errc::kMassStorageError, "file too large"};
   if (endsWithNoCase(name, ".wf1") && (bytes.empty() || bytes.size() % 4 != 0)) {
@@ -56,7 +56,7 @@ void checkContents(std::string_view name, const std::string& bytes) {
 }
 
 // Writes beside the target and renames, so that a failed write never leaves a damaged file.
-bool writeWhole(const fs::path& target, const std::string& bytes) {
+bool writeWhole(const fs::path& target, std::string_view bytes) {
   fs::path partial = target.parent_path() / ("." + target.filename().string() + ".partial");
   {
     std::ofstream out(partial, std::ios::binary | std::ios::trunc);
@@ -95,7 +95,7 @@ std::string makeToneSegment() {
   return bytes;
 }
 
-GeneratorMemory::GeneratorMemory(fs::path folder) : folder_(std::move(folder)) {
+GeneratorMemory::GeneratorMemory(fs::path folder, bool seeded) : folder_(std::move(folder)) {
   std::error_code error;
   fs::create_directories(folder_, error);
   if (!fs::is_directory(folder_, error))
@@ -105,7 +105,24 @@ GeneratorMemory::GeneratorMemory(fs::path folder) : folder_(std::move(folder)) {
     if (entry.is_regular_file() && isValidMemoryName(name)) index_[lowerCase(name)] = name;
   }
   if (error) throw std::runtime_error("cannot read storage folder " + folder_.string());
-  seedBuiltins();
+  if (seeded) seedBuiltins();
+}
+
+GeneratorMemory& GeneratorMemory::volume(std::string_view name) {
+  if (name.empty()) return *this;
+  for (const char* known : kVolumes) {
+    if (lowerCase(name) != lowerCase(known)) continue;
+    auto& held = volumes_[known];
+    if (!held) {
+      try {
+        held = std::make_unique<GeneratorMemory>(folder_ / known, false);
+      } catch (const std::runtime_error&) {
+        throw ScpiError{errc::kMassStorageError, "cannot use volume " + std::string(known)};
+      }
+    }
+    return *held;
+  }
+  throw ScpiError{errc::kFileNameError, "no volume " + std::string(name)};
 }
 
 void GeneratorMemory::seedBuiltins() {
@@ -125,7 +142,7 @@ const std::string& GeneratorMemory::storedName(std::string_view name) const {
   return it->second;
 }
 
-void GeneratorMemory::store(std::string_view name, const std::string& bytes) {
+void GeneratorMemory::store(std::string_view name, std::string_view bytes) {
   if (!isValidMemoryName(name)) throw ScpiError{errc::kFileNameError, std::string(name)};
   checkContents(name, bytes);
   auto it = index_.find(lowerCase(name));

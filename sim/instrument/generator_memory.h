@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,16 +24,24 @@ class GeneratorMemory {
  public:
   static constexpr const char* kToneSegment = "CW_TONE.wf1";
   static constexpr const char* kToneSequence = "CW_TONE.seq";
-  static constexpr size_t kMaxFileSize = 32u << 20;
+  static constexpr size_t kMaxFileSize = 64u << 20;
   // The waveform memory's size; what the stored files leave of it is reported as free.
   static constexpr uint64_t kCapacityBytes = uint64_t{256} << 20;
 
-  // Creates the folder when needed and seeds the built-in waveforms that are missing; throws
-  // std::runtime_error when the folder cannot be used.
-  explicit GeneratorMemory(std::filesystem::path folder);
+  // The volumes besides the waveform memory, addressed as "<volume>:<name>": markers, and the non-volatile
+  // storage's segments and markers.
+  static constexpr const char* kVolumes[] = {"MKR", "NVWFM", "NVMKR"};
+
+  // Creates the folder when needed and seeds the built-in waveforms that are missing (unless seeded is
+  // false); throws std::runtime_error when the folder cannot be used.
+  explicit GeneratorMemory(std::filesystem::path folder, bool seeded = true);
+
+  // The volume of that name (one of kVolumes, any case; a subfolder of this memory's folder), or this
+  // memory for an empty name; ScpiError for another name.
+  GeneratorMemory& volume(std::string_view name);
 
   // Stores a file, replacing one of the same name; ScpiError for a bad name, bad contents or a failed write.
-  void store(std::string_view name, const std::string& bytes);
+  void store(std::string_view name, std::string_view bytes);
   std::string load(std::string_view name) const;
   void remove(std::string_view name);
   std::vector<std::string> names() const;
@@ -53,6 +62,7 @@ class GeneratorMemory {
 
   std::filesystem::path folder_;
   std::map<std::string, std::string> index_;  // lower-case name -> name as stored
+  std::map<std::string, std::unique_ptr<GeneratorMemory>> volumes_;
 };
 
 // Whether a name can be a file of the memory: 1 to 128 letters, digits, '_', '-', '+', '.', not

@@ -13,7 +13,8 @@ namespace tevra::sim {
 
 class TcpServer {
  public:
-  static constexpr size_t kMaxMessageSize = 64u << 20;
+  // A 64 MiB file of the generator memory with its MMEMory:DATA command fits.
+  static constexpr size_t kMaxMessageSize = (64u << 20) + (64u << 10);
   static constexpr size_t kMaxConnections = 64;
   // The pause between the pieces of a split reply, so that they leave as separate segments.
   static constexpr int kSplitPauseMs = 5;

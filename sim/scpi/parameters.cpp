@@ -66,8 +66,8 @@ const std::string& toText(const Parameter& p) {
   return expectKind(p, ParameterKind::kString).text;
 }
 
-const std::string& toBlock(const Parameter& p) {
-  return expectKind(p, ParameterKind::kBlock).text;
+std::string_view toBlock(const Parameter& p) {
+  return expectKind(p, ParameterKind::kBlock).block;
 }
 
 std::string formatReal(double value) {

@@ -36,7 +36,7 @@ bool toBoolean(const Parameter& p);
 // The index of the word among choices written in SCPI notation ("SINGle", "CONTinuous"); -141 if none.
 size_t toChoice(const Parameter& p, std::initializer_list<std::string_view> choices);
 const std::string& toText(const Parameter& p);
-const std::string& toBlock(const Parameter& p);
+std::string_view toBlock(const Parameter& p);
 
 std::string formatReal(double value);
 std::string formatInteger(int64_t value);

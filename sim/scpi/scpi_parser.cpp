@@ -147,7 +147,7 @@ class Parser {
     int lengthDigits = text_[pos_++] - '0';
     if (lengthDigits == 0) {
       // Indefinite length: the block runs to the end of the message.
-      p.text = std::string(text_.substr(pos_));
+      p.block = text_.substr(pos_);
       pos_ = text_.size();
       return p;
     }
@@ -160,7 +160,7 @@ class Parser {
       length = length * 10 + static_cast<size_t>(d - '0');
     }
     if (text_.size() - pos_ < length) fail(errc::kInvalidBlockData, "block shorter than its length");
-    p.text = std::string(text_.substr(pos_, length));
+    p.block = text_.substr(pos_, length);
     pos_ += length;
     return p;
   }

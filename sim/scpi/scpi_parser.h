@@ -22,10 +22,12 @@ enum class ParameterKind { kNumeric, kCharacter, kString, kBlock };
 
 struct Parameter {
   ParameterKind kind = ParameterKind::kNumeric;
-  std::string text;   // numeric: the number as written; character: the word in upper case;
-                      // string: the content without quotes; block: the payload bytes
-  double number = 0;  // numeric only
-  std::string unit;   // numeric only: the suffix in upper case ("MHZ"), empty when none
+  std::string text;        // numeric: the number as written; character: the word in upper case;
+                           // string: the content without quotes
+  std::string_view block;  // block: the payload bytes, within the parsed message (not copied: a block may
+                           // be a file of 64 MiB)
+  double number = 0;       // numeric only
+  std::string unit;        // numeric only: the suffix in upper case ("MHZ"), empty when none
 };
 
 struct Command {

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/registry/ascii_case.h"
 #include "sim/server/q7730_server.h"
 #include "sim/server/server_failure.h"
 
@@ -27,24 +26,6 @@ constexpr size_t kMaxNameLength = 128;
 constexpr int64_t kOperationPlaying = 0x08;
 constexpr int64_t kBytesPerKSamples = 4 * 1024;
 
-// The names of a catalog reply: "a.seq","a.wf1".
-std::vector<std::string> quotedNames(std::string_view reply) {
-  std::vector<std::string> names;
-  size_t open = reply.find('"');
-  while (open != std::string_view::npos) {
-    const size_t close = reply.find('"', open + 1);
-    if (close == std::string_view::npos) break;
-    names.emplace_back(reply.substr(open + 1, close - open - 1));
-    open = reply.find('"', close + 1);
-  }
-  return names;
-}
-
-bool endsWithIgnoringCase(std::string_view text, std::string_view suffix) {
-  return text.size() >= suffix.size() && platform::asciiLowerCase(text.substr(text.size() - suffix.size())) ==
-                                             platform::asciiLowerCase(suffix);
-}
-
 void checkOutput(double dBm, double hz) {
   if (!(dBm >= kMinLevelDbm && dBm <= kMaxLevelDbm)) {
     failf(platform::E_INVALIDARG, "output level %g dBm out of range (%g to %g dBm)", dBm, kMinLevelDbm,
@@ -61,20 +42,6 @@ void checkClock(int32_t clockHz) {
     failf(platform::E_INVALIDARG, "sample clock %d Hz out of range (%d to %d Hz)", static_cast<int>(clockHz),
           static_cast<int>(kMinClockHz), static_cast<int>(kMaxClockHz));
   }
-}
-
-// The name goes into a quoted SCPI string; what the memory accepts is the instrument's to judge.
-std::string waveformName(BSTR name) {
-  std::string text = utf8Of(name);
-  if (text.empty()) fail(platform::E_INVALIDARG, "no waveform name");
-  if (text.size() > kMaxNameLength) {
-    failf(platform::E_INVALIDARG, "waveform name longer than %zu characters", kMaxNameLength);
-  }
-  if (std::any_of(text.begin(), text.end(),
-                  [](char c) { return c == '"' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F; })) {
-    fail(platform::E_INVALIDARG, "waveform name with a quote or a control character");
-  }
-  return text;
 }
 
 std::string levelCommand(double dBm) {
@@ -94,6 +61,19 @@ std::string clockCommand(int32_t clockHz) {
 }
 
 }  // namespace
+
+std::string waveformName(BSTR name) {
+  std::string text = utf8Of(name);
+  if (text.empty()) fail(platform::E_INVALIDARG, "no waveform name");
+  if (text.size() > kMaxNameLength) {
+    failf(platform::E_INVALIDARG, "waveform name longer than %zu characters", kMaxNameLength);
+  }
+  if (std::any_of(text.begin(), text.end(),
+                  [](char c) { return c == '"' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F; })) {
+    fail(platform::E_INVALIDARG, "waveform name with a quote or a control character");
+  }
+  return text;
+}
 
 void Q7730Server::startWaveform(const char* kind, BSTR name, double dBm, double hz, int32_t clockHz,
                                 Playback playback) {
@@ -161,42 +141,6 @@ HRESULT Q7730Server::AWG_FreeSegmentSpace(int32_t* kSamples) {
   const int64_t freeBytes = link_.queryInteger("MMEMory:FREE?");
   link_.checkErrors();
   *kSamples = static_cast<int32_t>(std::clamp<int64_t>(freeBytes / kBytesPerKSamples, 0, INT32_MAX));
-  return S_OK;
-}
-
-HRESULT Q7730Server::AWG_LoadedSegmentList(SAFEARRAY** out) {
-  return listMemoryFiles(".wf1", out);
-}
-
-HRESULT Q7730Server::AWG_LoadedSequenceList(SAFEARRAY** out) {
-  return listMemoryFiles(".seq", out);
-}
-
-HRESULT Q7730Server::listMemoryFiles(std::string_view extension, SAFEARRAY** out) {
-  const std::string catalog = link_.query("MMEMory:CATalog?");
-  link_.checkErrors();
-  std::vector<std::string> names;
-  for (const std::string& name : quotedNames(catalog)) {
-    if (endsWithIgnoringCase(name, extension)) names.push_back(name);
-  }
-  platform::SafeArrayPtr array = platform::SafeArrayFromStrings(names);
-  if (!array) fail(platform::E_OUTOFMEMORY, "out of memory");
-  *out = array.release();
-  return S_OK;
-}
-
-HRESULT Q7730Server::AWG_DeleteSegment(BSTR name, int32_t* status) {
-  return deleteMemoryFile(name, status);
-}
-
-HRESULT Q7730Server::AWG_DeleteSequence(BSTR name, int32_t* status) {
-  return deleteMemoryFile(name, status);
-}
-
-// A file the memory does not hold is the instrument's error, which the error check reports.
-HRESULT Q7730Server::deleteMemoryFile(BSTR name, int32_t* status) {
-  link_.run({"MMEMory:DELete \"" + waveformName(name) + "\""});
-  *status = 0;
   return S_OK;
 }
 

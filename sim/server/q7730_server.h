@@ -9,6 +9,7 @@
 #include "interface/q7730/wire_types.h"
 #include "sim/server/demod_operations.h"
 #include "sim/server/scpi_link.h"
+#include "sim/server/sequence_encoding.h"
 #include "sim/server/server_settings.h"
 #include "sim/server/spectral_mask_ops.h"
 #include "sim/server/spectrum_results.h"
@@ -135,6 +136,29 @@ class Q7730Server {
   HRESULT AWG_LoadedSequenceList(SAFEARRAY** out);
   HRESULT AWG_DeleteSegment(BSTR name, int32_t* status);
   HRESULT AWG_DeleteSequence(BSTR name, int32_t* status);
+  // Markers and the non-volatile storage: volumes of the instrument's memory of their own.
+  HRESULT AWG_LoadedMarkerList(SAFEARRAY** out);
+  HRESULT AWG_LoadedSegmentNVList(SAFEARRAY** out);
+  HRESULT AWG_LoadedMarkerNVList(SAFEARRAY** out);
+  HRESULT AWG_DeleteMarker(BSTR name, int32_t* status);
+  HRESULT AWG_DeleteSegmentNV(BSTR name, int32_t* status);
+  HRESULT AWG_DeleteMarkerNV(BSTR name, int32_t* status);
+  // Copies a local file into the instrument under a bare name, as one definite-length block.
+  HRESULT AWG_LoadSegment(BSTR path, BSTR name, int32_t* status);
+  HRESULT AWG_LoadSequence(BSTR path, BSTR name, int32_t* status);
+  HRESULT AWG_LoadMarker(BSTR path, BSTR name, int32_t* status);
+  HRESULT AWG_LoadSegmentNV(BSTR path, BSTR name, int32_t* status);
+  HRESULT AWG_LoadMarkerNV(BSTR path, BSTR name, int32_t* status);
+  // Copies a file of the instrument to a local path, replacing it only when the copy is whole.
+  HRESULT AWG_SaveSegment(BSTR name, BSTR path, int32_t* status);
+  HRESULT AWG_SaveMarker(BSTR name, BSTR path, int32_t* status);
+  // Sequence files built from lists the server holds; a complex sequence is also stored in the instrument.
+  HRESULT AWG_CreateSequenceFile(int32_t* status);
+  HRESULT AWG_SequenceFile_AddSegment(BSTR name, int32_t repetitions, int32_t* status);
+  HRESULT AWG_SequenceFile_Save(BSTR path, int32_t* status);
+  HRESULT AWG_CreateComplexSequenceFile(int32_t* status);
+  HRESULT AWG_ComplexSequenceFile_AddSegment(BSTR name, int32_t count, int32_t* status);
+  HRESULT AWG_ComplexSequenceFile_Save(BSTR name, BSTR path, int32_t* status);
 
  private:
   struct Identity {
@@ -155,8 +179,6 @@ class Q7730Server {
   double fetchPowerField(int field);
   // A frequency error in Hz as ppm of the held centre frequency.
   double ppmOfCentre(double hz) const;
-  HRESULT deleteMemoryFile(BSTR name, int32_t* status);
-  HRESULT getReferencePort(int port, VARIANT_BOOL* out);
   // The gated spectrum and the masks measured on it; the findings of a finished auto-range.
   void startGatedSpectrum(int32_t width, int32_t averagingStyle);
   GatedTrace fetchGatedTrace();
@@ -165,6 +187,11 @@ class Q7730Server {
   const MaskFinding& maskFinding(MaskStandard standard);
   HRESULT startAutoRange(AutoRangeFindings* findings, bool countSymbols);
   void settleAutoRange();
+  HRESULT getReferencePort(int port, VARIANT_BOOL* out);
+  HRESULT listVolume(const char* volume, SAFEARRAY** out);
+  HRESULT deleteFromVolume(const char* volume, BSTR name, int32_t* status);
+  HRESULT loadIntoVolume(const char* volume, BSTR path, BSTR name, int32_t* status);
+  HRESULT saveFromVolume(const char* volume, BSTR name, BSTR path, int32_t* status);
 
   ScpiLink link_;
   std::string resourceAddress_;
@@ -176,11 +203,16 @@ class Q7730Server {
   AutoRangeFindings findings11b_;
   GatedSpectrumSettings gatedSpectrum_;
   SpectrumResults spectrum_;
+  SequenceEntries sequenceEntries_;
+  SequenceEntries complexEntries_;
 };
 
 // Conversions at the interface: a BSTR argument as UTF-8 (a null BSTR is empty), a text result as a new
 // BSTR, and a flag as VARIANT_TRUE (-1) or VARIANT_FALSE.
 std::string utf8Of(BSTR text);
+// A file or waveform name as it goes into a quoted SCPI string: 1 to 128 characters, no quote or control
+// character (what the memory accepts is the instrument's to judge); E_INVALIDARG otherwise.
+std::string waveformName(BSTR name);
 HRESULT returnText(std::string_view text, BSTR* out);
 inline VARIANT_BOOL variantBool(bool on) {
   return on ? platform::VARIANT_TRUE : platform::VARIANT_FALSE;

@@ -2,9 +2,10 @@
 
 #include <charconv>
 #include <cstdlib>
+#include <cstring>
 #include <system_error>
-#include <vector>
 
+#include "platform/visa/definite_block.h"
 #include "platform/visa/timeout_setting.h"
 #include "sim/server/server_failure.h"
 
@@ -14,6 +15,8 @@ namespace {
 // The error queue holds at most a few tens of entries; more reads than this mean it never empties.
 constexpr int kMaxErrorReads = 64;
 constexpr size_t kReadChunk = 4096;
+// Block replies are read in larger pieces: a 64 MiB file would take 16384 reads of 4 KiB.
+constexpr size_t kBlockReadChunk = 1u << 20;
 constexpr size_t kQuotedTextLimit = 200;
 
 const char* statusName(ViStatus status) {
@@ -117,18 +120,22 @@ void ScpiLink::write(std::string_view command) {
   if (status < VI_SUCCESS) failIo("viWrite()", command, status);
 }
 
-std::string ScpiLink::readReply(std::string_view command) {
+std::string ScpiLink::readReply(std::string_view command, size_t maxBytes) {
   std::string reply;
-  std::vector<ViByte> chunk(kReadChunk);
+  const size_t chunkBytes = maxBytes > kMaxReplyBytes ? kBlockReadChunk : kReadChunk;
   for (;;) {
+    // Read straight into the reply: a block reply is too large to copy through a chunk buffer.
+    const size_t at = reply.size();
+    reply.resize(at + chunkBytes);
     ViUInt32 count = 0;
-    const ViStatus status = viRead(session_, chunk.data(), static_cast<ViUInt32>(chunk.size()), &count);
+    const ViStatus status = viRead(session_, reinterpret_cast<ViByte*>(reply.data() + at),
+                                   static_cast<ViUInt32>(chunkBytes), &count);
+    reply.resize(at + (status < VI_SUCCESS ? 0 : count));
     if (status < VI_SUCCESS) failIo("viRead()", command, status);
-    reply.append(reinterpret_cast<const char*>(chunk.data()), count);
-    if (reply.size() > kMaxReplyBytes) {
+    if (reply.size() > maxBytes) {
       close();
       failf(kIoFailed, "Q7730 reply to '%s' is longer than %zu bytes; the connection is closed",
-            quotable(command).c_str(), kMaxReplyBytes);
+            quotable(command).c_str(), maxBytes);
     }
     if (status != VI_SUCCESS_MAX_CNT) break;
   }
@@ -139,6 +146,50 @@ std::string ScpiLink::readReply(std::string_view command) {
 std::string ScpiLink::query(std::string_view command) {
   write(command);
   return readReply(command);
+}
+
+bool ScpiLink::writeBlock(std::string_view command, size_t length, const std::function<bool(char*)>& fill) {
+  const std::string header = std::string(command) + platform::visa::definiteBlockHeader(length);
+  const size_t size = header.size() + length;
+  if (size > blockCapacity_) {
+    blockBuffer_.reset();
+    blockBuffer_ = std::make_unique_for_overwrite<char[]>(size);
+    blockCapacity_ = size;
+  }
+  std::memcpy(blockBuffer_.get(), header.data(), header.size());
+  if (!fill(blockBuffer_.get() + header.size())) return false;
+  write(std::string_view(blockBuffer_.get(), size));
+  return true;
+}
+
+void ScpiLink::writeBlock(std::string_view command, std::string_view bytes) {
+  writeBlock(command, bytes.size(), [&](char* payload) {
+    std::memcpy(payload, bytes.data(), bytes.size());
+    return true;
+  });
+}
+
+std::string ScpiLink::queryBlock(std::string_view command) {
+  std::string full(command);
+  full += ";*OPC?";
+  write(full);
+  // The block, its ';' and the "1" of *OPC?, and room for a header of nine digits.
+  const std::string reply = readReply(command, kMaxBlockBytes + 16);
+  if (reply == "1") {
+    checkErrors();
+    failf(kInstrumentError, "no block in the Q7730's reply to '%s'", quotable(command).c_str());
+  }
+  platform::visa::DefiniteBlock block;
+  const auto status = platform::visa::parseDefiniteBlock(reply, kMaxBlockBytes, &block);
+  if (status != platform::visa::BlockStatus::kWhole || block.rest != ";1") {
+    close();
+    failf(kIoFailed, "malformed block (%s) in the Q7730's reply to '%s'; the connection is closed",
+          status == platform::visa::BlockStatus::kTruncated ? "truncated"
+          : status == platform::visa::BlockStatus::kTooLong ? "too long"
+                                                            : "not a block",
+          quotable(command).c_str());
+  }
+  return std::string(block.payload);
 }
 
 int64_t ScpiLink::queryInteger(std::string_view command) {

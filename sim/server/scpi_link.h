@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +18,8 @@ namespace tevra::q7730 {
 class ScpiLink {
  public:
   static constexpr size_t kMaxReplyBytes = 64 * 1024;
+  // File transfers: the largest file of the instrument's memory.
+  static constexpr size_t kMaxBlockBytes = 64u << 20;
 
   ScpiLink() = default;
   ScpiLink(const ScpiLink&) = delete;
@@ -35,6 +39,14 @@ class ScpiLink {
   // The comma-separated numbers of a measurement result query, at least `atLeast` of them; a refused query
   // fails with the instrument's error.
   std::vector<double> fetchNumbers(std::string_view command, size_t atLeast);
+  // Writes "<command><block of length bytes>" as one message, e.g. `MMEMory:DATA "a.wf1",` and a file;
+  // fill writes the payload in place, so that a large file is copied only once on its way to the socket;
+  // when it returns false nothing is sent and neither is the result.
+  bool writeBlock(std::string_view command, size_t length, const std::function<bool(char* payload)>& fill);
+  void writeBlock(std::string_view command, std::string_view bytes);
+  // The payload of the definite-length block that answers "<command>;*OPC?". An instrument error (no block)
+  // fails with that error; a malformed, truncated or overlong block closes the connection.
+  std::string queryBlock(std::string_view command);
   // Reads the error queue until it is empty and fails with the first error it held.
   void checkErrors();
   // Writes the commands in order, then checks the error queue.
@@ -45,11 +57,14 @@ class ScpiLink {
 
  private:
   void requireOpen() const;
-  std::string readReply(std::string_view command);
+  std::string readReply(std::string_view command, size_t maxBytes = kMaxReplyBytes);
   [[noreturn]] void failIo(const char* call, std::string_view command, ViStatus status);
 
   ViSession manager_ = VI_NULL;
   ViSession session_ = VI_NULL;
+  // Kept between block transfers: fresh pages for every file would cost more than copying it.
+  std::unique_ptr<char[]> blockBuffer_;
+  size_t blockCapacity_ = 0;
 };
 
 }  // namespace tevra::q7730

@@ -14,8 +14,8 @@
 namespace tevra::sim::vxi11 {
 namespace {
 
-static_assert(VXI11_MAX_RECV_SIZE == TcpServer::kMaxMessageSize,
-              "one device_write carries at most one whole program message");
+static_assert(VXI11_MAX_RECV_SIZE <= TcpServer::kMaxMessageSize,
+              "one device_write never carries more than a whole program message");
 
 // A device_write record: the call header with its credentials, the write's parameters and its data.
 constexpr size_t kMaxRecordSize = size_t{VXI11_MAX_RECV_SIZE} + 4096;

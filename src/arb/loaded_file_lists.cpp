@@ -23,12 +23,6 @@ const core::FrameInfo kSequenceListFrame{"ARB_GetLoadedSequenceFileList", -5188}
 const ListSite kSegmentList{kSegmentListFrame, -5132, 5104, 5107, 5126, 5127};
 const ListSite kSequenceList{kSequenceListFrame, -5185, 5157, 5159, 5179, 5180};
 
-void raiseOnFailure(int32_t position, platform::HRESULT hr) {
-  if (platform::SUCCEEDED(hr)) return;
-  core::setPosition(position);
-  _com_issue_error(hr);
-}
-
 // A name fits when its terminator and the list's final zero still fit within size; nothing is written
 // beyond size, not even the final zero.
 int32_t copyNames(const platform::SafeArrayHandle& names, char* buffer, int32_t size) {
@@ -62,10 +56,10 @@ int32_t loadedList(const ListSite& site, List&& list, char* buffer, int32_t size
     return core::traceFailure(site.wrongTypeCode, "ERR %d,Incorrect Dim Type (%d,0x%08X)", site.wrongTypeCode,
                               names.features(), names.features());
   }
-  raiseOnFailure(site.lock, names.lock());
+  server::raiseAt(site.lock, names.lock());
   const int32_t copied = copyNames(names, buffer, size);
-  raiseOnFailure(site.unlock, names.unlock());
-  raiseOnFailure(site.destroy, names.destroy());
+  server::raiseAt(site.unlock, names.unlock());
+  server::raiseAt(site.destroy, names.destroy());
   return copied;
 }
 

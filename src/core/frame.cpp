@@ -153,12 +153,16 @@ void CallFrame::finish() {
   }
 }
 
-int32_t CallFrame::onComError(const _com_error& error) const {
+int32_t reportComError(int32_t code, const _com_error& error) {
   setComLastError(error.Error());
   const std::string description = describeComError(error);
-  traceErrorTextf("ERR %d,L%d,0x%08X,%s", info_.failureCode, position(), static_cast<uint32_t>(error.Error()),
+  traceErrorTextf("ERR %d,L%d,0x%08X,%s", code, position(), static_cast<uint32_t>(error.Error()),
                   description.c_str());
-  return info_.failureCode;
+  return code;
+}
+
+int32_t CallFrame::onComError(const _com_error& error) const {
+  return reportComError(info_.failureCode, error);
 }
 
 int32_t CallFrame::onUnhandledException() const {

@@ -126,6 +126,10 @@ int32_t framedPoll(const FrameInfo& tracedInfo, const FrameInfo& quietInfo, bool
   return result;
 }
 
+// Reports a server error as a frame's handler does (COM last error, "ERR %d,L%d,0x%08X,%s" with code and the
+// position number) for a step whose failure does not end the function; returns code.
+int32_t reportComError(int32_t code, const _com_error& error);
+
 // The description a COM error is traced with: the server's, else the HRESULT's message, else "<unknown>".
 std::string describeComError(const _com_error& error);
 

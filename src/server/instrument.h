@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "interface/q7730/instrument_interface.h"
+#include "platform/com/com_error.h"
 #include "platform/com/unknown.h"
 #include "src/server/position.h"
 
@@ -149,6 +150,13 @@ Instrument& instrument();
 inline Instrument& at(int32_t position) {
   setPosition(position);
   return instrument();
+}
+
+// Stores the position number and raises hr when it failed: for the calls on a server's array (lock,
+// unlock, destroy), which report HRESULTs instead of raising.
+inline void raiseAt(int32_t position, HRESULT hr) {
+  setPosition(position);
+  if (platform::FAILED(hr)) _com_issue_error(hr);
 }
 
 }  // namespace tevra::server

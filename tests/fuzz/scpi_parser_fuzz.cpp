@@ -30,10 +30,11 @@ void convertParameter(const tevra::sim::scpi::Parameter& p) {
     toChoice(p, {"CONTinuous", "SINGle", "INFinity"});
   } catch (const ScpiError&) {
   }
-  if (p.kind == ParameterKind::kString || p.kind == ParameterKind::kBlock) {
+  if (p.kind == ParameterKind::kString) {
     formatBlock(p.text);
     formatString(p.text);
   }
+  if (p.kind == ParameterKind::kBlock) formatBlock(toBlock(p));
 }
 
 }  // namespace

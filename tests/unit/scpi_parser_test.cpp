@@ -25,7 +25,7 @@ std::string describe(const Command& command) {
     text += i == 0 ? " " : "|";
     static constexpr char kKinds[] = {'N', 'C', 'S', 'B'};
     text += kKinds[static_cast<int>(p.kind)];
-    text += p.text;
+    text += p.kind == ParameterKind::kBlock ? std::string(p.block) : p.text;
     if (!p.unit.empty()) text += "/" + p.unit;
   }
   return text;

@@ -218,6 +218,8 @@ std::string GetFullPathName(const char* path) {
 
 bool MatchesWildcard(const char* mask, const char* name) {
   if (*mask == '\0') return *name == '\0';
+  // As on Windows, a final ".*" also matches a name without an extension: "*.*" finds every file.
+  if (*name == '\0' && std::strcmp(mask, ".*") == 0) return true;
   if (*mask == '*') {
     for (const char* n = name;; ++n) {
       if (MatchesWildcard(mask + 1, n)) return true;
