@@ -35,6 +35,11 @@ const std::vector<MaskCorner>& ht20Mask() {
   return mask;
 }
 
+const std::vector<MaskCorner>& ht40Mask() {
+  static const std::vector<MaskCorner> mask = {{19e6, 0}, {21e6, -20}, {40e6, -28}, {60e6, -45}};
+  return mask;
+}
+
 MaskResult evaluateMask(const Spectrum& spectrum, const std::vector<MaskCorner>& mask) {
   MaskResult result;
   if (spectrum.dbm.empty() || mask.empty()) return result;

@@ -19,6 +19,8 @@ const std::vector<MaskCorner>& ofdmMask();
 const std::vector<MaskCorner>& dsssMask();
 // The 802.11n mask of a 20 MHz (HT20) channel.
 const std::vector<MaskCorner>& ht20Mask();
+// The 802.11n mask of a 40 MHz (HT40) channel.
+const std::vector<MaskCorner>& ht40Mask();
 
 struct MaskResult {
   double referenceDbm = 0;  // the spectrum's peak

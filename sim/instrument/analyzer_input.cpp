@@ -72,32 +72,31 @@ dsp::Samples generatorOutput(const Generator& generator, const GeneratorMemory& 
 }
 
 Capture captureInput(const Generator& generator, const GeneratorMemory& memory, const Analyzer& analyzer,
-                     const dsp::Profile& profile, uint32_t seed) {
+                     const dsp::Profile& profile, uint32_t seed, double rateHz) {
   Capture capture;
   std::mt19937 rng(seed);
   dsp::Samples pass = generatorOutput(generator, memory);
   double playedRate = generator.sampleRateHz() * (1.0 + profile.sampleClockOffsetPpm * 1e-6);
-  double ratio = kCaptureRateHz / playedRate;
-  auto acquisition = static_cast<size_t>(std::ceil(analyzer.acquisitionTimeS() * kCaptureRateHz));
+  double ratio = rateHz / playedRate;
+  auto acquisition = static_cast<size_t>(std::ceil(analyzer.acquisitionTimeS() * rateHz));
   // The trigger looks at most one pass, and at most kMaxTriggerSearchS, for its edge.
   auto passAtCapture = static_cast<size_t>(
-      std::min(std::ceil(static_cast<double>(pass.size()) * ratio), kMaxTriggerSearchS * kCaptureRateHz));
+      std::min(std::ceil(static_cast<double>(pass.size()) * ratio), kMaxTriggerSearchS * rateHz));
   double delayS = analyzer.triggerDelayS() - kPretriggerS;
-  size_t extra = static_cast<size_t>(std::ceil(std::abs(delayS) * kCaptureRateHz));
+  size_t extra = static_cast<size_t>(std::ceil(std::abs(delayS) * rateHz));
   size_t streamSamples = passAtCapture + acquisition + 2 * extra + 64;
-  auto quiet = static_cast<size_t>(std::clamp(std::round(analyzer.triggerHoldoffS() * kCaptureRateHz), 1.0,
-                                              kMaxHoldoffS * kCaptureRateHz));
+  auto quiet = static_cast<size_t>(
+      std::clamp(std::round(analyzer.triggerHoldoffS() * rateHz), 1.0, kMaxHoldoffS * rateHz));
   streamSamples += quiet;
   dsp::Samples stream =
       dsp::resample(looped(pass, static_cast<size_t>(std::ceil(streamSamples / ratio)) + 1), ratio);
   stream.resize(streamSamples);
   double tuning = generator.frequencyHz() - analyzer.frequencyHz();
-  if (std::abs(tuning) >= kCaptureRateHz / 2) std::fill(stream.begin(), stream.end(), dsp::Complex{});
+  if (std::abs(tuning) >= rateHz / 2) std::fill(stream.begin(), stream.end(), dsp::Complex{});
   double signalMw = dsp::fromDb(generator.levelDbm());
   double offsetHz = tuning + profile.frequencyOffsetPpm * 1e-6 * generator.frequencyHz();
-  if (!pass.empty()) dsp::applyImpairments(stream, kCaptureRateHz, offsetHz, signalMw, profile, rng);
-  dsp::addNoise(stream, kCaptureRateHz, dsp::fromDb(analyzer.powerRangeDbm() - kNoiseFloorBelowRangeDbHz),
-                rng);
+  if (!pass.empty()) dsp::applyImpairments(stream, rateHz, offsetHz, signalMw, profile, rng);
+  dsp::addNoise(stream, rateHz, dsp::fromDb(analyzer.powerRangeDbm() - kNoiseFloorBelowRangeDbHz), rng);
 
   capture.thresholdMw = triggerThresholdMw(analyzer);
   size_t start = extra + quiet;
@@ -106,7 +105,7 @@ Capture captureInput(const Generator& generator, const GeneratorMemory& memory, 
     capture.triggered = fired.has_value();
     if (fired) start = *fired;
   }
-  auto shift = static_cast<std::ptrdiff_t>(std::llround(delayS * kCaptureRateHz));
+  auto shift = static_cast<std::ptrdiff_t>(std::llround(delayS * rateHz));
   size_t first = static_cast<size_t>(std::max<std::ptrdiff_t>(0, static_cast<std::ptrdiff_t>(start) + shift));
   first = std::min(first, stream.size());
   size_t last = std::min(stream.size(), first + acquisition);

@@ -13,13 +13,15 @@
 namespace tevra::sim {
 
 inline constexpr double kCaptureRateHz = 80e6;
+// The rate of a capture for spans wider than kCaptureRateHz holds (the 120 MHz of a 40 MHz channel's mask).
+inline constexpr double kWideCaptureRateHz = 160e6;
 // The analyzer's noise density below its power range, in dB per Hz.
 inline constexpr double kNoiseFloorBelowRangeDbHz = 150.0;
 // The capture keeps this much from before the trigger.
 inline constexpr double kPretriggerS = 1e-6;
 
 struct Capture {
-  dsp::Samples samples;  // square-root mW at kCaptureRateHz
+  dsp::Samples samples;  // square-root mW at the capture rate
   bool triggered = false;
   double thresholdMw = 0;  // the burst trigger's level as a power
   bool overload = false;   // the peak passed the power range
@@ -30,7 +32,7 @@ struct Capture {
 dsp::Samples generatorOutput(const Generator& generator, const GeneratorMemory& memory);
 
 Capture captureInput(const Generator& generator, const GeneratorMemory& memory, const Analyzer& analyzer,
-                     const dsp::Profile& profile, uint32_t seed);
+                     const dsp::Profile& profile, uint32_t seed, double rateHz = kCaptureRateHz);
 
 // The burst trigger's level as a power: the level in volts relative to 316 mV below the power range.
 double triggerThresholdMw(const Analyzer& analyzer);

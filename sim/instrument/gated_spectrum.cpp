@@ -11,8 +11,8 @@ namespace tevra::sim {
 namespace {
 
 // The burst finder smooths the power over 0.1 us and ends a burst after 1 us below its threshold.
-constexpr size_t kBurstSmoothingSamples = 8;
-constexpr size_t kBurstGapSamples = 80;
+constexpr double kBurstSmoothingS = 0.1e-6;
+constexpr double kBurstGapS = 1e-6;
 constexpr double kSpectrumProcessingS = 0.005;
 constexpr double kAutoRangeProcessingS = 0.02;
 // The auto-range looks at this much of the input at least, so that it sees a whole burst.
@@ -26,11 +26,15 @@ double samplesToSeconds(size_t samples) {
   return static_cast<double>(samples) / kCaptureRateHz;
 }
 
+dsp::PowerAnalysis findBurst(const dsp::Samples& x, double thresholdMw, double rateHz) {
+  return dsp::analyzePower(x, thresholdMw, static_cast<size_t>(std::lround(kBurstSmoothingS * rateHz)),
+                           static_cast<size_t>(std::lround(kBurstGapS * rateHz)));
+}
+
 // The capture from its first burst on, or all of it for a continuous signal or a burst shorter than one
 // analysis window; at least `minimum` samples, padded with silence when the capture is shorter.
-dsp::Samples gatedSamples(const Capture& capture, size_t minimum) {
-  dsp::PowerAnalysis p =
-      dsp::analyzePower(capture.samples, capture.thresholdMw, kBurstSmoothingSamples, kBurstGapSamples);
+dsp::Samples gatedSamples(const Capture& capture, size_t minimum, double rateHz) {
+  dsp::PowerAnalysis p = findBurst(capture.samples, capture.thresholdMw, rateHz);
   dsp::Samples gated = capture.samples;
   if (p.burstFound && p.burstSamples >= minimum) {
     auto first = capture.samples.begin() + static_cast<std::ptrdiff_t>(p.burstStart);
@@ -66,10 +70,15 @@ std::vector<double> finish(std::vector<double> combined, SpectrumAveraging avera
 
 }  // namespace
 
+double GatedSpectrumSetup::captureRateHz() const {
+  return spanHz() < kCaptureRateHz ? kCaptureRateHz : kWideCaptureRateHz;
+}
+
 double GatedSpectrumModel::measureSpectrum(const SignalSource& source, const Analyzer& analyzer) {
   const int captures = std::clamp(setup_.count, 1, GatedSpectrumSetup::kMaxCaptures);
   const double rbwHz = GatedSpectrumSetup::kResolutionBandwidthHz;
-  const auto window = static_cast<size_t>(std::lround(1.5 * kCaptureRateHz / rbwHz));
+  const double rateHz = setup_.captureRateHz();
+  const auto window = static_cast<size_t>(std::lround(1.5 * rateHz / rbwHz));
   GatedSpectrumResult result;
   result.centreHz = analyzer.frequencyHz();
   std::vector<double> combined(setup_.points(), setup_.averaging == SpectrumAveraging::kMaximum
@@ -77,9 +86,9 @@ double GatedSpectrumModel::measureSpectrum(const SignalSource& source, const Ana
                                                     : 0.0);
   for (int n = 0; n < captures; ++n) {
     Capture capture = captureInput(source.generator(), source.memory(), analyzer, source.profile(),
-                                   nextSeed(source.profile()));
+                                   nextSeed(source.profile()), rateHz);
     result.overload = result.overload || capture.overload;
-    result.spectrum = dsp::welchTrace(gatedSamples(capture, window), kCaptureRateHz, rbwHz, setup_.spanHz(),
+    result.spectrum = dsp::welchTrace(gatedSamples(capture, window, rateHz), rateHz, rbwHz, setup_.spanHz(),
                                       setup_.points());
     combine(combined, result.spectrum.dbm, setup_.averaging);
   }
@@ -107,8 +116,7 @@ double GatedSpectrumModel::measureAutoRange(const SignalSource& source, const An
                                    nextSeed(source.profile()));
     const double peakMw = dsp::peakPower(capture.samples);
     dsp::PowerAnalysis p =
-        dsp::analyzePower(capture.samples, peakMw * dsp::fromDb(-kAutoRangeBurstBelowPeakDb),
-                          kBurstSmoothingSamples, kBurstGapSamples);
+        findBurst(capture.samples, peakMw * dsp::fromDb(-kAutoRangeBurstBelowPeakDb), kCaptureRateHz);
     result.peakDbm = dsp::toDb(peakMw);
     result.burstFound = p.burstFound;
     result.burstDbm = dsp::toDb(p.burstMw);

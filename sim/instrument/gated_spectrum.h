@@ -1,10 +1,12 @@
 // The analyzer's gated spectrum and auto-range measurements. A gated spectrum averages the spectra of
 // several captures, each gated to its first burst, at a 100 kHz resolution bandwidth over a span of 22,
-// 44 or 66 MHz with a point every 55 kHz, so that spans placed 22 MHz apart share their edge points. An
+// 44 or 66 MHz with a point every 55 kHz, so that spans placed 22 MHz apart share their edge points, or
+// over the 120 MHz of a 40 MHz channel's mask (2183 points, captured at twice the usual rate). An
 // auto-range looks at the input with the widest power range and reports its peak, its burst power and the
 // length of its first burst.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <optional>
 
@@ -24,12 +26,15 @@ struct GatedSpectrumSetup {
   static constexpr double kPointSpacingHz = 55e3;
   static constexpr int kMaxCaptures = 16;
 
-  int width = 1;  // 1: 22 MHz, 2: 44 MHz, 3: 66 MHz
+  static constexpr int kWidestCode = 4;
+
+  int width = 1;  // 1: 22 MHz, 2: 44 MHz, 3: 66 MHz, 4: 120 MHz
   SpectrumAveraging averaging = SpectrumAveraging::kPower;
   int count = 1;  // captures averaged, at most kMaxCaptures of them
 
-  double spanHz() const { return 22e6 * width; }
-  size_t points() const { return static_cast<size_t>(spanHz() / kPointSpacingHz) + 1; }
+  double spanHz() const { return width == kWidestCode ? 120e6 : 22e6 * width; }
+  size_t points() const { return static_cast<size_t>(std::lround(spanHz() / kPointSpacingHz)) + 1; }
+  double captureRateHz() const;
 };
 
 struct GatedSpectrumResult {

@@ -49,8 +49,8 @@ std::string formatTrace(const GatedSpectrumResult& r) {
 
 std::string formatMask(CommandContext& c, const GatedSpectrumResult& r) {
   static const std::vector<dsp::MaskCorner>* const kMasks[] = {&dsp::ofdmMask(), &dsp::dsssMask(),
-                                                               &dsp::ht20Mask()};
-  size_t standard = scpi::toChoice(c.parameter(0), {"OFDM", "DSSS", "HT20"});
+                                                               &dsp::ht20Mask(), &dsp::ht40Mask()};
+  size_t standard = scpi::toChoice(c.parameter(0), {"OFDM", "DSSS", "HT20", "HT40"});
   dsp::MaskResult mask = dsp::evaluateMask(r.spectrum, *kMasks[standard]);
   return scpi::formatReal(mask.marginDb) + "," + scpi::formatReal(mask.worstOffsetHz) + "," +
          scpi::formatReal(mask.referenceDbm);
@@ -62,7 +62,8 @@ void addSetup(CommandTable& table) {
       [](CommandContext& c) {
         c.expectParameters(1, 1);
         int width = scpi::toInt(c.parameter(0));
-        if (width < 1 || width > 3) throw ScpiError{errc::kDataOutOfRange, "width is 1, 2 or 3"};
+        if (width < 1 || width > GatedSpectrumSetup::kWidestCode)
+          throw ScpiError{errc::kDataOutOfRange, "width is 1, 2, 3 or 4"};
         setup(c).width = width;
       },
       [](CommandContext& c) {

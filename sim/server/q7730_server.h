@@ -183,6 +183,8 @@ class Q7730Server {
   void startGatedSpectrum(int32_t width, int32_t averagingStyle);
   GatedTrace fetchGatedTrace();
   const GatedTrace& gatedTrace();
+  // The 802.11n mask of a 20 or a 40 MHz channel, as the held span says.
+  MaskStandard htMaskStandard() const;
   HRESULT startMask(MaskStandard standard);
   const MaskFinding& maskFinding(MaskStandard standard);
   HRESULT startAutoRange(AutoRangeFindings* findings, bool countSymbols);

@@ -1,4 +1,5 @@
-// The 802.11 spectral mask measurements: a 66 MHz gated spectrum (power averaged over FramesUsed captures)
+// The 802.11 spectral mask measurements: a 66 MHz gated spectrum (120 MHz for the 802.11n mask of a 40 MHz
+// channel, chosen by IEEE80211n_SpectralMask_Span; power averaged over FramesUsed captures)
 // judged by the instrument against the family's mask. The margin is in dB, positive when the spectrum
 // stays below the mask; the reference level is the spectrum's peak as a density, in dBm/Hz; the points
 // are the trace's, in Hz and dBm.
@@ -11,10 +12,10 @@
 namespace tevra::q7730 {
 namespace {
 
-constexpr int32_t kMaskWidthCode = 3;  // the 66 MHz span
+constexpr int32_t kMaskWidthCode = 3;      // the 66 MHz span
+constexpr int32_t kWideMaskWidthCode = 4;  // the 120 MHz span
 constexpr int32_t kPowerAveraging = 1;
-// The analyzer captures 80 MHz, which holds the 66 MHz span of a 20 MHz channel but not the 120 MHz of HT40.
-constexpr double kWidestMaskSpanHz = 66e6;
+constexpr double kNarrowMaskSpanHz = 66e6;
 // Fields of the mask fetch: margin (dB), offset of the least margin (Hz), peak (dBm).
 enum MaskField { kMargin, kWorstOffset, kPeak, kMaskFields };
 
@@ -24,6 +25,8 @@ const char* standardName(MaskStandard standard) {
       return "DSSS";
     case MaskStandard::kHt20:
       return "HT20";
+    case MaskStandard::kHt40:
+      return "HT40";
     case MaskStandard::kOfdm:
       break;
   }
@@ -40,13 +43,13 @@ size_t pointOf(const GatedTrace& trace, const char* family, int32_t index) {
 
 }  // namespace
 
+MaskStandard Q7730Server::htMaskStandard() const {
+  return settings_.IEEE80211n_SpectralMask_Span > kNarrowMaskSpanHz ? MaskStandard::kHt40
+                                                                    : MaskStandard::kHt20;
+}
+
 HRESULT Q7730Server::startMask(MaskStandard standard) {
-  if (standard == MaskStandard::kHt20 && settings_.IEEE80211n_SpectralMask_Span > kWidestMaskSpanHz) {
-    failf(platform::E_NOTIMPL,
-          "IEEE80211n_SpectralMask_Initiate: a span of %g MHz is not simulated (66 MHz at most)",
-          settings_.IEEE80211n_SpectralMask_Span * 1e-6);
-  }
-  startGatedSpectrum(kMaskWidthCode, kPowerAveraging);
+  startGatedSpectrum(standard == MaskStandard::kHt40 ? kWideMaskWidthCode : kMaskWidthCode, kPowerAveraging);
   spectrum_.maskStarted = standard;
   return platform::S_OK;
 }
@@ -99,7 +102,7 @@ const MaskFinding& Q7730Server::maskFinding(MaskStandard standard) {
 
 Q7730_DEFINE_MASK_FAMILY(IEEE80211a, MaskStandard::kOfdm)
 Q7730_DEFINE_MASK_FAMILY(IEEE80211b, MaskStandard::kDsss)
-Q7730_DEFINE_MASK_FAMILY(IEEE80211n, MaskStandard::kHt20)
+Q7730_DEFINE_MASK_FAMILY(IEEE80211n, htMaskStandard())
 #undef Q7730_DEFINE_MASK_FAMILY
 
 // A forced start always takes a new acquisition, as every start of the simulated analyzer does.

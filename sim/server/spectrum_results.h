@@ -23,7 +23,7 @@ struct GatedTrace {
   double frequencyHz(size_t i) const { return centreHz + startHz + stepHz * static_cast<double>(i); }
 };
 
-enum class MaskStandard { kOfdm, kDsss, kHt20 };
+enum class MaskStandard { kOfdm, kDsss, kHt20, kHt40 };
 
 struct MaskFinding {
   GatedTrace trace;
