@@ -1,5 +1,6 @@
-// The analyzer's DSP beside its floor: demodulating one 802.11a/g burst (EVM, frequency error, SIGNAL) and
-// a Welch spectrum, each next to the FFTs it performs done alone with FFTW in the same run.
+// The analyzer's DSP beside its floor: demodulating one 802.11a/g burst (EVM, frequency error, SIGNAL), a
+// Welch spectrum and a 100 001-point gated spectrum, each next to the FFTs it performs done alone with FFTW
+// in the same run.
 #include <fftw3.h>
 
 #include <benchmark/benchmark.h>
@@ -67,10 +68,27 @@ void BM_WelchSpectrumFloor(benchmark::State& state) {
 }
 BENCHMARK(BM_WelchSpectrumFloor);
 
+// A gated spectrum of 100 001 points over 66 MHz at the 100 kHz resolution bandwidth: 1 ms of capture in
+// 1200-sample windows, zero padded to 16384 points.
+constexpr size_t kGatedWindow = 1200;
+constexpr size_t kGatedFftSize = 16384;
+
+void BM_GatedSpectrum100001(benchmark::State& state) {
+  Samples x = noiseSignal(kSpectrumSamples, 5);
+  for (auto _ : state) benchmark::DoNotOptimize(welchTrace(x, 80e6, 100e3, 66e6, 100001));
+}
+BENCHMARK(BM_GatedSpectrum100001);
+
+void BM_GatedSpectrum100001Floor(benchmark::State& state) {
+  fftFloor(state, kGatedFftSize, (kSpectrumSamples - kGatedWindow) / (kGatedWindow / 2) + 1);
+}
+BENCHMARK(BM_GatedSpectrum100001Floor);
+
 }  // namespace
 
 int main(int argc, char** argv) {
   return tevra::bench::runWithRatios(argc, argv,
                                      {{"BM_DemodulateOfdm54/1500", "BM_DemodulateOfdm54Floor"},
-                                      {"BM_WelchSpectrum", "BM_WelchSpectrumFloor"}});
+                                      {"BM_WelchSpectrum", "BM_WelchSpectrumFloor"},
+                                      {"BM_GatedSpectrum100001", "BM_GatedSpectrum100001Floor"}});
 }
