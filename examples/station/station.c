@@ -10,9 +10,9 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "files_steps.h"
 #include "measure_steps.h"
 #include "spectrum_steps.h"
-#include "files_steps.h"
 #include "tevra.h"
 
 static pid_t g_simulator = 0;
