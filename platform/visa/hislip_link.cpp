@@ -88,6 +88,8 @@ class HislipLink final : public InstrumentLink {
   ViStatus write(const ViByte* data, size_t size, const Deadline& deadline, size_t* sent) override {
     *sent = 0;
     if (lost_) return VI_ERROR_CONN_LOST;
+    // The device drops a reply that a new message interrupts; its bytes here go too.
+    resetPending();
     const char* bytes = reinterpret_cast<const char*>(data);
     do {
       size_t chunk = static_cast<size_t>(std::min<uint64_t>(size - *sent, maxMessage_));
@@ -98,6 +100,7 @@ class HislipLink final : public InstrumentLink {
       *sent += chunk;
     } while (*sent < size);
     lastSentId_ = messageId_;
+    replyId_ = messageId_;
     messageId_ += kIdStep;
     return VI_SUCCESS;
   }
@@ -123,7 +126,9 @@ class HislipLink final : public InstrumentLink {
       Message message;
       ViStatus status = sync_->receive(&message, deadline);
       if (status < 0) return lose(status);
-      if (message.type == hislip::kData || message.type == hislip::kDataEnd) {
+      bool data = message.type == hislip::kData || message.type == hislip::kDataEnd;
+      if (data && message.parameter != replyId_) continue;  // the rest of an interrupted reply
+      if (data) {
         if (drained) resetPending();
         pending_ += message.payload;
         pendingEnd_ = message.type == hislip::kDataEnd;
@@ -148,6 +153,7 @@ class HislipLink final : public InstrumentLink {
     resetPending();
     messageId_ = hislip::kFirstMessageId;
     lastSentId_ = messageId_ - kIdStep;
+    replyId_ = lastSentId_;
     delivered_ = false;
     return VI_SUCCESS;
   }
@@ -223,6 +229,7 @@ class HislipLink final : public InstrumentLink {
   uint64_t maxMessage_;
   uint32_t messageId_ = hislip::kFirstMessageId;
   uint32_t lastSentId_ = hislip::kFirstMessageId - kIdStep;
+  uint32_t replyId_ = lastSentId_;  // the message whose reply a read takes
   bool delivered_ = false;
   std::string pending_;
   size_t pendingTaken_ = 0;

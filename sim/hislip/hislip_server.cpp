@@ -6,10 +6,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <utility>
 
 #include "platform/visa/hislip_message.h"
 #include "sim/net/tcp_server.h"
 #include "sim/scpi/message_assembler.h"
+#include "sim/scpi/scpi_error.h"
 
 namespace tevra::sim::hislip {
 namespace {
@@ -67,6 +69,12 @@ struct HislipServer::Session {
   uint64_t clientMax = kMaxPayload;
   // The id of the last message that the synchronous channel has run.
   uint32_t processedId = kNoMessageYet;
+
+  // Whether a reply was sent and not reported delivered; it is not any more.
+  bool takeUnreadReply() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return std::exchange(messageAvailable, false);
+  }
 
   void markProcessed(uint32_t id) {
     std::lock_guard<std::mutex> lock(mutex);
@@ -181,6 +189,7 @@ void HislipServer::serveSync(int fd, wire::Reader& reader, const std::shared_ptr
   MessageAssembler assembler(
       kMaxPayload,
       [&](const std::string& message) {
+        if (session->takeUnreadReply()) instrument_.reportExchangeError(scpi::errc::kQueryInterrupted);
         MessageOutcome outcome = instrument_.process(*session->connection, message);
         if (outcome.close) return false;
         if (!outcome.reply || !outcome.plan.send) return true;
@@ -190,16 +199,15 @@ void HislipServer::serveSync(int fd, wire::Reader& reader, const std::shared_ptr
       [this] { instrument_.reportInputOverrun(); });
   Message message;
   while (receive(fd, reader, &message)) {
-    bool delivered = (message.control & 1) != 0;
+    // RMT-delivered: the client has read the whole reply to its last message.
+    if ((message.control & 1) != 0 &&
+        (message.type == wire::kData || message.type == wire::kDataEnd || message.type == wire::kTrigger))
+      session->takeUnreadReply();
     bool ok = true;
     switch (message.type) {
       case wire::kData:
       case wire::kDataEnd:
         messageId = message.parameter;
-        if (delivered) {
-          std::lock_guard<std::mutex> lock(session->mutex);
-          session->messageAvailable = false;
-        }
         ok = assembler.feed(message.payload.data(), message.payload.size()) &&
              (message.type == wire::kData || assembler.endMessage());
         if (message.type == wire::kDataEnd) session->markProcessed(message.parameter);
@@ -209,10 +217,7 @@ void HislipServer::serveSync(int fd, wire::Reader& reader, const std::shared_ptr
         break;
       case wire::kDeviceClearComplete: {
         assembler.reset();
-        {
-          std::lock_guard<std::mutex> lock(session->mutex);
-          session->messageAvailable = false;
-        }
+        session->takeUnreadReply();
         session->markProcessed(kNoMessageYet);
         ok = send(fd, wire::kDeviceClearAcknowledge, kSynchronizedMode, 0);
         break;

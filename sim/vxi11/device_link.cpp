@@ -4,6 +4,7 @@
 
 #include "sim/net/reply_pieces.h"
 #include "sim/net/tcp_server.h"
+#include "sim/scpi/scpi_error.h"
 
 namespace tevra::sim::vxi11 {
 namespace {
@@ -43,8 +44,14 @@ uint8_t DeviceLink::statusByte() {
 }
 
 bool DeviceLink::runMessage(const std::string& message) {
+  // IEEE 488.2: a new message while a reply waits unread drops the reply.
+  if (!replies_.empty()) {
+    replies_.clear();
+    instrument_.reportExchangeError(scpi::errc::kQueryInterrupted);
+  }
   MessageOutcome outcome = instrument_.process(*connection_, message);
   if (outcome.close) return false;
+  replyWithheld_ = outcome.reply && !outcome.plan.send;
   if (outcome.reply && outcome.plan.send) queueReply(std::move(*outcome.reply), outcome.plan);
   return true;
 }
@@ -66,6 +73,9 @@ void DeviceLink::queueReply(std::string bytes, const ReplyPlan& plan) {
 ReadResult DeviceLink::read(const ReadRequest& request) {
   if (request.size == 0) return {kNoError, kReasonRequestCount, {}};
   std::unique_lock<std::mutex> lock(mutex_);
+  // IEEE 488.2: a read with nothing to say; a reply that a fault withholds is still owed.
+  if (replies_.empty() && !replyWithheld_ && !abandoned_)
+    instrument_.reportExchangeError(scpi::errc::kQueryUnterminated);
   Clock::time_point deadline = Clock::now() + request.timeout;
   for (;;) {
     Clock::time_point now = Clock::now();
@@ -111,6 +121,7 @@ std::optional<Clock::time_point> DeviceLink::nextPieceTime(Clock::time_point now
 void DeviceLink::clear() {
   std::lock_guard<std::mutex> lock(mutex_);
   replies_.clear();
+  replyWithheld_ = false;
   assembler_.reset();
 }
 

@@ -1,6 +1,8 @@
 // One VXI-11 link as the simulator serves it: one connection of the engine, with its own errors, faults
 // and I/O ownership. device_write data is assembled into program messages (ended by "\n" or by END); their
 // replies wait in order until device_read takes them, a delayed or split reply only as its time comes.
+// A message that arrives while a reply waits unread drops it with -410; a read that finds no reply and none
+// owed reports -420 and waits out its timeout.
 #pragma once
 
 #include <chrono>
@@ -86,6 +88,7 @@ class DeviceLink {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Reply> replies_;
+  bool replyWithheld_ = false;  // the last message's reply was withheld by a fault
   bool abandoned_ = false;
 };
 

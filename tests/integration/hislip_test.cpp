@@ -51,6 +51,10 @@ TEST_F(HislipTest, TheStatusByteShowsAReplyUntilItIsRead) {
   EXPECT_EQ(hislip_->query("SYST:ERR:COUN?"), "0");
 }
 
+TEST_F(HislipTest, InterruptedQueriesAreReported) {
+  expectExchangeErrors(*hislip_, false);
+}
+
 TEST_F(HislipTest, LocksAreExclusiveAndWrongNamesAreNotFound) {
   auto other = openHislip();
   EXPECT_EQ(viLock(hislip_->vi(), VI_EXCLUSIVE_LOCK, 0, nullptr, nullptr), VI_SUCCESS);

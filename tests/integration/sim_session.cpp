@@ -115,4 +115,14 @@ void expectTheCommonExchanges(SimSession& session) {
   EXPECT_EQ(session.query("*OPC?"), "1");
 }
 
+void expectExchangeErrors(SimSession& session, bool devicesSeeReads) {
+  session.setTimeout(100);
+  ASSERT_EQ(session.write("*CLS;*IDN?"), VI_SUCCESS);
+  EXPECT_EQ(session.query("*OPC?"), "1");
+  EXPECT_EQ(session.query("SYST:ERR?"), "-410,\"Query INTERRUPTED\"");
+  EXPECT_EQ(session.read().status, VI_ERROR_TMO);
+  EXPECT_EQ(session.query("SYST:ERR:ALL?"),
+            devicesSeeReads ? "-420,\"Query UNTERMINATED\"" : "0,\"No error\"");
+}
+
 }  // namespace tevra::test

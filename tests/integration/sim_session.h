@@ -41,6 +41,11 @@ class SimSession {
 // device clear of a partly read reply), checked on session.
 void expectTheCommonExchanges(SimSession& session);
 
+// IEEE 488.2 message exchange errors: a query interrupted by the next message before its reply was read
+// gives -410 and only the new reply arrives; a read with nothing to say gives -420 where the transport
+// tells the device of reads (VXI-11), else just its timeout.
+void expectExchangeErrors(SimSession& session, bool devicesSeeReads);
+
 // A simulator on a loopback port and one session to it; the driver-wide state is reset before and after.
 class SimFixture : public ::testing::Test {
  protected:

@@ -185,8 +185,9 @@ TEST_F(Vxi11ServerTest, AMessageWithoutEndWaitsAndClearDropsIt) {
   ASSERT_EQ(write(link, "*IDN?"), kNoError);
   ASSERT_EQ(write(link, "*OP", 0), kNoError);
   EXPECT_EQ(linkCall(device_clear, link), kNoError);
-  ASSERT_EQ(write(link, "C?;:SYST:ERR?"), kNoError);
-  EXPECT_EQ(read(link, 100).data, "-113,\"Undefined header;C?\"\n");
+  // The read of the unended message was a query unterminated.
+  ASSERT_EQ(write(link, "C?;:SYST:ERR:ALL?"), kNoError);
+  EXPECT_EQ(read(link, 100).data, "-420,\"Query UNTERMINATED\",-113,\"Undefined header;C?\"\n");
 }
 
 TEST_F(Vxi11ServerTest, LinksBelongToTheirConnectionUntilDestroyed) {

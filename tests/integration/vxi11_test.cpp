@@ -191,12 +191,16 @@ TEST_F(Vxi11Test, ClearDropsRepliesNotYetRead) {
   ASSERT_EQ(instr_->write("*IDN?"), VI_SUCCESS);
   ASSERT_EQ(instr_->write("*OPC?"), VI_SUCCESS);
   EXPECT_EQ(viClear(instr_->vi()), VI_SUCCESS);
-  EXPECT_EQ(instr_->query("SYST:ERR?"), "0,\"No error\"");
+  EXPECT_EQ(instr_->query("SYST:ERR?"), "-410,\"Query INTERRUPTED\"");
 
   ASSERT_EQ(instr_->write("*IDN?"), VI_SUCCESS);
   EXPECT_EQ(instr_->read(5).status, VI_SUCCESS_MAX_CNT);
   EXPECT_EQ(viClear(instr_->vi()), VI_SUCCESS);
   EXPECT_EQ(instr_->query("*OPC?"), "1");
+}
+
+TEST_F(Vxi11Test, InterruptedAndUnterminatedQueriesAreReported) {
+  expectExchangeErrors(*instr_, true);
 }
 
 TEST_F(Vxi11Test, AClosedLinkIsLostAndTheOtherConnectionsGoOn) {
