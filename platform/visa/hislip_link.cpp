@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <mutex>
 #include <utility>
 
 #include "platform/visa/hislip_message.h"
@@ -66,6 +67,7 @@ class Channel {
       if (status < 0) return status;
       if (message->type == type) return VI_SUCCESS;
       if (message->type == hislip::kFatalError) return VI_ERROR_CONN_LOST;
+      if (message->type == hislip::kAsyncServiceRequest) noteServiceRequest();
       bool skip = message->type == hislip::kAsyncServiceRequest || message->type == hislip::kInterrupted ||
                   message->type == hislip::kAsyncInterrupted ||
                   (dropData && (message->type == hislip::kData || message->type == hislip::kDataEnd));
@@ -75,9 +77,16 @@ class Channel {
 
   void shutdown() { stream_->shutdown(); }
 
+  // Where the service requests that this channel receives go; none are kept before.
+  void setServiceRequests(EventQueue* queue) { serviceRequests_ = queue; }
+  void noteServiceRequest() {
+    if (EventQueue* queue = serviceRequests_) queue->post();
+  }
+
  private:
   std::unique_ptr<ByteStream> stream_;
   hislip::Reader reader_;
+  std::atomic<EventQueue*> serviceRequests_{nullptr};
 };
 
 class HislipLink final : public InstrumentLink {
@@ -145,8 +154,8 @@ class HislipLink final : public InstrumentLink {
   ViStatus clear(const ReadTermination&, const Deadline& deadline) override {
     if (lost_) return VI_ERROR_CONN_LOST;
     Message message;
-    ViStatus status = async_->send(hislip::kAsyncDeviceClear, 0, 0, {}, deadline);
-    if (status >= 0) status = async_->receiveType(hislip::kAsyncDeviceClearAcknowledge, &message, deadline);
+    ViStatus status = asyncCall(hislip::kAsyncDeviceClear, 0, 0, {}, hislip::kAsyncDeviceClearAcknowledge,
+                                deadline, &message);
     if (status >= 0) status = sync_->send(hislip::kDeviceClearComplete, message.control, 0, {}, deadline);
     if (status >= 0) status = sync_->receiveType(hislip::kDeviceClearAcknowledge, &message, deadline, true);
     if (status < 0) return lose(status);
@@ -192,6 +201,22 @@ class HislipLink final : public InstrumentLink {
     return message.control == kLockSuccess ? VI_SUCCESS : VI_ERROR_SESN_NLOCKED;
   }
 
+  // AsyncServiceRequest comes unasked on the asynchronous channel: read while a session waits for it, and
+  // kept when a call of that channel meets one.
+  ViStatus enableServiceRequests(EventQueue* queue) override {
+    async_->setServiceRequests(queue);
+    return VI_SUCCESS;
+  }
+
+  ViStatus awaitEvents(EventQueue&, const Deadline& deadline) override {
+    if (lost_) return VI_ERROR_CONN_LOST;
+    std::lock_guard<std::mutex> lock(asyncMutex_);
+    Message message;
+    ViStatus status = async_->receive(&message, deadline);
+    if (status >= 0 && message.type == hislip::kAsyncServiceRequest) async_->noteServiceRequest();
+    return status == VI_ERROR_TMO ? VI_SUCCESS : lose(status);
+  }
+
   void shutdown() override {
     lost_ = true;
     sync_->shutdown();
@@ -204,6 +229,7 @@ class HislipLink final : public InstrumentLink {
   ViStatus asyncCall(uint8_t type, uint8_t control, uint32_t parameter, std::string_view payload,
                      uint8_t answer, const Deadline& deadline, Message* message) {
     if (lost_) return VI_ERROR_CONN_LOST;
+    std::lock_guard<std::mutex> lock(asyncMutex_);
     ViStatus status = async_->send(type, control, parameter, payload, deadline);
     if (status >= 0) status = async_->receiveType(answer, message, deadline);
     // An answer that did not come in time would be taken for the next one's.
@@ -226,6 +252,7 @@ class HislipLink final : public InstrumentLink {
 
   std::unique_ptr<Channel> sync_;
   std::unique_ptr<Channel> async_;
+  std::mutex asyncMutex_;  // a waiting session and the asynchronous calls take turns
   uint64_t maxMessage_;
   uint32_t messageId_ = hislip::kFirstMessageId;
   uint32_t lastSentId_ = hislip::kFirstMessageId - kIdStep;

@@ -70,6 +70,21 @@ struct HislipServer::Session {
   // The id of the last message that the synchronous channel has run.
   uint32_t processedId = kNoMessageYet;
 
+  // The asynchronous channel, once it is open: its answers and the service requests share it.
+  std::mutex asyncMutex;
+  int asyncFd = -1;
+  ServiceRequestEdge summary;  // of the synchronous channel's thread
+
+  bool sendAsync(uint8_t type, uint8_t control, uint32_t parameter, std::string_view payload = {}) {
+    std::lock_guard<std::mutex> lock(asyncMutex);
+    return asyncFd < 0 || send(asyncFd, type, control, parameter, payload);
+  }
+
+  void setAsyncChannel(int fd) {
+    std::lock_guard<std::mutex> lock(asyncMutex);
+    asyncFd = fd;
+  }
+
   // Whether a reply was sent and not reported delivered; it is not any more.
   bool takeUnreadReply() {
     std::lock_guard<std::mutex> lock(mutex);
@@ -197,6 +212,16 @@ void HislipServer::serveSync(int fd, wire::Reader& reader, const std::shared_ptr
         return reply(*outcome.reply);
       },
       [this] { instrument_.reportInputOverrun(); });
+  // A rise of the status byte's summary after this session's exchange is a service request.
+  auto noteStatus = [&] {
+    bool available = false;
+    {
+      std::lock_guard<std::mutex> lock(session->mutex);
+      available = session->messageAvailable;
+    }
+    uint8_t status = instrument_.statusByte(available);
+    if (session->summary.rises(status)) session->sendAsync(wire::kAsyncServiceRequest, status, 0);
+  };
   Message message;
   while (receive(fd, reader, &message)) {
     // RMT-delivered: the client has read the whole reply to its last message.
@@ -226,10 +251,12 @@ void HislipServer::serveSync(int fd, wire::Reader& reader, const std::shared_ptr
         ok = send(fd, wire::kError, kErrorUnrecognizedMessage, 0, "unrecognized message type");
     }
     if (!ok) return;
+    noteStatus();
   }
 }
 
 void HislipServer::serveAsync(int fd, wire::Reader& reader, const std::shared_ptr<Session>& session) {
+  session->setAsyncChannel(fd);
   Message message;
   while (receive(fd, reader, &message)) {
     bool ok = true;
@@ -237,11 +264,11 @@ void HislipServer::serveAsync(int fd, wire::Reader& reader, const std::shared_pt
       case wire::kAsyncMaximumMessageSize: {
         std::lock_guard<std::mutex> lock(session->mutex);
         session->clientMax = std::max<uint64_t>(wire::decodeSize(message.payload), 1);
-        ok = send(fd, wire::kAsyncMaximumMessageSizeResponse, 0, 0, wire::encodeSize(kMaxPayload));
+        ok = session->sendAsync(wire::kAsyncMaximumMessageSizeResponse, 0, 0, wire::encodeSize(kMaxPayload));
         break;
       }
       case wire::kAsyncDeviceClear:
-        ok = send(fd, wire::kAsyncDeviceClearAcknowledge, kSynchronizedMode, 0);
+        ok = session->sendAsync(wire::kAsyncDeviceClearAcknowledge, kSynchronizedMode, 0);
         break;
       case wire::kAsyncStatusQuery: {
         bool available = false;
@@ -253,14 +280,14 @@ void HislipServer::serveAsync(int fd, wire::Reader& reader, const std::shared_pt
           if ((message.control & 1) != 0) session->messageAvailable = false;
           available = session->messageAvailable;
         }
-        ok = send(fd, wire::kAsyncStatusResponse, instrument_.statusByte(available), 0);
+        ok = session->sendAsync(wire::kAsyncStatusResponse, instrument_.statusByte(available), 0);
         break;
       }
       case wire::kAsyncLock: {
         uint8_t answer = message.control == kLockRequest
                              ? (lock(session->id, message.parameter) ? kLockSuccess : kLockFailure)
                              : (unlock(session->id) ? kLockSuccess : kLockError);
-        ok = send(fd, wire::kAsyncLockResponse, answer, 0);
+        ok = session->sendAsync(wire::kAsyncLockResponse, answer, 0);
         break;
       }
       case kAsyncLockInfo: {
@@ -269,17 +296,18 @@ void HislipServer::serveAsync(int fd, wire::Reader& reader, const std::shared_pt
           std::lock_guard<std::mutex> lock(mutex_);
           held = lockHolder_.has_value();
         }
-        ok = send(fd, kAsyncLockInfoResponse, held ? 1 : 0, held ? 1 : 0);
+        ok = session->sendAsync(kAsyncLockInfoResponse, held ? 1 : 0, held ? 1 : 0);
         break;
       }
       case wire::kAsyncRemoteLocalControl:
-        ok = send(fd, wire::kAsyncRemoteLocalResponse, 0, 0);
+        ok = session->sendAsync(wire::kAsyncRemoteLocalResponse, 0, 0);
         break;
       default:
-        ok = send(fd, wire::kError, kErrorUnrecognizedMessage, 0, "unrecognized message type");
+        ok = session->sendAsync(wire::kError, kErrorUnrecognizedMessage, 0, "unrecognized message type");
     }
-    if (!ok) return;
+    if (!ok) break;
   }
+  session->setAsyncChannel(-1);
 }
 
 }  // namespace tevra::sim::hislip

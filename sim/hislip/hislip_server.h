@@ -2,8 +2,9 @@
 // synchronous channel and an asynchronous one, and one connection of the engine with its own errors and
 // faults. It works in synchronized mode and serves Data/DataEnd with message ids, Trigger, device clear,
 // status queries (MAV while a reply has not been reported delivered), the exclusive lock with its wait,
-// remote/local control and the maximum message size. Locks are advisory, as between VISA clients: they
-// make other lock requests wait, and other sessions' data is served.
+// remote/local control and the maximum message size. A message that interrupts a reply not reported
+// delivered queues -410; a rise of the status byte's summary bit sends AsyncServiceRequest. Locks are
+// advisory, as between VISA clients: they make other lock requests wait, and other sessions' data is served.
 #pragma once
 
 #include <condition_variable>

@@ -53,6 +53,26 @@ bool DeviceLink::runMessage(const std::string& message) {
   if (outcome.close) return false;
   replyWithheld_ = outcome.reply && !outcome.plan.send;
   if (outcome.reply && outcome.plan.send) queueReply(std::move(*outcome.reply), outcome.plan);
+  noteStatus();
+  return true;
+}
+
+void DeviceLink::noteStatus() {
+  if (!summary_.rises(instrument_.statusByte(!replies_.empty())) || !srqChannel_) return;
+  if (!srqChannel_->requestService(srqHandle_)) srqChannel_.reset();
+}
+
+void DeviceLink::setServiceRequests(std::shared_ptr<InterruptChannel> channel, std::string handle) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  srqChannel_ = std::move(channel);
+  srqHandle_ = std::move(handle);
+}
+
+bool DeviceLink::abort() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!readWaiting_) return false;
+  abortRequested_ = true;
+  changed_.notify_all();
   return true;
 }
 
@@ -77,11 +97,20 @@ ReadResult DeviceLink::read(const ReadRequest& request) {
   if (replies_.empty() && !replyWithheld_ && !abandoned_)
     instrument_.reportExchangeError(scpi::errc::kQueryUnterminated);
   Clock::time_point deadline = Clock::now() + request.timeout;
+  readWaiting_ = true;
+  abortRequested_ = false;
   for (;;) {
     Clock::time_point now = Clock::now();
-    if (abandoned_) return {kIoTimeout, 0, {}};
-    if (auto result = takeReady(request, now)) return *result;
-    if (now >= deadline) return {kIoTimeout, 0, {}};
+    std::optional<ReadResult> result;
+    if (abandoned_) result = ReadResult{kIoTimeout, 0, {}};
+    if (!result && abortRequested_) result = ReadResult{kAbort, 0, {}};
+    if (!result) result = takeReady(request, now);
+    if (!result && now >= deadline) result = ReadResult{kIoTimeout, 0, {}};
+    if (result) {
+      readWaiting_ = false;
+      noteStatus();
+      return *result;
+    }
     Clock::time_point wake = std::min(deadline, nextPieceTime(now).value_or(deadline));
     changed_.wait_until(lock, wake);
   }
@@ -123,6 +152,7 @@ void DeviceLink::clear() {
   replies_.clear();
   replyWithheld_ = false;
   assembler_.reset();
+  noteStatus();
 }
 
 void DeviceLink::abandon() {

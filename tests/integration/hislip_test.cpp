@@ -55,6 +55,12 @@ TEST_F(HislipTest, InterruptedQueriesAreReported) {
   expectExchangeErrors(*hislip_, false);
 }
 
+TEST_F(HislipTest, ServiceRequestsArriveAsyncOnlyOverHislip) {
+  expectServiceRequests(*hislip_);
+  EXPECT_EQ(viEnableEvent(session_->vi(), VI_EVENT_SERVICE_REQ, VI_QUEUE, VI_NULL), VI_ERROR_INV_EVENT);
+  EXPECT_EQ(viTerminate(hislip_->vi(), VI_NULL, VI_NULL), VI_ERROR_NSUP_OPER);
+}
+
 TEST_F(HislipTest, LocksAreExclusiveAndWrongNamesAreNotFound) {
   auto other = openHislip();
   EXPECT_EQ(viLock(hislip_->vi(), VI_EXCLUSIVE_LOCK, 0, nullptr, nullptr), VI_SUCCESS);

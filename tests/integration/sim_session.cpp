@@ -1,5 +1,6 @@
 #include "tests/integration/sim_session.h"
 
+#include <string_view>
 #include <vector>
 
 #include "tests/support/driver_test.h"
@@ -123,6 +124,46 @@ void expectExchangeErrors(SimSession& session, bool devicesSeeReads) {
   EXPECT_EQ(session.read().status, VI_ERROR_TMO);
   EXPECT_EQ(session.query("SYST:ERR:ALL?"),
             devicesSeeReads ? "-420,\"Query UNTERMINATED\"" : "0,\"No error\"");
+}
+
+void expectServiceRequests(SimSession& session) {
+  ViSession vi = session.vi();
+  ViEventType type = 0;
+  EXPECT_EQ(viWaitOnEvent(vi, VI_EVENT_SERVICE_REQ, 0, &type, nullptr), VI_ERROR_NENABLED);
+  EXPECT_EQ(viEnableEvent(vi, VI_EVENT_SERVICE_REQ, VI_HNDLR, VI_NULL), VI_ERROR_NSUP_MECH);
+  ASSERT_EQ(viEnableEvent(vi, VI_EVENT_SERVICE_REQ, VI_QUEUE, VI_NULL), VI_SUCCESS);
+  EXPECT_EQ(viEnableEvent(vi, VI_EVENT_SERVICE_REQ, VI_QUEUE, VI_NULL), VI_SUCCESS_EVENT_EN);
+  struct Case {
+    const char* setup;    // after *CLS: the summary is down
+    const char* trigger;  // raises it, or not
+    ViUInt32 timeoutMs;
+    ViStatus status;
+  } cases[] = {
+      {"*ESE 1;*SRE 0", "*OPC", 300, VI_ERROR_TMO},
+      {"*ESE 1;*SRE 32", "*OPC", 2000, VI_SUCCESS},
+      {"*ESE 0;*SRE 16", "*IDN?", 2000, VI_SUCCESS},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.setup);
+    ASSERT_EQ(session.write(std::string("*CLS;") + c.setup), VI_SUCCESS);
+    ASSERT_EQ(session.write(c.trigger), VI_SUCCESS);
+    ViEvent context = VI_NULL;
+    EXPECT_EQ(viWaitOnEvent(vi, VI_EVENT_SERVICE_REQ, c.timeoutMs, &type, &context), c.status);
+    if (c.status == VI_SUCCESS) {
+      ViEventType contextType = 0;
+      EXPECT_EQ(viGetAttribute(context, VI_ATTR_EVENT_TYPE, &contextType), VI_SUCCESS);
+      EXPECT_EQ(contextType, VI_EVENT_SERVICE_REQ);
+      EXPECT_EQ(viClose(context), VI_SUCCESS);
+    }
+    if (std::string_view(c.trigger).ends_with('?')) {
+      EXPECT_EQ(session.read().status, VI_SUCCESS_TERM_CHAR);
+    }
+  }
+  EXPECT_EQ(viDiscardEvents(vi, VI_EVENT_SERVICE_REQ, VI_QUEUE), VI_SUCCESS_QUEUE_EMPTY);
+  EXPECT_EQ(viDisableEvent(vi, VI_ALL_ENABLED_EVENTS, VI_ALL_MECH), VI_SUCCESS);
+  EXPECT_EQ(viDisableEvent(vi, VI_EVENT_SERVICE_REQ, VI_QUEUE), VI_SUCCESS_EVENT_DIS);
+  EXPECT_EQ(viWaitOnEvent(vi, VI_ALL_ENABLED_EVENTS, 0, &type, nullptr), VI_ERROR_NENABLED);
+  EXPECT_EQ(session.query("*SRE 0;*ESE 0;SYST:ERR:COUN?"), "0");
 }
 
 }  // namespace tevra::test

@@ -46,6 +46,10 @@ void expectTheCommonExchanges(SimSession& session);
 // tells the device of reads (VXI-11), else just its timeout.
 void expectExchangeErrors(SimSession& session, bool devicesSeeReads);
 
+// Service requests that *ESE/*SRE enable arrive within the wait's timeout (*OPC through ESB, a reply through
+// MAV), none when *SRE does not enable them (VI_ERROR_TMO), and the event calls answer as VISA's do.
+void expectServiceRequests(SimSession& session);
+
 // A simulator on a loopback port and one session to it; the driver-wide state is reset before and after.
 class SimFixture : public ::testing::Test {
  protected:

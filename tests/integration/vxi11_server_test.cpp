@@ -143,7 +143,7 @@ TEST_F(Vxi11ServerTest, CreateLinkTakesTheInstrumentsDeviceNameOnly) {
     EXPECT_EQ(link.error, c.error);
     if (c.error != kNoError) continue;
     EXPECT_GT(link.lid, 0);
-    EXPECT_EQ(link.abortPort, 0);
+    EXPECT_GT(link.abortPort, 0);
     EXPECT_EQ(link.maxRecvSize, 64u << 20);
   }
 }

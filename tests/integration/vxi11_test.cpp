@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -201,6 +202,37 @@ TEST_F(Vxi11Test, ClearDropsRepliesNotYetRead) {
 
 TEST_F(Vxi11Test, InterruptedAndUnterminatedQueriesAreReported) {
   expectExchangeErrors(*instr_, true);
+}
+
+TEST_F(Vxi11Test, ServiceRequestsComeOverTheInterruptChannel) {
+  expectServiceRequests(*instr_);
+}
+
+TEST_F(Vxi11Test, AWaitingReadIsAbortedByTerminateAndByClear) {
+  instr_->setTimeout(20000);
+  EXPECT_EQ(viTerminate(instr_->vi(), 1, VI_NULL), VI_ERROR_INV_DEGREE);
+  for (bool byClear : {false, true}) {
+    SCOPED_TRACE(byClear);
+    std::atomic<bool> done{false};
+    ReadResult result;
+    std::thread reader([&] {
+      result = instr_->read();
+      done = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    if (byClear) {
+      EXPECT_EQ(viClear(instr_->vi()), VI_SUCCESS);
+    }
+    // An abort that comes before the device waits has nothing to end, so it is sent again.
+    while (!byClear && !done) {
+      EXPECT_EQ(viTerminate(instr_->vi(), VI_NULL, VI_NULL), VI_SUCCESS);
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    reader.join();
+    EXPECT_EQ(result.status, VI_ERROR_ABORT);
+  }
+  EXPECT_EQ(viTerminate(session_->vi(), VI_NULL, VI_NULL), VI_ERROR_NSUP_OPER);
+  EXPECT_EQ(instr_->query("SYST:ERR:ALL?"), "-420,\"Query UNTERMINATED\",-420,\"Query UNTERMINATED\"");
 }
 
 TEST_F(Vxi11Test, AClosedLinkIsLostAndTheOtherConnectionsGoOn) {
