@@ -83,8 +83,8 @@ inline constexpr ViUInt32 kConnectTimeoutMs = 3000;
 std::unique_ptr<ByteStream> connectTcp(const std::string& host, uint16_t port, const Deadline& deadline,
                                        ViStatus* status);
 
-// A link that frames raw SCPI messages on a byte stream.
-std::unique_ptr<InstrumentLink> makeStreamLink(std::unique_ptr<ByteStream> stream);
+// A link that frames raw SCPI messages on a byte stream; its lock is the process's lock of lockKey.
+std::unique_ptr<InstrumentLink> makeStreamLink(std::unique_ptr<ByteStream> stream, std::string lockKey);
 
 // A VXI-11 link to the resource's device, found through the host's portmapper within kConnectTimeoutMs;
 // VI_ERROR_RSRC_NFOUND when none answers or the device refuses the link.

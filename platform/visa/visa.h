@@ -165,7 +165,9 @@ ViStatus viAssertTrigger(ViSession vi, ViUInt16 protocol);
  * keys are not supported and accessKey is set to ""), taken within timeout ms, VI_ERROR_TMO when another
  * session keeps it longer; VI_SUCCESS_NESTED_EXCLUSIVE when this session holds it already, and the last
  * viUnlock gives it back (VI_ERROR_SESN_NLOCKED when none is held). Another VXI-11 link's I/O on a locked
- * device fails with VI_ERROR_RSRC_LOCKED; HiSLIP locks are advisory. SOCKET sessions: VI_ERROR_NSUP_OPER. */
+ * device fails with VI_ERROR_RSRC_LOCKED; HiSLIP locks are advisory. SOCKET sessions lock within the
+ * process: the sessions to the same host and port share the lock, and another one's I/O fails with
+ * VI_ERROR_RSRC_LOCKED while it is held. */
 ViStatus viLock(ViSession vi, ViAccessMode lockType, ViUInt32 timeout, ViConstKeyId requestedKey,
                 ViKeyId accessKey);
 ViStatus viUnlock(ViSession vi);

@@ -166,4 +166,30 @@ void expectServiceRequests(SimSession& session) {
   EXPECT_EQ(session.query("*SRE 0;*ESE 0;SYST:ERR:COUN?"), "0");
 }
 
+void expectExclusiveLock(SimSession& holder, SimSession& other) {
+  ViChar key[256] = "x";
+  struct Step {
+    ViSession vi;
+    int call;  // 0 lock, 1 unlock, 2 write
+    ViStatus status;
+  } steps[] = {
+      {holder.vi(), 0, VI_SUCCESS},          {holder.vi(), 0, VI_SUCCESS_NESTED_EXCLUSIVE},
+      {other.vi(), 2, VI_ERROR_RSRC_LOCKED}, {other.vi(), 0, VI_ERROR_TMO},
+      {holder.vi(), 2, VI_SUCCESS},          {holder.vi(), 1, VI_SUCCESS},
+      {other.vi(), 2, VI_ERROR_RSRC_LOCKED}, {holder.vi(), 1, VI_SUCCESS},
+      {other.vi(), 2, VI_SUCCESS},           {holder.vi(), 1, VI_ERROR_SESN_NLOCKED},
+      {other.vi(), 0, VI_SUCCESS},
+  };
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    SCOPED_TRACE(i);
+    const Step& s = steps[i];
+    ViStatus status = s.call == 0   ? viLock(s.vi, VI_EXCLUSIVE_LOCK, 200, nullptr, key)
+                      : s.call == 1 ? viUnlock(s.vi)
+                                    : viWrite(s.vi, reinterpret_cast<const ViByte*>("*CLS"), 4, nullptr);
+    EXPECT_EQ(status, s.status);
+  }
+  EXPECT_STREQ(key, "");
+  EXPECT_EQ(viLock(holder.vi(), VI_SHARED_LOCK, 0, nullptr, nullptr), VI_ERROR_INV_LOCK_TYPE);
+}
+
 }  // namespace tevra::test

@@ -50,6 +50,10 @@ void expectExchangeErrors(SimSession& session, bool devicesSeeReads);
 // MAV), none when *SRE does not enable them (VI_ERROR_TMO), and the event calls answer as VISA's do.
 void expectServiceRequests(SimSession& session);
 
+// The exclusive lock between two sessions to one device: nested locks, another session's write refused and
+// its lock timing out while it is held, the last unlock giving it back. Ends with other holding it.
+void expectExclusiveLock(SimSession& holder, SimSession& other);
+
 // A simulator on a loopback port and one session to it; the driver-wide state is reset before and after.
 class SimFixture : public ::testing::Test {
  protected:

@@ -289,29 +289,7 @@ TEST_F(Vxi11Test, TheStatusByteShowsTheWaitingReplyAndTheErrorQueue) {
 
 TEST_F(Vxi11Test, ALockedDeviceRefusesTheOtherLinks) {
   auto other = openInstr();
-  ViChar key[256] = "x";
-  struct Step {
-    ViSession vi;
-    int call;  // 0 lock, 1 unlock, 2 write
-    ViStatus status;
-  } steps[] = {
-      {instr_->vi(), 0, VI_SUCCESS},          {instr_->vi(), 0, VI_SUCCESS_NESTED_EXCLUSIVE},
-      {other->vi(), 2, VI_ERROR_RSRC_LOCKED}, {other->vi(), 0, VI_ERROR_TMO},
-      {instr_->vi(), 2, VI_SUCCESS},          {instr_->vi(), 1, VI_SUCCESS},
-      {other->vi(), 2, VI_ERROR_RSRC_LOCKED}, {instr_->vi(), 1, VI_SUCCESS},
-      {other->vi(), 2, VI_SUCCESS},           {instr_->vi(), 1, VI_ERROR_SESN_NLOCKED},
-      {other->vi(), 0, VI_SUCCESS},
-  };
-  for (size_t i = 0; i < std::size(steps); ++i) {
-    SCOPED_TRACE(i);
-    const Step& s = steps[i];
-    ViStatus status = s.call == 0   ? viLock(s.vi, VI_EXCLUSIVE_LOCK, 200, nullptr, key)
-                      : s.call == 1 ? viUnlock(s.vi)
-                                    : viWrite(s.vi, reinterpret_cast<const ViByte*>("*CLS"), 4, nullptr);
-    EXPECT_EQ(status, s.status);
-  }
-  EXPECT_STREQ(key, "");
-  EXPECT_EQ(viLock(instr_->vi(), VI_SHARED_LOCK, 0, nullptr, nullptr), VI_ERROR_INV_LOCK_TYPE);
+  expectExclusiveLock(*instr_, *other);
   // The holder's link goes, and its lock with it.
   other.reset();
   EXPECT_EQ(instr_->query("*OPC?"), "1");
