@@ -26,7 +26,10 @@
  * as it takes; VI_SUCCESS_TERM_CHAR or VI_SUCCESS at its end, VI_SUCCESS_MAX_CNT at the count), viClear as
  * the device clear of both channels (replies not yet read are dropped), viReadSTB as the status query
  * (with RMT-delivered after a whole reply was read), viAssertTrigger as Trigger, viLock and viUnlock as
- * the exclusive lock (VI_ERROR_TMO when another session keeps it past the timeout).
+ * the exclusive lock (VI_ERROR_TMO when another session keeps it past the timeout). The session works in
+ * the mode the server states: synchronized (a new message drops the rest of an unread reply, as the
+ * device does) or overlapped (replies are read in order however many queries went out; MAV of viReadSTB
+ * counts the replies that have arrived and not been read).
  *
  * When the environment variable TEVRA_VISA_LIBRARY names a VISA shared library at viOpenDefaultRM, that
  * resource-manager session and every session opened from it go to that library instead; a library that

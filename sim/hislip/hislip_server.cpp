@@ -22,7 +22,6 @@ using wire::Message;
 constexpr const char* kSubAddress = "hislip0";
 constexpr uint64_t kMaxPayload = TcpServer::kMaxMessageSize;
 constexpr uint32_t kVendorId = 0x5153;  // "QS"
-constexpr uint8_t kSynchronizedMode = 0;
 constexpr uint8_t kErrorUnrecognizedMessage = 1;
 constexpr uint8_t kAsyncLockInfo = 24;
 constexpr uint8_t kAsyncLockInfoResponse = 25;
@@ -169,8 +168,7 @@ void HislipServer::serve(int fd) {
       return;
     }
     auto session = newSession();
-    if (send(fd, wire::kInitializeResponse, kSynchronizedMode,
-             (uint32_t{wire::kProtocolVersion} << 16) | session->id))
+    if (send(fd, wire::kInitializeResponse, mode(), (uint32_t{wire::kProtocolVersion} << 16) | session->id))
       serveSync(fd, reader, session);
     endSession(session->id);
   } else if (first.type == wire::kAsyncInitialize) {
@@ -204,7 +202,9 @@ void HislipServer::serveSync(int fd, wire::Reader& reader, const std::shared_ptr
   MessageAssembler assembler(
       kMaxPayload,
       [&](const std::string& message) {
-        if (session->takeUnreadReply()) instrument_.reportExchangeError(scpi::errc::kQueryInterrupted);
+        // Overlapped mode queues replies: a new message interrupts none.
+        if (session->takeUnreadReply() && !overlapped_)
+          instrument_.reportExchangeError(scpi::errc::kQueryInterrupted);
         MessageOutcome outcome = instrument_.process(*session->connection, message);
         if (outcome.close) return false;
         if (!outcome.reply || !outcome.plan.send) return true;
@@ -244,7 +244,7 @@ void HislipServer::serveSync(int fd, wire::Reader& reader, const std::shared_ptr
         assembler.reset();
         session->takeUnreadReply();
         session->markProcessed(kNoMessageYet);
-        ok = send(fd, wire::kDeviceClearAcknowledge, kSynchronizedMode, 0);
+        ok = send(fd, wire::kDeviceClearAcknowledge, mode(), 0);
         break;
       }
       default:
@@ -268,7 +268,7 @@ void HislipServer::serveAsync(int fd, wire::Reader& reader, const std::shared_pt
         break;
       }
       case wire::kAsyncDeviceClear:
-        ok = session->sendAsync(wire::kAsyncDeviceClearAcknowledge, kSynchronizedMode, 0);
+        ok = session->sendAsync(wire::kAsyncDeviceClearAcknowledge, mode(), 0);
         break;
       case wire::kAsyncStatusQuery: {
         bool available = false;
@@ -278,7 +278,8 @@ void HislipServer::serveAsync(int fd, wire::Reader& reader, const std::shared_pt
           session->processed.wait_for(lock, kStatusWait,
                                       [&] { return session->processedId == message.parameter; });
           if ((message.control & 1) != 0) session->messageAvailable = false;
-          available = session->messageAvailable;
+          // In overlapped mode every reply has been sent already; the client knows what it has not read.
+          available = session->messageAvailable && !overlapped_;
         }
         ok = session->sendAsync(wire::kAsyncStatusResponse, instrument_.statusByte(available), 0);
         break;
