@@ -54,9 +54,66 @@ class BuiltinSession final : public VisaObject {
     return status;
   }
 
+  // A call that another thread has in progress is aborted first where the transport can.
   ViStatus clear() override {
-    std::lock_guard<std::mutex> lock(io_);
+    std::unique_lock<std::mutex> lock(io_, std::try_to_lock);
+    if (!lock.owns_lock()) {
+      link_->abort();
+      lock.lock();
+    }
     return link_->clear(termination_, Deadline::afterMilliseconds(timeoutMs_));
+  }
+
+  ViStatus terminate(ViUInt16 degree, ViJobId jobId) override {
+    if (degree != VI_NULL) return VI_ERROR_INV_DEGREE;
+    if (jobId != VI_NULL) return VI_ERROR_INV_JOB_ID;
+    return link_->abort();
+  }
+
+  ViStatus enableEvent(ViEventType type, ViUInt16 mechanism, ViEventFilter) override {
+    if (type != VI_EVENT_SERVICE_REQ) return VI_ERROR_INV_EVENT;
+    if (mechanism == VI_HNDLR || mechanism == VI_SUSPEND_HNDLR) return VI_ERROR_NSUP_MECH;
+    if (mechanism != VI_QUEUE) return VI_ERROR_INV_MECH;
+    std::lock_guard<std::mutex> lock(io_);
+    if (!events_.enabled()) {
+      ViStatus status = link_->enableServiceRequests(&events_);
+      if (status < 0) return status;
+    }
+    return events_.enable();
+  }
+
+  ViStatus disableEvent(ViEventType type, ViUInt16 mechanism) override {
+    ViStatus status = checkEventToStop(type, mechanism);
+    if (status < 0) return status;
+    std::lock_guard<std::mutex> lock(io_);
+    if (!events_.enabled()) return VI_SUCCESS_EVENT_DIS;
+    status = link_->disableServiceRequests();
+    if (status < 0) return status;
+    return events_.disable();
+  }
+
+  ViStatus discardEvents(ViEventType type, ViUInt16 mechanism) override {
+    ViStatus status = checkEventToStop(type, mechanism);
+    return status < 0 ? status : events_.discard();
+  }
+
+  // Waits in slices, so that the other calls of the transport's channel are not held up for long.
+  ViStatus waitOnEvent(ViEventType type, ViUInt32 timeout, ViPEventType outType,
+                       std::shared_ptr<VisaObject>* context) override {
+    if (type != VI_EVENT_SERVICE_REQ && type != VI_ALL_ENABLED_EVENTS) return VI_ERROR_INV_EVENT;
+    if (!events_.enabled()) return VI_ERROR_NENABLED;
+    Deadline deadline = Deadline::afterMilliseconds(timeout);
+    for (bool waited = false;; waited = true) {
+      ViStatus status = events_.take();
+      if (status >= 0) {
+        if (outType != nullptr) *outType = VI_EVENT_SERVICE_REQ;
+        if (context != nullptr) *context = makeEventContext(VI_EVENT_SERVICE_REQ);
+        return status;
+      }
+      if (waited && deadline.expired()) return VI_ERROR_TMO;
+      status = link_->awaitEvents(events_, deadline.atMost(kEventSliceMs));
+      if (status < 0 && status != VI_ERROR_TMO) return status;
+    }
   }
 
   ViStatus readStatusByte(ViPUInt16 statusByte) override {
@@ -134,11 +191,39 @@ class BuiltinSession final : public VisaObject {
   }
 
  private:
+  static constexpr ViUInt32 kEventSliceMs = 100;
+
+  static ViStatus checkEventToStop(ViEventType type, ViUInt16 mechanism) {
+    if (type != VI_EVENT_SERVICE_REQ && type != VI_ALL_ENABLED_EVENTS) return VI_ERROR_INV_EVENT;
+    if (mechanism == VI_ALL_MECH || mechanism == VI_QUEUE) return VI_SUCCESS;
+    bool known = mechanism != 0 && (mechanism & ~(VI_QUEUE | VI_HNDLR | VI_SUSPEND_HNDLR)) == 0;
+    return known ? VI_ERROR_NSUP_MECH : VI_ERROR_INV_MECH;
+  }
+
+  // Before the link: its threads post to the queue until it is gone.
+  EventQueue events_;
   std::unique_ptr<InstrumentLink> link_;
   std::mutex io_;
   ViUInt32 timeoutMs_ = TEVRA_VISA_DEFAULT_TMO_MS;
   ReadTermination termination_;
   unsigned lockDepth_ = 0;
+};
+
+class EventContext final : public VisaObject {
+ public:
+  explicit EventContext(ViEventType type) : type_(type) {}
+  bool isResourceManager() const override { return false; }
+  ViStatus close() override { return VI_SUCCESS; }
+  void closeWithManager() override {}
+  ViStatus getAttribute(ViAttr attr, void* value) override {
+    if (value == nullptr) return VI_ERROR_USER_BUF;
+    if (attr != VI_ATTR_EVENT_TYPE) return VI_ERROR_NSUP_ATTR;
+    *static_cast<ViEventType*>(value) = type_;
+    return VI_SUCCESS;
+  }
+
+ private:
+  ViEventType type_;
 };
 
 class BuiltinResourceManager final : public VisaObject {
@@ -165,6 +250,10 @@ class BuiltinResourceManager final : public VisaObject {
 };
 
 }  // namespace
+
+std::shared_ptr<VisaObject> makeEventContext(ViEventType type) {
+  return std::make_shared<EventContext>(type);
+}
 
 std::shared_ptr<VisaObject> makeBuiltinResourceManager() {
   return std::make_shared<BuiltinResourceManager>();

@@ -36,6 +36,13 @@ class Deadline {
   }
 
   bool expired() const { return !infinite_ && Clock::now() >= at_; }
+  bool infinite() const { return infinite_; }
+  Clock::time_point at() const { return at_; }
+  // The earlier of this deadline and one after ms from now.
+  Deadline atMost(ViUInt32 ms) const {
+    Deadline bound = afterMilliseconds(ms);
+    return infinite_ || bound.at_ < at_ ? bound : *this;
+  }
 
   // The wait for poll(): -1 for none, else the milliseconds left, rounded up so that a wait never ends early.
   int pollMilliseconds() const {

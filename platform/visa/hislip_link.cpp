@@ -1,8 +1,11 @@
 // HiSLIP instrument sessions (TCPIP::host::hislipN[,port]::INSTR): a synchronous channel for data and an
-// asynchronous one for device clear, status, locks and remote/local, both to the same port.
+// asynchronous one for device clear, status, locks, remote/local and service requests, both to the same
+// port; in the mode the server states (synchronized, or overlapped where replies queue in order).
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <deque>
+#include <mutex>
 #include <utility>
 
 #include "platform/visa/hislip_message.h"
@@ -23,6 +26,9 @@ constexpr uint8_t kLockRelease = 0;
 constexpr uint8_t kLockRequest = 1;
 constexpr uint8_t kLockSuccess = 1;
 constexpr uint8_t kLockFailure = 0;
+// The control code bit of InitializeResponse and the device clear acknowledgement: overlapped mode.
+constexpr uint8_t kOverlapped = 1;
+constexpr uint8_t kMessageAvailable = 0x10;
 
 // One channel: a stream and the messages read from it.
 class Channel {
@@ -66,6 +72,7 @@ class Channel {
       if (status < 0) return status;
       if (message->type == type) return VI_SUCCESS;
       if (message->type == hislip::kFatalError) return VI_ERROR_CONN_LOST;
+      if (message->type == hislip::kAsyncServiceRequest) noteServiceRequest();
       bool skip = message->type == hislip::kAsyncServiceRequest || message->type == hislip::kInterrupted ||
                   message->type == hislip::kAsyncInterrupted ||
                   (dropData && (message->type == hislip::kData || message->type == hislip::kDataEnd));
@@ -75,19 +82,32 @@ class Channel {
 
   void shutdown() { stream_->shutdown(); }
 
+  // Where the service requests that this channel receives go; none are kept before.
+  void setServiceRequests(EventQueue* queue) { serviceRequests_ = queue; }
+  void noteServiceRequest() {
+    if (EventQueue* queue = serviceRequests_) queue->post();
+  }
+
  private:
   std::unique_ptr<ByteStream> stream_;
   hislip::Reader reader_;
+  std::atomic<EventQueue*> serviceRequests_{nullptr};
 };
 
 class HislipLink final : public InstrumentLink {
  public:
-  HislipLink(std::unique_ptr<Channel> sync, std::unique_ptr<Channel> async, uint64_t maxMessage)
-      : sync_(std::move(sync)), async_(std::move(async)), maxMessage_(std::max<uint64_t>(maxMessage, 1)) {}
+  HislipLink(std::unique_ptr<Channel> sync, std::unique_ptr<Channel> async, uint64_t maxMessage,
+             bool overlapped)
+      : sync_(std::move(sync)),
+        async_(std::move(async)),
+        maxMessage_(std::max<uint64_t>(maxMessage, 1)),
+        overlapped_(overlapped) {}
 
   ViStatus write(const ViByte* data, size_t size, const Deadline& deadline, size_t* sent) override {
     *sent = 0;
     if (lost_) return VI_ERROR_CONN_LOST;
+    // In synchronized mode the device drops a reply that a new message interrupts; its bytes here go too.
+    if (!overlapped_) resetPending();
     const char* bytes = reinterpret_cast<const char*>(data);
     do {
       size_t chunk = static_cast<size_t>(std::min<uint64_t>(size - *sent, maxMessage_));
@@ -98,6 +118,7 @@ class HislipLink final : public InstrumentLink {
       *sent += chunk;
     } while (*sent < size);
     lastSentId_ = messageId_;
+    replyId_ = messageId_;
     messageId_ += kIdStep;
     return VI_SUCCESS;
   }
@@ -121,9 +142,12 @@ class HislipLink final : public InstrumentLink {
       }
       if (*received == size) return VI_SUCCESS_MAX_CNT;
       Message message;
-      ViStatus status = sync_->receive(&message, deadline);
+      ViStatus status = nextSyncMessage(&message, deadline);
       if (status < 0) return lose(status);
-      if (message.type == hislip::kData || message.type == hislip::kDataEnd) {
+      bool data = message.type == hislip::kData || message.type == hislip::kDataEnd;
+      // The rest of an interrupted reply; overlapped mode interrupts none.
+      if (data && !overlapped_ && message.parameter != replyId_) continue;
+      if (data) {
         if (drained) resetPending();
         pending_ += message.payload;
         pendingEnd_ = message.type == hislip::kDataEnd;
@@ -140,14 +164,17 @@ class HislipLink final : public InstrumentLink {
   ViStatus clear(const ReadTermination&, const Deadline& deadline) override {
     if (lost_) return VI_ERROR_CONN_LOST;
     Message message;
-    ViStatus status = async_->send(hislip::kAsyncDeviceClear, 0, 0, {}, deadline);
-    if (status >= 0) status = async_->receiveType(hislip::kAsyncDeviceClearAcknowledge, &message, deadline);
+    ViStatus status = asyncCall(hislip::kAsyncDeviceClear, 0, 0, {}, hislip::kAsyncDeviceClearAcknowledge,
+                                deadline, &message);
     if (status >= 0) status = sync_->send(hislip::kDeviceClearComplete, message.control, 0, {}, deadline);
     if (status >= 0) status = sync_->receiveType(hislip::kDeviceClearAcknowledge, &message, deadline, true);
     if (status < 0) return lose(status);
+    overlapped_ = (message.control & kOverlapped) != 0;
+    backlog_.clear();
     resetPending();
     messageId_ = hislip::kFirstMessageId;
     lastSentId_ = messageId_ - kIdStep;
+    replyId_ = lastSentId_;
     delivered_ = false;
     return VI_SUCCESS;
   }
@@ -156,7 +183,13 @@ class HislipLink final : public InstrumentLink {
     Message message;
     ViStatus status = asyncCall(hislip::kAsyncStatusQuery, takeDelivered(), lastSentId_, {},
                                 hislip::kAsyncStatusResponse, deadline, &message);
-    if (status >= 0) *statusByte = message.control;
+    if (status < 0) return status;
+    *statusByte = message.control;
+    // In overlapped mode the device has sent its replies; MAV is what has arrived here and not been read.
+    if (overlapped_) {
+      status = takeArrivedMessages();
+      if (!pending_.empty() || pendingEnd_ || !backlog_.empty()) *statusByte |= kMessageAvailable;
+    }
     return status;
   }
 
@@ -186,6 +219,22 @@ class HislipLink final : public InstrumentLink {
     return message.control == kLockSuccess ? VI_SUCCESS : VI_ERROR_SESN_NLOCKED;
   }
 
+  // AsyncServiceRequest comes unasked on the asynchronous channel: read while a session waits for it, and
+  // kept when a call of that channel meets one.
+  ViStatus enableServiceRequests(EventQueue* queue) override {
+    async_->setServiceRequests(queue);
+    return VI_SUCCESS;
+  }
+
+  ViStatus awaitEvents(EventQueue&, const Deadline& deadline) override {
+    if (lost_) return VI_ERROR_CONN_LOST;
+    std::lock_guard<std::mutex> lock(asyncMutex_);
+    Message message;
+    ViStatus status = async_->receive(&message, deadline);
+    if (status >= 0 && message.type == hislip::kAsyncServiceRequest) async_->noteServiceRequest();
+    return status == VI_ERROR_TMO ? VI_SUCCESS : lose(status);
+  }
+
   void shutdown() override {
     lost_ = true;
     sync_->shutdown();
@@ -198,6 +247,7 @@ class HislipLink final : public InstrumentLink {
   ViStatus asyncCall(uint8_t type, uint8_t control, uint32_t parameter, std::string_view payload,
                      uint8_t answer, const Deadline& deadline, Message* message) {
     if (lost_) return VI_ERROR_CONN_LOST;
+    std::lock_guard<std::mutex> lock(asyncMutex_);
     ViStatus status = async_->send(type, control, parameter, payload, deadline);
     if (status >= 0) status = async_->receiveType(answer, message, deadline);
     // An answer that did not come in time would be taken for the next one's.
@@ -209,8 +259,28 @@ class HislipLink final : public InstrumentLink {
     return status;
   }
 
-  // RMT-delivered: set on the first message after a whole reply has been read.
-  uint8_t takeDelivered() { return std::exchange(delivered_, false) ? 1 : 0; }
+  // RMT-delivered: set on the first message after a whole reply has been read (synchronized mode).
+  uint8_t takeDelivered() { return std::exchange(delivered_, false) && !overlapped_ ? 1 : 0; }
+
+  // The next message of the synchronous channel: one taken ahead first.
+  ViStatus nextSyncMessage(Message* message, const Deadline& deadline) {
+    if (backlog_.empty()) return sync_->receive(message, deadline);
+    *message = std::move(backlog_.front());
+    backlog_.pop_front();
+    return VI_SUCCESS;
+  }
+
+  // Takes the replies that have arrived without waiting.
+  ViStatus takeArrivedMessages() {
+    for (;;) {
+      Message message;
+      ViStatus status = sync_->receive(&message, Deadline::now());
+      if (status == VI_ERROR_TMO) return VI_SUCCESS;
+      if (status < 0) return lose(status);
+      if (message.type == hislip::kData || message.type == hislip::kDataEnd)
+        backlog_.push_back(std::move(message));
+    }
+  }
 
   void resetPending() {
     pending_.clear();
@@ -220,10 +290,14 @@ class HislipLink final : public InstrumentLink {
 
   std::unique_ptr<Channel> sync_;
   std::unique_ptr<Channel> async_;
+  std::mutex asyncMutex_;  // a waiting session and the asynchronous calls take turns
   uint64_t maxMessage_;
   uint32_t messageId_ = hislip::kFirstMessageId;
   uint32_t lastSentId_ = hislip::kFirstMessageId - kIdStep;
+  uint32_t replyId_ = lastSentId_;  // the message whose reply a read takes
   bool delivered_ = false;
+  bool overlapped_;
+  std::deque<Message> backlog_;  // replies received ahead of the reads that take them
   std::string pending_;
   size_t pendingTaken_ = 0;
   bool pendingEnd_ = false;
@@ -255,6 +329,7 @@ std::unique_ptr<InstrumentLink> openHislipLink(const ResourceName& resource, ViS
     return nullptr;
   }
   uint16_t session = static_cast<uint16_t>(message.parameter & 0xFFFF);
+  bool overlapped = (message.control & kOverlapped) != 0;
   auto async = connectChannel(resource, deadline, status);  // NOLINT(clang-analyzer-cplusplus.NewDeleteLeaks)
   if (!async) return nullptr;
   *status = async->send(hislip::kAsyncInitialize, 0, session, {}, deadline);
@@ -268,7 +343,8 @@ std::unique_ptr<InstrumentLink> openHislipLink(const ResourceName& resource, ViS
     return nullptr;
   }
   *status = VI_SUCCESS;
-  return std::make_unique<HislipLink>(std::move(sync), std::move(async), hislip::decodeSize(message.payload));
+  return std::make_unique<HislipLink>(std::move(sync), std::move(async), hislip::decodeSize(message.payload),
+                                      overlapped);
 }
 
 }  // namespace tevra::platform::visa

@@ -1,6 +1,8 @@
 #include "platform/visa/instrument_link.h"
 
+#include <cctype>
 #include <charconv>
+#include <string>
 #include <string_view>
 
 namespace tevra::platform::visa {
@@ -14,6 +16,13 @@ constexpr size_t kStatusReplySize = 32;
 ViStatus sendText(InstrumentLink& link, std::string_view text, const Deadline& deadline) {
   size_t sent = 0;
   return link.write(reinterpret_cast<const ViByte*>(text.data()), text.size(), deadline, &sent);
+}
+
+// Sessions to one host and port share a lock; host names are compared without regard to case.
+std::string socketLockKey(const ResourceName& resource) {
+  std::string key;
+  for (char c : resource.host) key.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+  return key + ":" + std::to_string(resource.port);
 }
 
 }  // namespace
@@ -45,7 +54,7 @@ std::unique_ptr<InstrumentLink> openInstrumentLink(const ResourceName& resource,
           connectTcp(resource.host, resource.port, Deadline::afterMilliseconds(kConnectTimeoutMs), status);
       if (!stream) return nullptr;
       *status = VI_SUCCESS;
-      return makeStreamLink(std::move(stream));
+      return makeStreamLink(std::move(stream), socketLockKey(resource));
     }
     case ResourceKind::kTcpipInstr:
       return openVxi11Link(resource, status);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/visa/deadline.h"
+#include "platform/visa/event_queue.h"
 #include "platform/visa/resource_name.h"
 #include "platform/visa/visa.h"
 
@@ -38,6 +39,22 @@ class InstrumentLink {
     return VI_ERROR_NSUP_OPER;
   }
   virtual ViStatus unlock() { return VI_ERROR_NSUP_OPER; }
+  // Starts posting the device's service requests to queue (VI_ERROR_INV_EVENT where the transport has
+  // none); the queue outlives the link. disableServiceRequests stops them at the device.
+  virtual ViStatus enableServiceRequests(EventQueue* queue) {
+    (void)queue;
+    return VI_ERROR_INV_EVENT;
+  }
+  virtual ViStatus disableServiceRequests() { return VI_SUCCESS; }
+  // Waits for a service request until the deadline, reading what the transport needs to; a negative status
+  // when the link has failed.
+  virtual ViStatus awaitEvents(EventQueue& queue, const Deadline& deadline) {
+    queue.waitUntil(deadline);
+    return VI_SUCCESS;
+  }
+  // Ends a call in progress on another thread (VI_ERROR_NSUP_OPER where the transport cannot). Called
+  // without the session's lock.
+  virtual ViStatus abort() { return VI_ERROR_NSUP_OPER; }
   // Ends the connection and wakes a call that waits on it; later calls fail with VI_ERROR_CONN_LOST.
   virtual void shutdown() = 0;
 };
@@ -52,6 +69,11 @@ class ByteStream {
   // deadline (an expired deadline takes only what is there already), VI_ERROR_CONN_LOST when the peer closed.
   virtual ViStatus receiveSome(void* data, size_t size, const Deadline& deadline, size_t* received) = 0;
   virtual void shutdown() = 0;
+  // The local IPv4 address of the connection (network byte order); false when it has none.
+  virtual bool localIpv4(uint32_t* address) const {
+    (void)address;
+    return false;
+  }
 };
 
 // The bound on how long opening a TCP connection may take.
@@ -61,8 +83,8 @@ inline constexpr ViUInt32 kConnectTimeoutMs = 3000;
 std::unique_ptr<ByteStream> connectTcp(const std::string& host, uint16_t port, const Deadline& deadline,
                                        ViStatus* status);
 
-// A link that frames raw SCPI messages on a byte stream.
-std::unique_ptr<InstrumentLink> makeStreamLink(std::unique_ptr<ByteStream> stream);
+// A link that frames raw SCPI messages on a byte stream; its lock is the process's lock of lockKey.
+std::unique_ptr<InstrumentLink> makeStreamLink(std::unique_ptr<ByteStream> stream, std::string lockKey);
 
 // A VXI-11 link to the resource's device, found through the host's portmapper within kConnectTimeoutMs;
 // VI_ERROR_RSRC_NFOUND when none answers or the device refuses the link.

@@ -41,6 +41,29 @@ class LibrarySession final : public VisaObject {
     return calls_.lock ? calls_.lock(native_, type, timeout, requested, access) : VI_ERROR_NSUP_OPER;
   }
   ViStatus unlock() override { return calls_.unlock ? calls_.unlock(native_) : VI_ERROR_NSUP_OPER; }
+  ViStatus enableEvent(ViEventType type, ViUInt16 mechanism, ViEventFilter context) override {
+    return calls_.enableEvent ? calls_.enableEvent(native_, type, mechanism, context) : VI_ERROR_NSUP_OPER;
+  }
+  ViStatus disableEvent(ViEventType type, ViUInt16 mechanism) override {
+    return calls_.disableEvent ? calls_.disableEvent(native_, type, mechanism) : VI_ERROR_NSUP_OPER;
+  }
+  ViStatus discardEvents(ViEventType type, ViUInt16 mechanism) override {
+    return calls_.discardEvents ? calls_.discardEvents(native_, type, mechanism) : VI_ERROR_NSUP_OPER;
+  }
+  // The library's event context is handed out as a session of its own, which viClose closes there.
+  ViStatus waitOnEvent(ViEventType type, ViUInt32 timeout, ViPEventType outType,
+                       std::shared_ptr<VisaObject>* context) override {
+    if (!calls_.waitOnEvent) return VI_ERROR_NSUP_OPER;
+    ViEvent event = VI_NULL;
+    ViStatus status =
+        calls_.waitOnEvent(native_, type, timeout, outType, context != nullptr ? &event : nullptr);
+    if (status >= 0 && context != nullptr && event != VI_NULL)
+      *context = std::make_shared<LibrarySession>(calls_, event, false);
+    return status;
+  }
+  ViStatus terminate(ViUInt16 degree, ViJobId jobId) override {
+    return calls_.terminate ? calls_.terminate(native_, degree, jobId) : VI_ERROR_NSUP_OPER;
+  }
   ViStatus setAttribute(ViAttr attr, ViAttrState value) override {
     return calls_.setAttribute(native_, attr, value);
   }

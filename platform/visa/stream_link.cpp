@@ -1,8 +1,10 @@
 #include <atomic>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "platform/visa/instrument_link.h"
+#include "platform/visa/local_lock.h"
 #include "platform/visa/message_framer.h"
 
 namespace tevra::platform::visa {
@@ -12,11 +14,16 @@ constexpr size_t kReceiveChunk = size_t{64} * 1024;
 
 class StreamLink final : public InstrumentLink {
  public:
-  explicit StreamLink(std::unique_ptr<ByteStream> stream) : stream_(std::move(stream)) {}
+  StreamLink(std::unique_ptr<ByteStream> stream, std::string lockKey)
+      : stream_(std::move(stream)), lockKey_(std::move(lockKey)) {}
+  ~StreamLink() override { LocalLocks::instance().unlock(lockKey_, this); }
+  StreamLink(const StreamLink&) = delete;
+  StreamLink& operator=(const StreamLink&) = delete;
 
   ViStatus write(const ViByte* data, size_t size, const Deadline& deadline, size_t* sent) override {
     *sent = 0;
     if (lost_) return VI_ERROR_CONN_LOST;
+    if (lockedOut()) return VI_ERROR_RSRC_LOCKED;
     if (size == 0) return VI_SUCCESS;
     const bool terminated = endsWithTerminator(data, size);
     size_t wentOut = 0;
@@ -41,6 +48,7 @@ class StreamLink final : public InstrumentLink {
   ViStatus read(ViByte* data, size_t size, const ReadTermination& termination, const Deadline& deadline,
                 size_t* received) override {
     *received = 0;
+    if (lockedOut()) return VI_ERROR_RSRC_LOCKED;
     framer_.setTerminator(termination.character);
     for (;;) {
       if (deliverPending(data, size, termination.enabled, received)) return VI_SUCCESS_TERM_CHAR;
@@ -52,6 +60,7 @@ class StreamLink final : public InstrumentLink {
 
   ViStatus clear(const ReadTermination& termination, const Deadline& deadline) override {
     if (lost_) return VI_ERROR_CONN_LOST;
+    if (lockedOut()) return VI_ERROR_RSRC_LOCKED;
     framer_.setTerminator(termination.character);
     ViStatus status = VI_SUCCESS;
     for (;;) {
@@ -74,12 +83,20 @@ class StreamLink final : public InstrumentLink {
     return status;
   }
 
+  ViStatus lock(ViUInt32 timeoutMs) override {
+    return LocalLocks::instance().lock(lockKey_, this, timeoutMs);
+  }
+  ViStatus unlock() override { return LocalLocks::instance().unlock(lockKey_, this); }
+
   void shutdown() override {
     lost_ = true;
     stream_->shutdown();
+    LocalLocks::instance().unlock(lockKey_, this);
   }
 
  private:
+  bool lockedOut() const { return LocalLocks::instance().heldByOther(lockKey_, this); }
+
   // Whether the data's last byte ends a message: a '\n' that is the last byte of a definite-length block
   // does not, and the message still needs its terminator.
   static bool endsWithTerminator(const ViByte* data, size_t size) {
@@ -136,6 +153,7 @@ class StreamLink final : public InstrumentLink {
   }
 
   std::unique_ptr<ByteStream> stream_;
+  std::string lockKey_;
   MessageFramer framer_;
   std::vector<ViByte> pending_;  // received, not yet delivered, from pendingStart_ on
   size_t pendingStart_ = 0;
@@ -145,8 +163,8 @@ class StreamLink final : public InstrumentLink {
 
 }  // namespace
 
-std::unique_ptr<InstrumentLink> makeStreamLink(std::unique_ptr<ByteStream> stream) {
-  return std::make_unique<StreamLink>(std::move(stream));
+std::unique_ptr<InstrumentLink> makeStreamLink(std::unique_ptr<ByteStream> stream, std::string lockKey) {
+  return std::make_unique<StreamLink>(std::move(stream), std::move(lockKey));
 }
 
 }  // namespace tevra::platform::visa

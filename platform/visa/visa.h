@@ -26,7 +26,10 @@
  * as it takes; VI_SUCCESS_TERM_CHAR or VI_SUCCESS at its end, VI_SUCCESS_MAX_CNT at the count), viClear as
  * the device clear of both channels (replies not yet read are dropped), viReadSTB as the status query
  * (with RMT-delivered after a whole reply was read), viAssertTrigger as Trigger, viLock and viUnlock as
- * the exclusive lock (VI_ERROR_TMO when another session keeps it past the timeout).
+ * the exclusive lock (VI_ERROR_TMO when another session keeps it past the timeout). The session works in
+ * the mode the server states: synchronized (a new message drops the rest of an unread reply, as the
+ * device does) or overlapped (replies are read in order however many queries went out; MAV of viReadSTB
+ * counts the replies that have arrived and not been read).
  *
  * When the environment variable TEVRA_VISA_LIBRARY names a VISA shared library at viOpenDefaultRM, that
  * resource-manager session and every session opened from it go to that library instead; a library that
@@ -76,6 +79,10 @@ typedef void* ViAddr;
 #define VI_SUCCESS_MAX_CNT ((ViStatus)0x3FFF0006L)
 #define VI_WARN_NULL_OBJECT ((ViStatus)0x3FFF0082L)
 #define VI_SUCCESS_NESTED_EXCLUSIVE ((ViStatus)0x3FFF009AL)
+#define VI_SUCCESS_EVENT_EN ((ViStatus)0x3FFF0002L)
+#define VI_SUCCESS_EVENT_DIS ((ViStatus)0x3FFF0003L)
+#define VI_SUCCESS_QUEUE_EMPTY ((ViStatus)0x3FFF0004L)
+#define VI_SUCCESS_QUEUE_NEMPTY ((ViStatus)0x3FFF0080L)
 
 #define VI_ERROR_SYSTEM_ERROR ((ViStatus)0xBFFF0000UL)
 #define VI_ERROR_INV_OBJECT ((ViStatus)0xBFFF000EUL)
@@ -87,7 +94,12 @@ typedef void* ViAddr;
 #define VI_ERROR_TMO ((ViStatus)0xBFFF0015UL)
 #define VI_ERROR_NSUP_ATTR ((ViStatus)0xBFFF001DUL)
 #define VI_ERROR_NSUP_ATTR_STATE ((ViStatus)0xBFFF001EUL)
+#define VI_ERROR_INV_DEGREE ((ViStatus)0xBFFF001BUL)
+#define VI_ERROR_INV_JOB_ID ((ViStatus)0xBFFF001CUL)
 #define VI_ERROR_INV_LOCK_TYPE ((ViStatus)0xBFFF0020UL)
+#define VI_ERROR_INV_EVENT ((ViStatus)0xBFFF0026UL)
+#define VI_ERROR_INV_MECH ((ViStatus)0xBFFF0027UL)
+#define VI_ERROR_NENABLED ((ViStatus)0xBFFF002FUL)
 #define VI_ERROR_ABORT ((ViStatus)0xBFFF0030UL)
 #define VI_ERROR_ALLOC ((ViStatus)0xBFFF003CUL)
 #define VI_ERROR_IO ((ViStatus)0xBFFF003EUL)
@@ -98,11 +110,21 @@ typedef void* ViAddr;
 #define VI_ERROR_INV_PROT ((ViStatus)0xBFFF0079UL)
 #define VI_ERROR_SESN_NLOCKED ((ViStatus)0xBFFF009CUL)
 #define VI_ERROR_LIBRARY_NFOUND ((ViStatus)0xBFFF009EUL)
+#define VI_ERROR_NSUP_MECH ((ViStatus)0xBFFF00A4UL)
 #define VI_ERROR_CONN_LOST ((ViStatus)0xBFFF00A6UL)
 
 #define VI_ATTR_TERMCHAR ((ViAttr)0x3FFF0018UL)
 #define VI_ATTR_TMO_VALUE ((ViAttr)0x3FFF001AUL)
 #define VI_ATTR_TERMCHAR_EN ((ViAttr)0x3FFF0038UL)
+
+#define VI_ATTR_EVENT_TYPE ((ViAttr)0x3FFF4010UL)
+
+#define VI_EVENT_SERVICE_REQ ((ViEventType)0x3FFF200BUL)
+#define VI_ALL_ENABLED_EVENTS ((ViEventType)0x3FFF7FFFUL)
+#define VI_QUEUE 1
+#define VI_HNDLR 2
+#define VI_SUSPEND_HNDLR 4
+#define VI_ALL_MECH 0xFFFF
 
 #define VI_TMO_IMMEDIATE 0UL
 #define VI_TMO_INFINITE 0xFFFFFFFFUL
@@ -115,6 +137,12 @@ typedef void* ViAddr;
 #define VI_TRIG_PROT_DEFAULT 0
 
 typedef ViUInt16* ViPUInt16;
+typedef ViUInt32 ViEventType;
+typedef ViEventType* ViPEventType;
+typedef ViUInt32 ViEventFilter;
+typedef ViObject ViEvent;
+typedef ViEvent* ViPEvent;
+typedef ViUInt32 ViJobId;
 typedef ViString ViKeyId;
 typedef ViConstString ViConstKeyId;
 
@@ -140,10 +168,27 @@ ViStatus viAssertTrigger(ViSession vi, ViUInt16 protocol);
  * keys are not supported and accessKey is set to ""), taken within timeout ms, VI_ERROR_TMO when another
  * session keeps it longer; VI_SUCCESS_NESTED_EXCLUSIVE when this session holds it already, and the last
  * viUnlock gives it back (VI_ERROR_SESN_NLOCKED when none is held). Another VXI-11 link's I/O on a locked
- * device fails with VI_ERROR_RSRC_LOCKED; HiSLIP locks are advisory. SOCKET sessions: VI_ERROR_NSUP_OPER. */
+ * device fails with VI_ERROR_RSRC_LOCKED; HiSLIP locks are advisory. SOCKET sessions lock within the
+ * process: the sessions to the same host and port share the lock, and another one's I/O fails with
+ * VI_ERROR_RSRC_LOCKED while it is held. */
 ViStatus viLock(ViSession vi, ViAccessMode lockType, ViUInt32 timeout, ViConstKeyId requestedKey,
                 ViKeyId accessKey);
 ViStatus viUnlock(ViSession vi);
+/* Service requests (VI_EVENT_SERVICE_REQ, VI_QUEUE only; VI_ALL_ENABLED_EVENTS where VISA allows it) of
+ * VXI-11 (the interrupt channel, set up at the first viEnableEvent) and HiSLIP (AsyncServiceRequest)
+ * sessions; SOCKET sessions have none (VI_ERROR_INV_EVENT). viWaitOnEvent waits up to timeout ms
+ * (VI_ERROR_TMO, VI_ERROR_NENABLED when not enabled) and gives the event type and, when outContext is not
+ * null, an event context to close with viClose. Requests that arrive while not enabled are lost; up to 50
+ * wait in the queue. */
+ViStatus viEnableEvent(ViSession vi, ViEventType eventType, ViUInt16 mechanism, ViEventFilter context);
+ViStatus viDisableEvent(ViSession vi, ViEventType eventType, ViUInt16 mechanism);
+ViStatus viDiscardEvents(ViSession vi, ViEventType eventType, ViUInt16 mechanism);
+ViStatus viWaitOnEvent(ViSession vi, ViEventType inEventType, ViUInt32 timeout, ViPEventType outEventType,
+                       ViPEvent outContext);
+/* Ends the call that another thread has in progress on the session (degree and jobId VI_NULL): a VXI-11
+ * read that waits returns VI_ERROR_ABORT (device_abort on the abort channel). Other kinds:
+ * VI_ERROR_NSUP_OPER. A viClear while another thread's VXI-11 call waits aborts it first. */
+ViStatus viTerminate(ViObject vi, ViUInt16 degree, ViJobId jobId);
 
 #ifdef __cplusplus
 }

@@ -120,4 +120,33 @@ ViStatus viUnlock(ViSession vi) {
   return withSession(vi, [&](VisaObject& session) { return session.unlock(); });
 }
 
+ViStatus viEnableEvent(ViSession vi, ViEventType eventType, ViUInt16 mechanism, ViEventFilter context) {
+  return withSession(vi,
+                     [&](VisaObject& session) { return session.enableEvent(eventType, mechanism, context); });
+}
+
+ViStatus viDisableEvent(ViSession vi, ViEventType eventType, ViUInt16 mechanism) {
+  return withSession(vi, [&](VisaObject& session) { return session.disableEvent(eventType, mechanism); });
+}
+
+ViStatus viDiscardEvents(ViSession vi, ViEventType eventType, ViUInt16 mechanism) {
+  return withSession(vi, [&](VisaObject& session) { return session.discardEvents(eventType, mechanism); });
+}
+
+ViStatus viWaitOnEvent(ViSession vi, ViEventType inEventType, ViUInt32 timeout, ViPEventType outEventType,
+                       ViPEvent outContext) {
+  if (outContext != nullptr) *outContext = VI_NULL;
+  return withSession(vi, [&](VisaObject& session) -> ViStatus {
+    std::shared_ptr<VisaObject> context;
+    ViStatus status =
+        session.waitOnEvent(inEventType, timeout, outEventType, outContext != nullptr ? &context : nullptr);
+    if (status >= 0 && context) *outContext = SessionTable::instance().add(std::move(context), VI_NULL);
+    return status;
+  });
+}
+
+ViStatus viTerminate(ViObject vi, ViUInt16 degree, ViJobId jobId) {
+  return withSession(vi, [&](VisaObject& session) { return session.terminate(degree, jobId); });
+}
+
 }  // extern "C"

@@ -21,6 +21,11 @@ struct VisaLibraryCalls {
   ViStatus (*assertTrigger)(ViSession, ViUInt16);
   ViStatus (*lock)(ViSession, ViAccessMode, ViUInt32, ViConstKeyId, ViKeyId);
   ViStatus (*unlock)(ViSession);
+  ViStatus (*enableEvent)(ViSession, ViEventType, ViUInt16, ViEventFilter);
+  ViStatus (*disableEvent)(ViSession, ViEventType, ViUInt16);
+  ViStatus (*discardEvents)(ViSession, ViEventType, ViUInt16);
+  ViStatus (*waitOnEvent)(ViSession, ViEventType, ViUInt32, ViPEventType, ViPEvent);
+  ViStatus (*terminate)(ViObject, ViUInt16, ViJobId);
 };
 
 // The calls of the library at path, loaded once per path and kept for the life of the process; null when

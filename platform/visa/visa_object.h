@@ -27,9 +27,20 @@ class VisaObject {
   virtual ViStatus assertTrigger(ViUInt16) { return VI_ERROR_NSUP_OPER; }
   virtual ViStatus lock(ViAccessMode, ViUInt32, ViConstKeyId, ViKeyId) { return VI_ERROR_NSUP_OPER; }
   virtual ViStatus unlock() { return VI_ERROR_NSUP_OPER; }
+  virtual ViStatus enableEvent(ViEventType, ViUInt16, ViEventFilter) { return VI_ERROR_INV_EVENT; }
+  virtual ViStatus disableEvent(ViEventType, ViUInt16) { return VI_ERROR_INV_EVENT; }
+  virtual ViStatus discardEvents(ViEventType, ViUInt16) { return VI_ERROR_INV_EVENT; }
+  // The context, when asked for, is an object for the session table that viClose ends.
+  virtual ViStatus waitOnEvent(ViEventType, ViUInt32, ViPEventType, std::shared_ptr<VisaObject>*) {
+    return VI_ERROR_INV_EVENT;
+  }
+  virtual ViStatus terminate(ViUInt16, ViJobId) { return VI_ERROR_NSUP_OPER; }
   virtual ViStatus setAttribute(ViAttr, ViAttrState) { return VI_ERROR_NSUP_ATTR; }
   virtual ViStatus getAttribute(ViAttr, void*) { return VI_ERROR_NSUP_ATTR; }
 };
+
+// The context of an event that viWaitOnEvent took: its type, as VI_ATTR_EVENT_TYPE.
+std::shared_ptr<VisaObject> makeEventContext(ViEventType type);
 
 // The built-in resource manager.
 std::shared_ptr<VisaObject> makeBuiltinResourceManager();

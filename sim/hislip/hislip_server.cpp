@@ -6,10 +6,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <utility>
 
 #include "platform/visa/hislip_message.h"
 #include "sim/net/tcp_server.h"
 #include "sim/scpi/message_assembler.h"
+#include "sim/scpi/scpi_error.h"
 
 namespace tevra::sim::hislip {
 namespace {
@@ -20,7 +22,6 @@ using wire::Message;
 constexpr const char* kSubAddress = "hislip0";
 constexpr uint64_t kMaxPayload = TcpServer::kMaxMessageSize;
 constexpr uint32_t kVendorId = 0x5153;  // "QS"
-constexpr uint8_t kSynchronizedMode = 0;
 constexpr uint8_t kErrorUnrecognizedMessage = 1;
 constexpr uint8_t kAsyncLockInfo = 24;
 constexpr uint8_t kAsyncLockInfoResponse = 25;
@@ -67,6 +68,27 @@ struct HislipServer::Session {
   uint64_t clientMax = kMaxPayload;
   // The id of the last message that the synchronous channel has run.
   uint32_t processedId = kNoMessageYet;
+
+  // The asynchronous channel, once it is open: its answers and the service requests share it.
+  std::mutex asyncMutex;
+  int asyncFd = -1;
+  ServiceRequestEdge summary;  // of the synchronous channel's thread
+
+  bool sendAsync(uint8_t type, uint8_t control, uint32_t parameter, std::string_view payload = {}) {
+    std::lock_guard<std::mutex> lock(asyncMutex);
+    return asyncFd < 0 || send(asyncFd, type, control, parameter, payload);
+  }
+
+  void setAsyncChannel(int fd) {
+    std::lock_guard<std::mutex> lock(asyncMutex);
+    asyncFd = fd;
+  }
+
+  // Whether a reply was sent and not reported delivered; it is not any more.
+  bool takeUnreadReply() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return std::exchange(messageAvailable, false);
+  }
 
   void markProcessed(uint32_t id) {
     std::lock_guard<std::mutex> lock(mutex);
@@ -146,8 +168,7 @@ void HislipServer::serve(int fd) {
       return;
     }
     auto session = newSession();
-    if (send(fd, wire::kInitializeResponse, kSynchronizedMode,
-             (uint32_t{wire::kProtocolVersion} << 16) | session->id))
+    if (send(fd, wire::kInitializeResponse, mode(), (uint32_t{wire::kProtocolVersion} << 16) | session->id))
       serveSync(fd, reader, session);
     endSession(session->id);
   } else if (first.type == wire::kAsyncInitialize) {
@@ -181,6 +202,9 @@ void HislipServer::serveSync(int fd, wire::Reader& reader, const std::shared_ptr
   MessageAssembler assembler(
       kMaxPayload,
       [&](const std::string& message) {
+        // Overlapped mode queues replies: a new message interrupts none.
+        if (session->takeUnreadReply() && !overlapped_)
+          instrument_.reportExchangeError(scpi::errc::kQueryInterrupted);
         MessageOutcome outcome = instrument_.process(*session->connection, message);
         if (outcome.close) return false;
         if (!outcome.reply || !outcome.plan.send) return true;
@@ -188,18 +212,27 @@ void HislipServer::serveSync(int fd, wire::Reader& reader, const std::shared_ptr
         return reply(*outcome.reply);
       },
       [this] { instrument_.reportInputOverrun(); });
+  // A rise of the status byte's summary after this session's exchange is a service request.
+  auto noteStatus = [&] {
+    bool available = false;
+    {
+      std::lock_guard<std::mutex> lock(session->mutex);
+      available = session->messageAvailable;
+    }
+    uint8_t status = instrument_.statusByte(available);
+    if (session->summary.rises(status)) session->sendAsync(wire::kAsyncServiceRequest, status, 0);
+  };
   Message message;
   while (receive(fd, reader, &message)) {
-    bool delivered = (message.control & 1) != 0;
+    // RMT-delivered: the client has read the whole reply to its last message.
+    if ((message.control & 1) != 0 &&
+        (message.type == wire::kData || message.type == wire::kDataEnd || message.type == wire::kTrigger))
+      session->takeUnreadReply();
     bool ok = true;
     switch (message.type) {
       case wire::kData:
       case wire::kDataEnd:
         messageId = message.parameter;
-        if (delivered) {
-          std::lock_guard<std::mutex> lock(session->mutex);
-          session->messageAvailable = false;
-        }
         ok = assembler.feed(message.payload.data(), message.payload.size()) &&
              (message.type == wire::kData || assembler.endMessage());
         if (message.type == wire::kDataEnd) session->markProcessed(message.parameter);
@@ -209,22 +242,21 @@ void HislipServer::serveSync(int fd, wire::Reader& reader, const std::shared_ptr
         break;
       case wire::kDeviceClearComplete: {
         assembler.reset();
-        {
-          std::lock_guard<std::mutex> lock(session->mutex);
-          session->messageAvailable = false;
-        }
+        session->takeUnreadReply();
         session->markProcessed(kNoMessageYet);
-        ok = send(fd, wire::kDeviceClearAcknowledge, kSynchronizedMode, 0);
+        ok = send(fd, wire::kDeviceClearAcknowledge, mode(), 0);
         break;
       }
       default:
         ok = send(fd, wire::kError, kErrorUnrecognizedMessage, 0, "unrecognized message type");
     }
     if (!ok) return;
+    noteStatus();
   }
 }
 
 void HislipServer::serveAsync(int fd, wire::Reader& reader, const std::shared_ptr<Session>& session) {
+  session->setAsyncChannel(fd);
   Message message;
   while (receive(fd, reader, &message)) {
     bool ok = true;
@@ -232,11 +264,11 @@ void HislipServer::serveAsync(int fd, wire::Reader& reader, const std::shared_pt
       case wire::kAsyncMaximumMessageSize: {
         std::lock_guard<std::mutex> lock(session->mutex);
         session->clientMax = std::max<uint64_t>(wire::decodeSize(message.payload), 1);
-        ok = send(fd, wire::kAsyncMaximumMessageSizeResponse, 0, 0, wire::encodeSize(kMaxPayload));
+        ok = session->sendAsync(wire::kAsyncMaximumMessageSizeResponse, 0, 0, wire::encodeSize(kMaxPayload));
         break;
       }
       case wire::kAsyncDeviceClear:
-        ok = send(fd, wire::kAsyncDeviceClearAcknowledge, kSynchronizedMode, 0);
+        ok = session->sendAsync(wire::kAsyncDeviceClearAcknowledge, mode(), 0);
         break;
       case wire::kAsyncStatusQuery: {
         bool available = false;
@@ -246,16 +278,17 @@ void HislipServer::serveAsync(int fd, wire::Reader& reader, const std::shared_pt
           session->processed.wait_for(lock, kStatusWait,
                                       [&] { return session->processedId == message.parameter; });
           if ((message.control & 1) != 0) session->messageAvailable = false;
-          available = session->messageAvailable;
+          // In overlapped mode every reply has been sent already; the client knows what it has not read.
+          available = session->messageAvailable && !overlapped_;
         }
-        ok = send(fd, wire::kAsyncStatusResponse, instrument_.statusByte(available), 0);
+        ok = session->sendAsync(wire::kAsyncStatusResponse, instrument_.statusByte(available), 0);
         break;
       }
       case wire::kAsyncLock: {
         uint8_t answer = message.control == kLockRequest
                              ? (lock(session->id, message.parameter) ? kLockSuccess : kLockFailure)
                              : (unlock(session->id) ? kLockSuccess : kLockError);
-        ok = send(fd, wire::kAsyncLockResponse, answer, 0);
+        ok = session->sendAsync(wire::kAsyncLockResponse, answer, 0);
         break;
       }
       case kAsyncLockInfo: {
@@ -264,17 +297,18 @@ void HislipServer::serveAsync(int fd, wire::Reader& reader, const std::shared_pt
           std::lock_guard<std::mutex> lock(mutex_);
           held = lockHolder_.has_value();
         }
-        ok = send(fd, kAsyncLockInfoResponse, held ? 1 : 0, held ? 1 : 0);
+        ok = session->sendAsync(kAsyncLockInfoResponse, held ? 1 : 0, held ? 1 : 0);
         break;
       }
       case wire::kAsyncRemoteLocalControl:
-        ok = send(fd, wire::kAsyncRemoteLocalResponse, 0, 0);
+        ok = session->sendAsync(wire::kAsyncRemoteLocalResponse, 0, 0);
         break;
       default:
-        ok = send(fd, wire::kError, kErrorUnrecognizedMessage, 0, "unrecognized message type");
+        ok = session->sendAsync(wire::kError, kErrorUnrecognizedMessage, 0, "unrecognized message type");
     }
-    if (!ok) return;
+    if (!ok) break;
   }
+  session->setAsyncChannel(-1);
 }
 
 }  // namespace tevra::sim::hislip

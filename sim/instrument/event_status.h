@@ -48,4 +48,19 @@ class EventStatus {
   uint8_t serviceEnable_ = 0;
 };
 
+// When a front end raises a service request: when the master summary bit of a status byte rises. It must
+// fall again (the summary cleared, *SRE changed) before the next request.
+class ServiceRequestEdge {
+ public:
+  bool rises(uint8_t statusByte) {
+    bool summary = (statusByte & EventStatus::kMasterSummary) != 0;
+    bool rose = summary && !summary_;
+    summary_ = summary;
+    return rose;
+  }
+
+ private:
+  bool summary_ = false;
+};
+
 }  // namespace tevra::sim

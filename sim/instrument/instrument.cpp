@@ -35,6 +35,11 @@ void Instrument::reportInputOverrun() {
   raise(scpi::errc::kInputBufferOverrun, {});
 }
 
+void Instrument::reportExchangeError(int code) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  raise(code, {});
+}
+
 std::optional<ErrorEntry> Instrument::configure(std::string_view message) {
   std::lock_guard<std::mutex> lock(mutex_);
   std::optional<ErrorEntry> first;

@@ -59,6 +59,8 @@ class Instrument {
   MessageOutcome process(Connection& connection, std::string_view message);
   // A message longer than the input buffer was dropped.
   void reportInputOverrun();
+  // A message exchange error of the front end (-410 query interrupted, -420 query unterminated).
+  void reportExchangeError(int code);
   // Runs a control message outside any connection, as the daemon does with its options; the first error
   // that the message raised, if any.
   std::optional<ErrorEntry> configure(std::string_view message);

@@ -15,8 +15,9 @@ bool Simulator::startVxi11(uint16_t port, std::string* registrationError) {
   return vxi11_.registerWithPortmapper(registrationError);
 }
 
-void Simulator::startHislip(uint16_t port) {
+void Simulator::startHislip(uint16_t port, bool overlapped) {
   std::string error;
+  hislip_.setOverlapped(overlapped);
   if (!hislip_.start(port, &error)) throw std::runtime_error(error);
 }
 

@@ -32,9 +32,9 @@ class Simulator {
   // portmapper. Throws std::runtime_error when the port cannot be opened; returns false with the reason
   // when the registration fails (the channel is served all the same).
   bool startVxi11(uint16_t port, std::string* registrationError);
-  // Serves HiSLIP on 127.0.0.1:port (0 = a free port). Throws std::runtime_error when the port cannot be
-  // opened.
-  void startHislip(uint16_t port);
+  // Serves HiSLIP on 127.0.0.1:port (0 = a free port), in synchronized or overlapped mode. Throws
+  // std::runtime_error when the port cannot be opened.
+  void startHislip(uint16_t port, bool overlapped = false);
   void stop() {
     hislip_.stop();
     vxi11_.stop();

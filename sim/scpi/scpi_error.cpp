@@ -50,6 +50,10 @@ const char* standardErrorText(int code) {
       return "Queue overflow";
     case errc::kInputBufferOverrun:
       return "Input buffer overrun";
+    case errc::kQueryInterrupted:
+      return "Query INTERRUPTED";
+    case errc::kQueryUnterminated:
+      return "Query UNTERMINATED";
     default:
       return "Device-specific error";
   }

@@ -35,6 +35,8 @@ inline constexpr int kFileNameNotFound = -256;
 inline constexpr int kFileNameError = -257;
 inline constexpr int kQueueOverflow = -350;
 inline constexpr int kInputBufferOverrun = -363;
+inline constexpr int kQueryInterrupted = -410;
+inline constexpr int kQueryUnterminated = -420;
 }  // namespace errc
 
 // The standard text of a SCPI error number; "Device-specific error" for numbers without one.

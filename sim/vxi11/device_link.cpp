@@ -4,6 +4,7 @@
 
 #include "sim/net/reply_pieces.h"
 #include "sim/net/tcp_server.h"
+#include "sim/scpi/scpi_error.h"
 
 namespace tevra::sim::vxi11 {
 namespace {
@@ -43,9 +44,35 @@ uint8_t DeviceLink::statusByte() {
 }
 
 bool DeviceLink::runMessage(const std::string& message) {
+  // IEEE 488.2: a new message while a reply waits unread drops the reply.
+  if (!replies_.empty()) {
+    replies_.clear();
+    instrument_.reportExchangeError(scpi::errc::kQueryInterrupted);
+  }
   MessageOutcome outcome = instrument_.process(*connection_, message);
   if (outcome.close) return false;
+  replyWithheld_ = outcome.reply && !outcome.plan.send;
   if (outcome.reply && outcome.plan.send) queueReply(std::move(*outcome.reply), outcome.plan);
+  noteStatus();
+  return true;
+}
+
+void DeviceLink::noteStatus() {
+  if (!summary_.rises(instrument_.statusByte(!replies_.empty())) || !srqChannel_) return;
+  if (!srqChannel_->requestService(srqHandle_)) srqChannel_.reset();
+}
+
+void DeviceLink::setServiceRequests(std::shared_ptr<InterruptChannel> channel, std::string handle) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  srqChannel_ = std::move(channel);
+  srqHandle_ = std::move(handle);
+}
+
+bool DeviceLink::abort() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!readWaiting_) return false;
+  abortRequested_ = true;
+  changed_.notify_all();
   return true;
 }
 
@@ -66,12 +93,24 @@ void DeviceLink::queueReply(std::string bytes, const ReplyPlan& plan) {
 ReadResult DeviceLink::read(const ReadRequest& request) {
   if (request.size == 0) return {kNoError, kReasonRequestCount, {}};
   std::unique_lock<std::mutex> lock(mutex_);
+  // IEEE 488.2: a read with nothing to say; a reply that a fault withholds is still owed.
+  if (replies_.empty() && !replyWithheld_ && !abandoned_)
+    instrument_.reportExchangeError(scpi::errc::kQueryUnterminated);
   Clock::time_point deadline = Clock::now() + request.timeout;
+  readWaiting_ = true;
+  abortRequested_ = false;
   for (;;) {
     Clock::time_point now = Clock::now();
-    if (abandoned_) return {kIoTimeout, 0, {}};
-    if (auto result = takeReady(request, now)) return *result;
-    if (now >= deadline) return {kIoTimeout, 0, {}};
+    std::optional<ReadResult> result;
+    if (abandoned_) result = ReadResult{kIoTimeout, 0, {}};
+    if (!result && abortRequested_) result = ReadResult{kAbort, 0, {}};
+    if (!result) result = takeReady(request, now);
+    if (!result && now >= deadline) result = ReadResult{kIoTimeout, 0, {}};
+    if (result) {
+      readWaiting_ = false;
+      noteStatus();
+      return *result;
+    }
     Clock::time_point wake = std::min(deadline, nextPieceTime(now).value_or(deadline));
     changed_.wait_until(lock, wake);
   }
@@ -111,7 +150,9 @@ std::optional<Clock::time_point> DeviceLink::nextPieceTime(Clock::time_point now
 void DeviceLink::clear() {
   std::lock_guard<std::mutex> lock(mutex_);
   replies_.clear();
+  replyWithheld_ = false;
   assembler_.reset();
+  noteStatus();
 }
 
 void DeviceLink::abandon() {

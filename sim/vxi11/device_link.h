@@ -1,6 +1,9 @@
 // One VXI-11 link as the simulator serves it: one connection of the engine, with its own errors, faults
 // and I/O ownership. device_write data is assembled into program messages (ended by "\n" or by END); their
 // replies wait in order until device_read takes them, a delayed or split reply only as its time comes.
+// A message that arrives while a reply waits unread drops it with -410; a read that finds no reply and none
+// owed reports -420 and waits out its timeout. When the status byte's summary bit rises after the link's
+// own exchange (a bit that *SRE enables), the link calls device_intr_srq on its interrupt channel.
 #pragma once
 
 #include <chrono>
@@ -15,6 +18,7 @@
 
 #include "sim/instrument/instrument.h"
 #include "sim/scpi/message_assembler.h"
+#include "sim/vxi11/interrupt_channel.h"
 
 namespace tevra::sim::vxi11 {
 
@@ -25,7 +29,11 @@ inline constexpr int32_t kInvalidLinkIdentifier = 4;
 inline constexpr int32_t kOutOfResources = 9;
 inline constexpr int32_t kDeviceLockedByAnotherLink = 11;
 inline constexpr int32_t kNoLockHeldByThisLink = 12;
+inline constexpr int32_t kOperationNotSupported = 8;
 inline constexpr int32_t kIoTimeout = 15;
+inline constexpr int32_t kChannelNotEstablished = 6;
+inline constexpr int32_t kAbort = 23;
+inline constexpr int32_t kChannelAlreadyEstablished = 29;
 
 // Why a device_read ended.
 inline constexpr int32_t kReasonRequestCount = 0x01;
@@ -63,6 +71,10 @@ class DeviceLink {
   uint8_t statusByte();
   // Ends a read that waits, and every later one, with an I/O timeout: the server is stopping.
   void abandon();
+  // Ends a read that waits now (device_abort) with error 23; false when none waits.
+  bool abort();
+  // Service requests of the link go to channel with the client's handle; a null channel sends none.
+  void setServiceRequests(std::shared_ptr<InterruptChannel> channel, std::string handle);
 
  private:
   struct Reply {
@@ -73,6 +85,8 @@ class DeviceLink {
   };
 
   bool runMessage(const std::string& message);
+  // Under the lock: a rise of the status byte's summary sends a service request where one is enabled.
+  void noteStatus();
   void queueReply(std::string bytes, const ReplyPlan& plan);
   // The result for the request if the oldest reply can answer it now.
   std::optional<ReadResult> takeReady(const ReadRequest& request, std::chrono::steady_clock::time_point now);
@@ -86,7 +100,13 @@ class DeviceLink {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Reply> replies_;
+  bool replyWithheld_ = false;  // the last message's reply was withheld by a fault
   bool abandoned_ = false;
+  bool readWaiting_ = false;
+  bool abortRequested_ = false;
+  ServiceRequestEdge summary_;
+  std::shared_ptr<InterruptChannel> srqChannel_;
+  std::string srqHandle_;
 };
 
 }  // namespace tevra::sim::vxi11

@@ -64,4 +64,25 @@ std::string rpcMismatchReply(uint32_t xid) {
   return encode(reply);
 }
 
+std::string callMessage(uint32_t xid, uint32_t program, uint32_t version, uint32_t procedure,
+                        xdrproc_t routine, void* arguments) {
+  rpc_msg call{};
+  call.rm_xid = xid;
+  call.rm_direction = CALL;
+  call.rm_call.cb_rpcvers = kRpcVersion;
+  call.rm_call.cb_prog = program;
+  call.rm_call.cb_vers = version;
+  call.rm_call.cb_proc = procedure;
+  call.rm_call.cb_cred = _null_auth;
+  call.rm_call.cb_verf = _null_auth;
+  std::string record(
+      xdr_sizeof(reinterpret_cast<xdrproc_t>(xdr_callmsg), &call) + xdr_sizeof(routine, arguments), '\0');
+  XDR xdrs;
+  xdrmem_create(&xdrs, record.data(), static_cast<u_int>(record.size()), XDR_ENCODE);
+  bool encoded = xdr_callmsg(&xdrs, &call) != 0 && routine(&xdrs, arguments) != 0;
+  record.resize(encoded ? xdr_getpos(&xdrs) : 0);
+  xdr_destroy(&xdrs);
+  return record;
+}
+
 }  // namespace tevra::sim::vxi11

@@ -61,4 +61,8 @@ std::string programMismatchReply(uint32_t xid, uint32_t low, uint32_t high);
 // A call of another RPC version than 2.
 std::string rpcMismatchReply(uint32_t xid);
 
+// A call with empty credentials and the arguments that routine encodes; empty when they do not encode.
+std::string callMessage(uint32_t xid, uint32_t program, uint32_t version, uint32_t procedure,
+                        xdrproc_t routine, void* arguments);
+
 }  // namespace tevra::sim::vxi11

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "sim/net/tcp_server.h"
+#include "sim/vxi11/interrupt_channel.h"
 #include "sim/vxi11/portmapper.h"
 #include "sim/vxi11/record_stream.h"
 #include "sim/vxi11/rpc_message.h"
@@ -19,6 +20,8 @@ static_assert(VXI11_MAX_RECV_SIZE <= TcpServer::kMaxMessageSize,
 
 // A device_write record: the call header with its credentials, the write's parameters and its data.
 constexpr size_t kMaxRecordSize = size_t{VXI11_MAX_RECV_SIZE} + 4096;
+// An abort call: the call header with its credentials and a link identifier.
+constexpr size_t kSmallRecordSize = 4096;
 // How long the portmapper may take to answer before the registration is given up.
 constexpr int kPortmapperTimeoutMs = 2000;
 
@@ -34,7 +37,7 @@ struct Answer {
 // The calls of one connection, on the links it created.
 class CallHandler {
  public:
-  explicit CallHandler(LinkTable& links) : links_(links) {}
+  CallHandler(LinkTable& links, uint16_t abortPort) : links_(links), abortPort_(abortPort) {}
   ~CallHandler() {
     for (int32_t id : own_) links_.destroy(id);
   }
@@ -81,6 +84,17 @@ class CallHandler {
       case device_unlock:
         return {answerWith(call, xdr_Device_Link, xdr_Device_Error,
                            [this](Device_Link& in, Device_Error& out) { unlock(in, out); })};
+      case device_enable_srq:
+        return {answerWith(call, xdr_Device_EnableSrqParms, xdr_Device_Error,
+                           [this](Device_EnableSrqParms& in, Device_Error& out) { enableSrq(in, out); })};
+      case create_intr_chan:
+        return {answerWith(call, xdr_Device_RemoteFunc, xdr_Device_Error,
+                           [this](Device_RemoteFunc& in, Device_Error& out) { createIntrChan(in, out); })};
+      case destroy_intr_chan: {
+        Device_Error out{};
+        destroyIntrChan(out);
+        return {successReply(call.xid(), xdr_Device_Error, &out)};
+      }
       case destroy_link:
         return {answerWith(call, xdr_Device_Link, xdr_Device_Error,
                            [this](Device_Link& in, Device_Error& out) { destroyLink(in, out); })};
@@ -133,7 +147,7 @@ class CallHandler {
   }
 
   void createLink(const Create_LinkParms& in, Create_LinkResp& out) {
-    out.abortPort = 0;
+    out.abortPort = abortPort_;
     out.maxRecvSize = VXI11_MAX_RECV_SIZE;
     if (in.device == nullptr || strcasecmp(in.device, Vxi11Server::kDeviceName) != 0) {
       out.error = kDeviceNotAccessible;
@@ -197,6 +211,35 @@ class CallHandler {
     out.error = ownLink(id) ? links_.unlock(id) : kInvalidLinkIdentifier;
   }
 
+  void enableSrq(const Device_EnableSrqParms& in, Device_Error& out) {
+    auto link = ownLink(in.lid);
+    out.error = link ? kNoError : kInvalidLinkIdentifier;
+    if (!link) return;
+    std::string handle(in.handle.handle_val, in.handle.handle_len);
+    link->setServiceRequests(in.enable ? interrupts_ : nullptr, std::move(handle));
+  }
+
+  // The interrupt channel to the client's server: TCP only, one per connection.
+  void createIntrChan(const Device_RemoteFunc& in, Device_Error& out) {
+    if (interrupts_) {
+      out.error = kChannelAlreadyEstablished;
+    } else if (in.progNum != DEVICE_INTR || in.progVers != DEVICE_INTR_VERSION ||
+               in.progFamily != DEVICE_TCP) {
+      out.error = kOperationNotSupported;
+    } else {
+      interrupts_ = InterruptChannel::connect(in.hostAddr, in.hostPort);
+      out.error = interrupts_ ? kNoError : kChannelNotEstablished;
+    }
+  }
+
+  void destroyIntrChan(Device_Error& out) {
+    out.error = interrupts_ ? kNoError : kChannelNotEstablished;
+    for (int32_t id : own_) {
+      if (auto link = links_.find(id)) link->setServiceRequests(nullptr, {});
+    }
+    interrupts_.reset();
+  }
+
   void destroyLink(Device_Link id, Device_Error& out) {
     auto it = std::find(own_.begin(), own_.end(), id);
     out.error = it != own_.end() && links_.destroy(id) ? kNoError : kInvalidLinkIdentifier;
@@ -204,8 +247,26 @@ class CallHandler {
   }
 
   LinkTable& links_;
+  uint16_t abortPort_;
   std::vector<int32_t> own_;
+  std::shared_ptr<InterruptChannel> interrupts_;
 };
+
+// A call on the abort channel: device_abort ends a read that waits on the link.
+std::string answerAbort(RpcCall& call, LinkTable& links) {
+  if (call.rpcVersion() != 2) return rpcMismatchReply(call.xid());
+  if (call.program() != DEVICE_ASYNC) return acceptedErrorReply(call.xid(), PROG_UNAVAIL);
+  if (call.version() != DEVICE_ASYNC_VERSION)
+    return programMismatchReply(call.xid(), DEVICE_ASYNC_VERSION, DEVICE_ASYNC_VERSION);
+  if (call.procedure() == NULLPROC) return successReply(call.xid(), xdrNothing, static_cast<void*>(nullptr));
+  if (call.procedure() != device_abort) return acceptedErrorReply(call.xid(), PROC_UNAVAIL);
+  Device_Link id = 0;
+  if (!call.decodeArguments(xdr_Device_Link, &id)) return acceptedErrorReply(call.xid(), GARBAGE_ARGS);
+  auto link = links.find(id);
+  if (link) link->abort();
+  Device_Error out{link ? kNoError : kInvalidLinkIdentifier};
+  return successReply(call.xid(), xdr_Device_Error, &out);
+}
 
 }  // namespace
 
@@ -222,11 +283,24 @@ bool Vxi11Server::registerWithPortmapper(std::string* error) {
 void Vxi11Server::stop() {
   if (registered_.exchange(false)) unregisterProgram(DEVICE_CORE, DEVICE_CORE_VERSION, port());
   links_.close();
+  abortListener_.stop();
   listener_.stop();
 }
 
+bool Vxi11Server::start(uint16_t port, std::string* error) {
+  return listener_.start(port, error) && abortListener_.start(0, error);
+}
+
+void Vxi11Server::serveAbort(int fd) {
+  std::string record;
+  while (readRecord(fd, kSmallRecordSize, &record) == RecordStatus::kRecord) {
+    RpcCall call(record);
+    if (!call.isCall() || !writeRecord(fd, answerAbort(call, links_))) break;
+  }
+}
+
 void Vxi11Server::serve(int fd) {
-  CallHandler handler(links_);
+  CallHandler handler(links_, abortListener_.port());
   std::string record;
   while (readRecord(fd, kMaxRecordSize, &record) == RecordStatus::kRecord) {
     Answer answer = handler.answer(record);

@@ -51,6 +51,36 @@ TEST_F(HislipTest, TheStatusByteShowsAReplyUntilItIsRead) {
   EXPECT_EQ(hislip_->query("SYST:ERR:COUN?"), "0");
 }
 
+TEST_F(HislipTest, InterruptedQueriesAreReported) {
+  expectExchangeErrors(*hislip_, false);
+}
+
+TEST_F(HislipTest, ServiceRequestsArriveAsyncOnlyOverHislip) {
+  expectServiceRequests(*hislip_);
+  EXPECT_EQ(viEnableEvent(session_->vi(), VI_EVENT_SERVICE_REQ, VI_QUEUE, VI_NULL), VI_ERROR_INV_EVENT);
+  EXPECT_EQ(viTerminate(hislip_->vi(), VI_NULL, VI_NULL), VI_ERROR_NSUP_OPER);
+}
+
+TEST_F(HislipTest, OverlappedModeQueuesRepliesInOrder) {
+  sim::hislip::HislipServer server(simulator_->instrument());
+  server.setOverlapped(true);
+  std::string error;
+  ASSERT_TRUE(server.start(0, &error)) << error;
+  SimSession overlapped(manager_, "TCPIP0::127.0.0.1::hislip0," + std::to_string(server.port()) + "::INSTR");
+  expectTheCommonExchanges(overlapped);
+  ASSERT_EQ(overlapped.write("*CLS;*IDN?"), VI_SUCCESS);
+  ASSERT_EQ(overlapped.write("*OPC?"), VI_SUCCESS);
+  ViUInt16 stb = 0;
+  EXPECT_EQ(viReadSTB(overlapped.vi(), &stb), VI_SUCCESS);
+  EXPECT_EQ(stb, 0x10);
+  EXPECT_EQ(overlapped.read().data, "Bextora,Q7730,SIM7730-0042,3.12.0-sim\n");
+  EXPECT_EQ(overlapped.read().data, "1\n");
+  EXPECT_EQ(viReadSTB(overlapped.vi(), &stb), VI_SUCCESS);
+  EXPECT_EQ(stb, 0x00);
+  EXPECT_EQ(overlapped.query("SYST:ERR?"), "0,\"No error\"");
+  expectServiceRequests(overlapped);
+}
+
 TEST_F(HislipTest, LocksAreExclusiveAndWrongNamesAreNotFound) {
   auto other = openHislip();
   EXPECT_EQ(viLock(hislip_->vi(), VI_EXCLUSIVE_LOCK, 0, nullptr, nullptr), VI_SUCCESS);

@@ -1,5 +1,6 @@
 #include "tests/integration/sim_session.h"
 
+#include <string_view>
 #include <vector>
 
 #include "tests/support/driver_test.h"
@@ -113,6 +114,82 @@ void expectTheCommonExchanges(SimSession& session) {
   EXPECT_EQ(session.read(3).status, VI_SUCCESS_MAX_CNT);
   EXPECT_EQ(viClear(session.vi()), VI_SUCCESS);
   EXPECT_EQ(session.query("*OPC?"), "1");
+}
+
+void expectExchangeErrors(SimSession& session, bool devicesSeeReads) {
+  session.setTimeout(100);
+  ASSERT_EQ(session.write("*CLS;*IDN?"), VI_SUCCESS);
+  EXPECT_EQ(session.query("*OPC?"), "1");
+  EXPECT_EQ(session.query("SYST:ERR?"), "-410,\"Query INTERRUPTED\"");
+  EXPECT_EQ(session.read().status, VI_ERROR_TMO);
+  EXPECT_EQ(session.query("SYST:ERR:ALL?"),
+            devicesSeeReads ? "-420,\"Query UNTERMINATED\"" : "0,\"No error\"");
+}
+
+void expectServiceRequests(SimSession& session) {
+  ViSession vi = session.vi();
+  ViEventType type = 0;
+  EXPECT_EQ(viWaitOnEvent(vi, VI_EVENT_SERVICE_REQ, 0, &type, nullptr), VI_ERROR_NENABLED);
+  EXPECT_EQ(viEnableEvent(vi, VI_EVENT_SERVICE_REQ, VI_HNDLR, VI_NULL), VI_ERROR_NSUP_MECH);
+  ASSERT_EQ(viEnableEvent(vi, VI_EVENT_SERVICE_REQ, VI_QUEUE, VI_NULL), VI_SUCCESS);
+  EXPECT_EQ(viEnableEvent(vi, VI_EVENT_SERVICE_REQ, VI_QUEUE, VI_NULL), VI_SUCCESS_EVENT_EN);
+  struct Case {
+    const char* setup;    // after *CLS: the summary is down
+    const char* trigger;  // raises it, or not
+    ViUInt32 timeoutMs;
+    ViStatus status;
+  } cases[] = {
+      {"*ESE 1;*SRE 0", "*OPC", 300, VI_ERROR_TMO},
+      {"*ESE 1;*SRE 32", "*OPC", 2000, VI_SUCCESS},
+      {"*ESE 0;*SRE 16", "*IDN?", 2000, VI_SUCCESS},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.setup);
+    ASSERT_EQ(session.write(std::string("*CLS;") + c.setup), VI_SUCCESS);
+    ASSERT_EQ(session.write(c.trigger), VI_SUCCESS);
+    ViEvent context = VI_NULL;
+    EXPECT_EQ(viWaitOnEvent(vi, VI_EVENT_SERVICE_REQ, c.timeoutMs, &type, &context), c.status);
+    if (c.status == VI_SUCCESS) {
+      ViEventType contextType = 0;
+      EXPECT_EQ(viGetAttribute(context, VI_ATTR_EVENT_TYPE, &contextType), VI_SUCCESS);
+      EXPECT_EQ(contextType, VI_EVENT_SERVICE_REQ);
+      EXPECT_EQ(viClose(context), VI_SUCCESS);
+    }
+    if (std::string_view(c.trigger).ends_with('?')) {
+      EXPECT_EQ(session.read().status, VI_SUCCESS_TERM_CHAR);
+    }
+  }
+  EXPECT_EQ(viDiscardEvents(vi, VI_EVENT_SERVICE_REQ, VI_QUEUE), VI_SUCCESS_QUEUE_EMPTY);
+  EXPECT_EQ(viDisableEvent(vi, VI_ALL_ENABLED_EVENTS, VI_ALL_MECH), VI_SUCCESS);
+  EXPECT_EQ(viDisableEvent(vi, VI_EVENT_SERVICE_REQ, VI_QUEUE), VI_SUCCESS_EVENT_DIS);
+  EXPECT_EQ(viWaitOnEvent(vi, VI_ALL_ENABLED_EVENTS, 0, &type, nullptr), VI_ERROR_NENABLED);
+  EXPECT_EQ(session.query("*SRE 0;*ESE 0;SYST:ERR:COUN?"), "0");
+}
+
+void expectExclusiveLock(SimSession& holder, SimSession& other) {
+  ViChar key[256] = "x";
+  struct Step {
+    ViSession vi;
+    int call;  // 0 lock, 1 unlock, 2 write
+    ViStatus status;
+  } steps[] = {
+      {holder.vi(), 0, VI_SUCCESS},          {holder.vi(), 0, VI_SUCCESS_NESTED_EXCLUSIVE},
+      {other.vi(), 2, VI_ERROR_RSRC_LOCKED}, {other.vi(), 0, VI_ERROR_TMO},
+      {holder.vi(), 2, VI_SUCCESS},          {holder.vi(), 1, VI_SUCCESS},
+      {other.vi(), 2, VI_ERROR_RSRC_LOCKED}, {holder.vi(), 1, VI_SUCCESS},
+      {other.vi(), 2, VI_SUCCESS},           {holder.vi(), 1, VI_ERROR_SESN_NLOCKED},
+      {other.vi(), 0, VI_SUCCESS},
+  };
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    SCOPED_TRACE(i);
+    const Step& s = steps[i];
+    ViStatus status = s.call == 0   ? viLock(s.vi, VI_EXCLUSIVE_LOCK, 200, nullptr, key)
+                      : s.call == 1 ? viUnlock(s.vi)
+                                    : viWrite(s.vi, reinterpret_cast<const ViByte*>("*CLS"), 4, nullptr);
+    EXPECT_EQ(status, s.status);
+  }
+  EXPECT_STREQ(key, "");
+  EXPECT_EQ(viLock(holder.vi(), VI_SHARED_LOCK, 0, nullptr, nullptr), VI_ERROR_INV_LOCK_TYPE);
 }
 
 }  // namespace tevra::test

@@ -41,6 +41,19 @@ class SimSession {
 // device clear of a partly read reply), checked on session.
 void expectTheCommonExchanges(SimSession& session);
 
+// IEEE 488.2 message exchange errors: a query interrupted by the next message before its reply was read
+// gives -410 and only the new reply arrives; a read with nothing to say gives -420 where the transport
+// tells the device of reads (VXI-11), else just its timeout.
+void expectExchangeErrors(SimSession& session, bool devicesSeeReads);
+
+// Service requests that *ESE/*SRE enable arrive within the wait's timeout (*OPC through ESB, a reply through
+// MAV), none when *SRE does not enable them (VI_ERROR_TMO), and the event calls answer as VISA's do.
+void expectServiceRequests(SimSession& session);
+
+// The exclusive lock between two sessions to one device: nested locks, another session's write refused and
+// its lock timing out while it is held, the last unlock giving it back. Ends with other holding it.
+void expectExclusiveLock(SimSession& holder, SimSession& other);
+
 // A simulator on a loopback port and one session to it; the driver-wide state is reset before and after.
 class SimFixture : public ::testing::Test {
  protected:

@@ -129,6 +129,15 @@ TEST_F(VisaLoopbackTest, ClearDropsAPartlyReadReply) {
   }
 }
 
+TEST_F(VisaLoopbackTest, SocketSessionsLockWithinTheProcess) {
+  auto other = openSession();
+  expectExclusiveLock(*session_, *other);
+  EXPECT_EQ(viClear(session_->vi()), VI_ERROR_RSRC_LOCKED);
+  // Closing the holder gives the lock back.
+  other.reset();
+  EXPECT_EQ(session_->query("*OPC?"), "1");
+}
+
 TEST_F(VisaLoopbackTest, WithoutTerminationAReadEndsAtTheTimeout) {
   session_->setTimeout(300);
   ASSERT_EQ(viSetAttribute(session_->vi(), VI_ATTR_TERMCHAR_EN, VI_FALSE), VI_SUCCESS);

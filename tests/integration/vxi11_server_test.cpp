@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sim/vxi11/device_link.h"
@@ -143,7 +144,7 @@ TEST_F(Vxi11ServerTest, CreateLinkTakesTheInstrumentsDeviceNameOnly) {
     EXPECT_EQ(link.error, c.error);
     if (c.error != kNoError) continue;
     EXPECT_GT(link.lid, 0);
-    EXPECT_EQ(link.abortPort, 0);
+    EXPECT_GT(link.abortPort, 0);
     EXPECT_EQ(link.maxRecvSize, 64u << 20);
   }
 }
@@ -185,8 +186,71 @@ TEST_F(Vxi11ServerTest, AMessageWithoutEndWaitsAndClearDropsIt) {
   ASSERT_EQ(write(link, "*IDN?"), kNoError);
   ASSERT_EQ(write(link, "*OP", 0), kNoError);
   EXPECT_EQ(linkCall(device_clear, link), kNoError);
-  ASSERT_EQ(write(link, "C?;:SYST:ERR?"), kNoError);
-  EXPECT_EQ(read(link, 100).data, "-113,\"Undefined header;C?\"\n");
+  // The read of the unended message was a query unterminated.
+  ASSERT_EQ(write(link, "C?;:SYST:ERR:ALL?"), kNoError);
+  EXPECT_EQ(read(link, 100).data, "-420,\"Query UNTERMINATED\",-113,\"Undefined header;C?\"\n");
+}
+
+bool_t noArguments(XDR*, void*) {
+  return TRUE;
+}
+
+TEST_F(Vxi11ServerTest, TheInterruptAndAbortChannelsAnswerTheirErrorCodes) {
+  // A port that listens for the interrupt channel, and one that refuses it.
+  int listening = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  int refusing = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address = loopback(0);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(::bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(listening, 1), 0);
+  ASSERT_EQ(::getsockname(listening, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  u_short port = ntohs(address.sin_port);
+  address = loopback(0);
+  ASSERT_EQ(::bind(refusing, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::getsockname(refusing, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  u_short refused = ntohs(address.sin_port);
+
+  struct Case {
+    Device_AddrFamily family;
+    u_short port;  // 0: destroy_intr_chan
+    int32_t error;
+  } cases[] = {
+      {DEVICE_UDP, port, sim::vxi11::kOperationNotSupported},
+      {DEVICE_TCP, refused, sim::vxi11::kChannelNotEstablished},
+      {DEVICE_TCP, port, kNoError},
+      {DEVICE_TCP, port, sim::vxi11::kChannelAlreadyEstablished},
+      {DEVICE_TCP, 0, kNoError},
+      {DEVICE_TCP, 0, sim::vxi11::kChannelNotEstablished},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.port);
+    Device_Error out{-1};
+    if (c.port == 0) {
+      EXPECT_EQ(
+          call(client_, destroy_intr_chan, noArguments, static_cast<void*>(nullptr), xdr_Device_Error, &out),
+          RPC_SUCCESS);
+    } else {
+      Device_RemoteFunc in{INADDR_LOOPBACK, c.port, DEVICE_INTR, DEVICE_INTR_VERSION, c.family};
+      EXPECT_EQ(call(client_, create_intr_chan, xdr_Device_RemoteFunc, &in, xdr_Device_Error, &out),
+                RPC_SUCCESS);
+    }
+    EXPECT_EQ(out.error, c.error);
+  }
+  ::close(listening);
+  ::close(refusing);
+
+  Create_LinkResp link = createLink("inst0");
+  sockaddr_in abortAddress = loopback(link.abortPort);
+  int sock = RPC_ANYSOCK;
+  CLIENT* abortClient = clnttcp_create(&abortAddress, DEVICE_ASYNC, DEVICE_ASYNC_VERSION, &sock, 0, 0);
+  ASSERT_NE(abortClient, nullptr);
+  for (auto [lid, error] :
+       {std::pair{link.lid, kNoError}, std::pair{link.lid + 1000, kInvalidLinkIdentifier}}) {
+    Device_Error out{-1};
+    EXPECT_EQ(call(abortClient, device_abort, xdr_Device_Link, &lid, xdr_Device_Error, &out), RPC_SUCCESS);
+    EXPECT_EQ(out.error, error);
+  }
+  clnt_destroy(abortClient);
 }
 
 TEST_F(Vxi11ServerTest, LinksBelongToTheirConnectionUntilDestroyed) {

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -191,12 +192,47 @@ TEST_F(Vxi11Test, ClearDropsRepliesNotYetRead) {
   ASSERT_EQ(instr_->write("*IDN?"), VI_SUCCESS);
   ASSERT_EQ(instr_->write("*OPC?"), VI_SUCCESS);
   EXPECT_EQ(viClear(instr_->vi()), VI_SUCCESS);
-  EXPECT_EQ(instr_->query("SYST:ERR?"), "0,\"No error\"");
+  EXPECT_EQ(instr_->query("SYST:ERR?"), "-410,\"Query INTERRUPTED\"");
 
   ASSERT_EQ(instr_->write("*IDN?"), VI_SUCCESS);
   EXPECT_EQ(instr_->read(5).status, VI_SUCCESS_MAX_CNT);
   EXPECT_EQ(viClear(instr_->vi()), VI_SUCCESS);
   EXPECT_EQ(instr_->query("*OPC?"), "1");
+}
+
+TEST_F(Vxi11Test, InterruptedAndUnterminatedQueriesAreReported) {
+  expectExchangeErrors(*instr_, true);
+}
+
+TEST_F(Vxi11Test, ServiceRequestsComeOverTheInterruptChannel) {
+  expectServiceRequests(*instr_);
+}
+
+TEST_F(Vxi11Test, AWaitingReadIsAbortedByTerminateAndByClear) {
+  instr_->setTimeout(20000);
+  EXPECT_EQ(viTerminate(instr_->vi(), 1, VI_NULL), VI_ERROR_INV_DEGREE);
+  for (bool byClear : {false, true}) {
+    SCOPED_TRACE(byClear);
+    std::atomic<bool> done{false};
+    ReadResult result;
+    std::thread reader([&] {
+      result = instr_->read();
+      done = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    if (byClear) {
+      EXPECT_EQ(viClear(instr_->vi()), VI_SUCCESS);
+    }
+    // An abort that comes before the device waits has nothing to end, so it is sent again.
+    while (!byClear && !done) {
+      EXPECT_EQ(viTerminate(instr_->vi(), VI_NULL, VI_NULL), VI_SUCCESS);
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    reader.join();
+    EXPECT_EQ(result.status, VI_ERROR_ABORT);
+  }
+  EXPECT_EQ(viTerminate(session_->vi(), VI_NULL, VI_NULL), VI_ERROR_NSUP_OPER);
+  EXPECT_EQ(instr_->query("SYST:ERR:ALL?"), "-420,\"Query UNTERMINATED\",-420,\"Query UNTERMINATED\"");
 }
 
 TEST_F(Vxi11Test, AClosedLinkIsLostAndTheOtherConnectionsGoOn) {
@@ -253,29 +289,7 @@ TEST_F(Vxi11Test, TheStatusByteShowsTheWaitingReplyAndTheErrorQueue) {
 
 TEST_F(Vxi11Test, ALockedDeviceRefusesTheOtherLinks) {
   auto other = openInstr();
-  ViChar key[256] = "x";
-  struct Step {
-    ViSession vi;
-    int call;  // 0 lock, 1 unlock, 2 write
-    ViStatus status;
-  } steps[] = {
-      {instr_->vi(), 0, VI_SUCCESS},          {instr_->vi(), 0, VI_SUCCESS_NESTED_EXCLUSIVE},
-      {other->vi(), 2, VI_ERROR_RSRC_LOCKED}, {other->vi(), 0, VI_ERROR_TMO},
-      {instr_->vi(), 2, VI_SUCCESS},          {instr_->vi(), 1, VI_SUCCESS},
-      {other->vi(), 2, VI_ERROR_RSRC_LOCKED}, {instr_->vi(), 1, VI_SUCCESS},
-      {other->vi(), 2, VI_SUCCESS},           {instr_->vi(), 1, VI_ERROR_SESN_NLOCKED},
-      {other->vi(), 0, VI_SUCCESS},
-  };
-  for (size_t i = 0; i < std::size(steps); ++i) {
-    SCOPED_TRACE(i);
-    const Step& s = steps[i];
-    ViStatus status = s.call == 0   ? viLock(s.vi, VI_EXCLUSIVE_LOCK, 200, nullptr, key)
-                      : s.call == 1 ? viUnlock(s.vi)
-                                    : viWrite(s.vi, reinterpret_cast<const ViByte*>("*CLS"), 4, nullptr);
-    EXPECT_EQ(status, s.status);
-  }
-  EXPECT_STREQ(key, "");
-  EXPECT_EQ(viLock(instr_->vi(), VI_SHARED_LOCK, 0, nullptr, nullptr), VI_ERROR_INV_LOCK_TYPE);
+  expectExclusiveLock(*instr_, *other);
   // The holder's link goes, and its lock with it.
   other.reset();
   EXPECT_EQ(instr_->query("*OPC?"), "1");

@@ -44,6 +44,14 @@ TEST_F(VisaLibraryTest, EveryCallGoesToTheLibraryWithItsOwnSessions) {
   EXPECT_EQ(viGetAttribute(vi, VI_ATTR_TMO_VALUE, &timeout), VI_SUCCESS);
   EXPECT_EQ(timeout, 1234u);
   EXPECT_EQ(viClear(vi), VI_SUCCESS);
+  // Event calls go where the library has them; its event context is closed there.
+  EXPECT_EQ(viEnableEvent(vi, VI_EVENT_SERVICE_REQ, VI_QUEUE, VI_NULL), VI_SUCCESS);
+  ViEventType type = 0;
+  ViEvent event = VI_NULL;
+  EXPECT_EQ(viWaitOnEvent(vi, VI_EVENT_SERVICE_REQ, 50, &type, &event), VI_SUCCESS);
+  EXPECT_EQ(type, VI_EVENT_SERVICE_REQ);
+  EXPECT_EQ(viClose(event), VI_SUCCESS);
+  EXPECT_EQ(viDisableEvent(vi, VI_EVENT_SERVICE_REQ, VI_QUEUE), VI_ERROR_NSUP_OPER);
   EXPECT_EQ(viClose(vi), VI_SUCCESS);
   EXPECT_EQ(viClose(rm), VI_SUCCESS);
   EXPECT_EQ(viWrite(vi, reinterpret_cast<ViConstBuf>("*IDN?"), 5, &count), VI_ERROR_INV_OBJECT);
@@ -58,6 +66,9 @@ TEST_F(VisaLibraryTest, EveryCallGoesToTheLibraryWithItsOwnSessions) {
             "viSetAttribute 200 1073676314 500\n"
             "viGetAttribute 200 1073676314\n"
             "viClear 200\n"
+            "viEnableEvent 200 1073684491 1\n"
+            "viWaitOnEvent 200 1073684491 50\n"
+            "viClose 300\n"
             "viClose 200\n"
             "viClose 100\n");
 }

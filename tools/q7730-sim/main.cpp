@@ -18,7 +18,8 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: q7730-sim --storage DIR [--port N] [--vxi11] [--hislip[=PORT]] [--profile FILE] [fault options]\n"
+    "usage: q7730-sim --storage DIR [--port N] [--vxi11] [--hislip[=PORT]] [--hislip-overlapped]\n"
+    "                 [--profile FILE] [fault options]\n"
     "       q7730-sim --version\n"
     "  --port N               TCP port on 127.0.0.1 (default 5025; 0 = a free port); the bound port is "
     "printed\n"
@@ -26,6 +27,7 @@ constexpr const char* kUsage =
     "                         line and registered with the portmapper (rpcbind) when one runs\n"
     "  --hislip[=PORT]        serve HiSLIP too, on PORT (default 4880; 0 = a free port), printed on the\n"
     "                         next line\n"
+    "  --hislip-overlapped    HiSLIP in overlapped mode (default: synchronized)\n"
     "  --storage DIR          generator memory folder, created and seeded when needed\n"
     "  --profile FILE         device-under-test profile of the measurement model\n"
     "fault options, for every connection (COUNT is a number of events or INF; without it, every event):\n"
@@ -39,6 +41,7 @@ struct Options {
   uint16_t port = 5025;
   bool vxi11 = false;
   std::optional<uint16_t> hislip;
+  bool hislipOverlapped = false;
   std::string storage;
   std::string profile;
   std::vector<std::string> controlMessages;
@@ -91,6 +94,10 @@ Options parseOptions(int argc, char** argv) {
     if (option == "--version") {
       std::cout << "q7730-sim " << TEVRA_VERSION_TEXT << "\n";
       std::exit(0);
+    }
+    if (option == "--hislip-overlapped") {
+      options.hislipOverlapped = true;
+      continue;
     }
     if (option == "--hislip" || option.rfind("--hislip=", 0) == 0) {
       options.hislip = option == "--hislip" ? 4880 : parsePort(option.substr(9));
@@ -157,7 +164,7 @@ int main(int argc, char** argv) {
     std::printf("%u\n", simulator.port());
     if (options.vxi11) startVxi11(simulator);
     if (options.hislip) {
-      simulator.startHislip(*options.hislip);
+      simulator.startHislip(*options.hislip, options.hislipOverlapped);
       std::printf("%u\n", simulator.hislipPort());
     }
     std::fflush(stdout);

@@ -33,6 +33,7 @@ class RpcClient {
   ViStatus call(uint32_t procedure, xdrproc_t encode, const void* arguments, xdrproc_t decode, void* result,
                 size_t maxReply, const Deadline& deadline);
   void shutdown() { stream_->shutdown(); }
+  const ByteStream& stream() const { return *stream_; }
 
  private:
   ViStatus receiveRecord(size_t maxReply, const Deadline& deadline);
@@ -45,6 +46,11 @@ class RpcClient {
   std::vector<char> record_;
   bool broken_ = false;
 };
+
+// The XDR routine of an empty argument or result.
+inline bool_t xdrNothing(XDR*, void*) {
+  return TRUE;
+}
 
 template <class T>
 xdrproc_t xdrRoutine(bool_t (*routine)(XDR*, T*)) {

@@ -76,6 +76,15 @@ class TcpStream final : public ByteStream {
 
   void shutdown() override { ::shutdown(fd_, SHUT_RDWR); }
 
+  bool localIpv4(uint32_t* address) const override {
+    sockaddr_in local{};
+    socklen_t length = sizeof local;
+    if (::getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &length) != 0 || local.sin_family != AF_INET)
+      return false;
+    *address = local.sin_addr.s_addr;
+    return true;
+  }
+
  private:
   int fd_;
 };

@@ -47,6 +47,11 @@ std::unique_ptr<VisaLibraryCalls> loadCalls(const std::string& path) {
   bind(library, "viAssertTrigger", &calls->assertTrigger);
   bind(library, "viLock", &calls->lock);
   bind(library, "viUnlock", &calls->unlock);
+  bind(library, "viEnableEvent", &calls->enableEvent);
+  bind(library, "viDisableEvent", &calls->disableEvent);
+  bind(library, "viDiscardEvents", &calls->discardEvents);
+  bind(library, "viWaitOnEvent", &calls->waitOnEvent);
+  bind(library, "viTerminate", &calls->terminate);
   return calls;
 }
 

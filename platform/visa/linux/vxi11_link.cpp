@@ -1,18 +1,24 @@
 // VXI-11 instrument sessions (TCPIP::host[::device]::INSTR): the core channel over ONC RPC, found through
 // the host's portmapper. Each call carries the session's timeout as its I/O timeout and waits for the
 // device's answer a little longer; a call that the device does not answer in time is VI_ERROR_TMO, and its
-// late reply is dropped by the next call.
+// late reply is dropped by the next call. Service requests come over the interrupt channel, set up when a
+// session first enables them; device_abort goes over the abort channel when the device offers one.
 #include <rpc/rpc.h>
 
 #include <rpc/pmap_prot.h>
+
+#include <arpa/inet.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <climits>
+#include <cstring>
+#include <mutex>
 
 #include "platform/visa/instrument_link.h"
 #include "platform/visa/linux/onc_rpc.h"
+#include "platform/visa/linux/vxi11_interrupt_server.h"
 #include "platform/visa/linux/vxi11_read_reply.h"
 #include "vxi11/vxi11_core.h"
 
@@ -70,11 +76,18 @@ ViStatus statusOfCreateLinkError(Device_ErrorCode error) {
 
 class Vxi11Link final : public InstrumentLink {
  public:
-  Vxi11Link(std::unique_ptr<RpcClient> core, Device_Link lid, u_int maxRecvSize)
-      : core_(std::move(core)), lid_(lid), maxRecvSize_(std::max<u_int>(maxRecvSize, 1)) {}
+  Vxi11Link(std::unique_ptr<RpcClient> core, const Create_LinkResp& link, std::string host)
+      : core_(std::move(core)),
+        lid_(link.lid),
+        maxRecvSize_(std::max<u_int>(link.maxRecvSize, 1)),
+        host_(std::move(host)),
+        abortPort_(link.abortPort) {}
   ~Vxi11Link() override {
     if (!lost_) {
       Device_Error result{};
+      if (interrupts_)
+        core_->call(destroy_intr_chan, xdrRoutine(xdrNothing), nullptr, xdrRoutine(xdr_Device_Error), &result,
+                    kSmallReply, Deadline::afterMilliseconds(kDestroyTimeoutMs));
       core_->call(destroy_link, xdrRoutine(xdr_Device_Link), &lid_, xdrRoutine(xdr_Device_Error), &result,
                   kSmallReply, Deadline::afterMilliseconds(kDestroyTimeoutMs));
     }
@@ -166,6 +179,45 @@ class Vxi11Link final : public InstrumentLink {
     return status < 0 ? status : statusOfDeviceError(out.error);
   }
 
+  // The interrupt channel: a server of our own on the local address by which the device is reached.
+  ViStatus enableServiceRequests(EventQueue* queue) override {
+    if (!interrupts_) {
+      uint32_t address = 0;
+      if (!core_->stream().localIpv4(&address)) return VI_ERROR_NSUP_OPER;
+      auto server = InterruptServer::start(address, queue);
+      if (!server) return VI_ERROR_SYSTEM_ERROR;
+      Device_RemoteFunc in{ntohl(address), server->port(), DEVICE_INTR, DEVICE_INTR_VERSION, DEVICE_TCP};
+      Device_Error out{};
+      ViStatus status = call(create_intr_chan, xdr_Device_RemoteFunc, &in, xdr_Device_Error, &out,
+                             kSmallReply, Deadline::afterMilliseconds(kConnectTimeoutMs));
+      if (status >= 0) status = statusOfDeviceError(out.error);
+      if (status < 0) return status;
+      interrupts_ = std::move(server);
+    }
+    return enableSrq(true);
+  }
+
+  ViStatus disableServiceRequests() override { return interrupts_ ? enableSrq(false) : VI_SUCCESS; }
+
+  // device_abort on the abort channel, connected at its first use.
+  ViStatus abort() override {
+    if (abortPort_ == 0 || lost_) return VI_ERROR_NSUP_OPER;
+    std::lock_guard<std::mutex> lock(abortMutex_);
+    Deadline deadline = Deadline::afterMilliseconds(kConnectTimeoutMs);
+    if (!abortChannel_) {
+      ViStatus status = VI_ERROR_IO;
+      auto stream = connectTcp(host_, abortPort_, deadline, &status);
+      if (!stream) return VI_ERROR_IO;
+      abortChannel_ = std::make_unique<RpcClient>(std::move(stream), DEVICE_ASYNC, DEVICE_ASYNC_VERSION);
+    }
+    Device_Link lid = lid_;
+    Device_Error out{};
+    ViStatus status = abortChannel_->call(device_abort, xdrRoutine(xdr_Device_Link), &lid,
+                                          xdrRoutine(xdr_Device_Error), &out, kSmallReply, deadline);
+    if (status < 0) abortChannel_.reset();
+    return status < 0 ? status : statusOfDeviceError(out.error);
+  }
+
   void shutdown() override {
     lost_ = true;
     core_->shutdown();
@@ -191,6 +243,20 @@ class Vxi11Link final : public InstrumentLink {
     return status < 0 ? status : statusOfDeviceError(*error);
   }
 
+  ViStatus enableSrq(bool enable) {
+    Device_EnableSrqParms in{};
+    in.lid = lid_;
+    in.enable = enable ? TRUE : FALSE;
+    char handle[sizeof lid_];
+    std::memcpy(handle, &lid_, sizeof handle);
+    in.handle.handle_len = sizeof handle;
+    in.handle.handle_val = handle;
+    Device_Error out{};
+    ViStatus status = call(device_enable_srq, xdr_Device_EnableSrqParms, &in, xdr_Device_Error, &out,
+                           kSmallReply, Deadline::afterMilliseconds(kConnectTimeoutMs));
+    return status < 0 ? status : statusOfDeviceError(out.error);
+  }
+
   // Why a read ended, from the device's reason: the term character before END before the count.
   static ViStatus endOfRead(const ViByte* data, size_t count, int reason,
                             const ReadTermination& termination) {
@@ -206,6 +272,11 @@ class Vxi11Link final : public InstrumentLink {
   std::unique_ptr<RpcClient> core_;
   Device_Link lid_;
   u_int maxRecvSize_;
+  std::string host_;
+  uint16_t abortPort_;
+  std::mutex abortMutex_;
+  std::unique_ptr<RpcClient> abortChannel_;
+  std::unique_ptr<InterruptServer> interrupts_;
   std::atomic<bool> lost_{false};
 };
 
@@ -252,7 +323,7 @@ std::unique_ptr<InstrumentLink> openVxi11Link(const ResourceName& resource, ViSt
                                xdrRoutine(xdr_Create_LinkResp), &out, kSmallReply, deadline);
   *status = called < 0 ? VI_ERROR_RSRC_NFOUND : statusOfCreateLinkError(out.error);
   if (*status < 0) return nullptr;
-  return std::make_unique<Vxi11Link>(std::move(core), out.lid, out.maxRecvSize);
+  return std::make_unique<Vxi11Link>(std::move(core), out, resource.host);
 }
 
 }  // namespace tevra::platform::visa

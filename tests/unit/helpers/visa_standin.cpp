@@ -9,6 +9,7 @@ namespace {
 
 constexpr ViSession kManager = 100;
 constexpr ViSession kInstrument = 200;
+constexpr ViEvent kEvent = 300;
 constexpr const char* kReply = "STANDIN\n";
 constexpr ViUInt32 kTimeout = 1234;
 
@@ -81,6 +82,22 @@ __attribute__((visibility("default"))) ViStatus viSetAttribute(ViObject vi, ViAt
 __attribute__((visibility("default"))) ViStatus viGetAttribute(ViObject vi, ViAttr attr, void* value) {
   record("viGetAttribute " + std::to_string(vi) + " " + std::to_string(attr));
   *static_cast<ViUInt32*>(value) = kTimeout;
+  return VI_SUCCESS;
+}
+
+__attribute__((visibility("default"))) ViStatus viEnableEvent(ViSession vi, ViEventType type,
+                                                              ViUInt16 mechanism, ViEventFilter) {
+  record("viEnableEvent " + std::to_string(vi) + " " + std::to_string(type) + " " +
+         std::to_string(mechanism));
+  return VI_SUCCESS;
+}
+
+__attribute__((visibility("default"))) ViStatus viWaitOnEvent(ViSession vi, ViEventType type,
+                                                              ViUInt32 timeout, ViPEventType outType,
+                                                              ViPEvent context) {
+  record("viWaitOnEvent " + std::to_string(vi) + " " + std::to_string(type) + " " + std::to_string(timeout));
+  if (outType != nullptr) *outType = type;
+  if (context != nullptr) *context = kEvent;
   return VI_SUCCESS;
 }
 
