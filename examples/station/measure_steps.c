@@ -174,8 +174,10 @@ void measureDemoWaveforms(const char* resource, const char* reportPath) {
          "power dBm", "gated dBm", "CS/CFL", "verdict");
   for (size_t i = 0; i < BURSTS; ++i) {
     const struct Measured* m = &measured[i];
-    printf("%-10s %6g %6d %9.2f %9.3f %10.2f %10.2f %8.1f %s\n", kBursts[i].name, m->rate, m->demodCode,
-           m->evmDb, m->ppm, m->powerDbm, m->gatedDbm, m->extra, passes(&kBursts[i], m) ? "PASS" : "FAIL");
+    char extra[16] = "       -";
+    if (!isnan(m->extra)) snprintf(extra, sizeof extra, "%8.1f", m->extra);
+    printf("%-10s %6g %6d %9.2f %9.3f %10.2f %10.2f %s %s\n", kBursts[i].name, m->rate, m->demodCode,
+           m->evmDb, m->ppm, m->powerDbm, m->gatedDbm, extra, passes(&kBursts[i], m) ? "PASS" : "FAIL");
   }
 
   remove(reportPath);
