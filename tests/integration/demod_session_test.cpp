@@ -33,18 +33,8 @@ double percentToDb(double percent) {
   return 20 * std::log10(percent / 100);
 }
 
-class DemodSessionTest : public ServerFixture {
+class DemodSessionTest : public OpenSessionFixture {
  protected:
-  void SetUp() override {
-    ServerFixture::SetUp();
-    core::resetSettings();
-    ASSERT_EQ(Tevra_Init(simulator_->resource().c_str(), 0, 0, 0, 0), 0);
-  }
-  void TearDown() override {
-    Tevra_Close();
-    ServerFixture::TearDown();
-  }
-
   // Stores the burst (with an idle gap) in the generator memory, sets the device-under-test profile and
   // plays the burst through the server at the test level; the analyzer is set up for it.
   void play(const dsp::Samples& burst, size_t gap, double clockMHz, const std::string& profile) {

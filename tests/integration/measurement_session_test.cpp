@@ -10,18 +10,7 @@
 namespace tevra::test {
 namespace {
 
-class MeasurementSessionTest : public ServerFixture {
- protected:
-  void SetUp() override {
-    ServerFixture::SetUp();
-    core::resetSettings();
-    ASSERT_EQ(Tevra_Init(simulator_->resource().c_str(), 0, 0, 0, 0), 0);
-  }
-  void TearDown() override {
-    Tevra_Close();
-    ServerFixture::TearDown();
-  }
-};
+class MeasurementSessionTest : public OpenSessionFixture {};
 
 TEST_F(MeasurementSessionTest, SetUpReachesTheInstrumentAndNoSignalIsNoValidBurst) {
   EXPECT_EQ(Tevra_DigitalAnalyzer_Setup_11ag(5180, -1, 2, 100, -5, 3, 1e-6, 50), 0);

@@ -5,7 +5,9 @@
 #include <string>
 
 #include "platform/registry/registry.h"
+#include "src/core/settings.h"
 #include "tests/integration/sim_session.h"
+#include "tevra.h"
 
 namespace tevra::test {
 
@@ -31,6 +33,20 @@ class ServerFixture : public SimFixture {
   std::string instrumentState(const std::string& query) {
     EXPECT_EQ(session_->query(":SIMulation:IO:OWNer?"), "DIRECT") << query;
     return session_->query(query);
+  }
+};
+
+// A driver session opened on the simulator through the server, with the driver's settings at their defaults.
+class OpenSessionFixture : public ServerFixture {
+ protected:
+  void SetUp() override {
+    ServerFixture::SetUp();
+    core::resetSettings();
+    ASSERT_EQ(Tevra_Init(simulator_->resource().c_str(), 0, 0, 0, 0), 0);
+  }
+  void TearDown() override {
+    Tevra_Close();
+    ServerFixture::TearDown();
   }
 };
 

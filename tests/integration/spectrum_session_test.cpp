@@ -60,18 +60,8 @@ double driverMargin(const Trace& t, const std::vector<double>& limit, double inn
   return margin;
 }
 
-class SpectrumSessionTest : public ServerFixture {
+class SpectrumSessionTest : public OpenSessionFixture {
  protected:
-  void SetUp() override {
-    ServerFixture::SetUp();
-    core::resetSettings();
-    ASSERT_EQ(Tevra_Init(simulator_->resource().c_str(), 0, 0, 0, 0), 0);
-  }
-  void TearDown() override {
-    Tevra_Close();
-    ServerFixture::TearDown();
-  }
-
   // Plays the signal at `dbm` from the test's own session, with the analyzer at the carrier.
   void play(Signal signal, double dbm, double rangeDbm,
             const char* profile = R"({"pa_saturation_dbm": null})") {
