@@ -41,8 +41,9 @@ static const struct Burst kBursts[] = {
 
 /* What was measured on one burst; a code below 1 is the measurement's result when it was not valid. */
 struct Measured {
-  int demodCode, powerCode, extraCode;
+  int demodCode, powerCode, extraCode, maskCode;
   double evmDb, ppm, powerDbm, gatedDbm, extra; /* extra: carrier suppression (11b) or CFL (11a/g) */
+  double maskMarginDb;
   double rate;
 };
 
@@ -123,6 +124,20 @@ static void measureHt(struct Measured* m) {
   m->extra = NAN;
 }
 
+/* The burst's transmit spectrum against its standard's mask, on a 66 MHz gated spectrum. */
+static void measureMask(const struct Burst* b, struct Measured* m) {
+  static double hz[TEVRA_SPECTRAL_MASK_POINTS_MAX], dbm[TEVRA_SPECTRAL_MASK_POINTS_MAX];
+  double reference = 0;
+  int32_t points = 0;
+  m->maskMarginDb = NAN;
+  if (b->family == OFDM_11AG)
+    m->maskCode = Tevra_Measure_SpectralMask_11ag(&m->maskMarginDb, &reference, &points, hz, dbm, 0);
+  if (b->family == DSSS_11B)
+    m->maskCode = Tevra_Measure_SpectralMask_11b(&m->maskMarginDb, &reference, &points, hz, dbm, 0);
+  if (b->family == HT_11N)
+    m->maskCode = Tevra_Measure_SpectralMask_11n(&m->maskMarginDb, &reference, &points, hz, dbm, 0);
+}
+
 static void measureBurst(const struct Burst* b, struct Measured* m) {
   const int32_t played = b->family == DSSS_11B ? Tevra_ARB_Play_Segment_11b(b->name, LEVEL_DBM, CENTRE_MHZ)
                                                : Tevra_ARB_Play_Segment_11ag(b->name, LEVEL_DBM, CENTRE_MHZ);
@@ -135,11 +150,13 @@ static void measureBurst(const struct Burst* b, struct Measured* m) {
   if (b->family == DSSS_11B) measureDsss(m);
   if (b->family == HT_11N) measureHt(m);
   m->powerCode = Tevra_Measure_AveragePower(&m->powerDbm);
+  measureMask(b, m);
 }
 
 static int passes(const struct Burst* b, const struct Measured* m) {
   const int suppressed = b->family != DSSS_11B || (m->extraCode == 1 && m->extra >= 15);
-  return m->demodCode == 1 && m->evmDb <= b->evmLimitDb && fabs(m->ppm) <= b->ppmLimit && suppressed;
+  return m->demodCode == 1 && m->evmDb <= b->evmLimitDb && fabs(m->ppm) <= b->ppmLimit && suppressed &&
+         m->maskCode == 1 && m->maskMarginDb > 0;
 }
 
 static void report(const struct Burst* b, const struct Measured* m) {
@@ -151,6 +168,8 @@ static void report(const struct Burst* b, const struct Measured* m) {
                      b->ppmLimit, -b->ppmLimit, note);
   Tevra_csvLog_Write("GatedPower", mode, CHANNEL, b->rate, fabs(m->gatedDbm - LEVEL_DBM) <= 1, m->gatedDbm,
                      "dBm", LEVEL_DBM + 1, LEVEL_DBM - 1, note);
+  Tevra_csvLog_Write("SpectralMask", mode, CHANNEL, b->rate, m->maskCode == 1 && m->maskMarginDb > 0,
+                     m->maskMarginDb, "dB", 999, 0, note);
   if (b->family == DSSS_11B)
     Tevra_csvLog_Write("CarrierSuppression", mode, CHANNEL, b->rate, m->extra >= 15, m->extra, "dB", 999, 15,
                        note);
@@ -158,7 +177,7 @@ static void report(const struct Burst* b, const struct Measured* m) {
 
 void measureDemoWaveforms(const char* resource, const char* reportPath) {
   struct Measured measured[BURSTS];
-  printf("\n-- demodulation, power and carrier suppression through the measurement server --\n");
+  printf("\n-- demodulation, power, masks and carrier suppression through the measurement server --\n");
   if (Tevra_Init(resource, 0, 0, 0, 0) < 0) {
     printf("(no session through the server)\n");
     return;
@@ -170,14 +189,15 @@ void measureDemoWaveforms(const char* resource, const char* reportPath) {
   Tevra_ARB_Stop(0);
   Tevra_Close();
 
-  printf("\n%-10s %6s %6s %9s %9s %10s %10s %8s %s\n", "burst", "rate", "result", "EVM dB", "err ppm",
-         "power dBm", "gated dBm", "CS/CFL", "verdict");
+  printf("\n%-10s %6s %6s %9s %9s %10s %10s %8s %8s %s\n", "burst", "rate", "result", "EVM dB", "err ppm",
+         "power dBm", "gated dBm", "CS/CFL", "mask dB", "verdict");
   for (size_t i = 0; i < BURSTS; ++i) {
     const struct Measured* m = &measured[i];
     char extra[16] = "       -";
     if (!isnan(m->extra)) snprintf(extra, sizeof extra, "%8.1f", m->extra);
-    printf("%-10s %6g %6d %9.2f %9.3f %10.2f %10.2f %s %s\n", kBursts[i].name, m->rate, m->demodCode,
-           m->evmDb, m->ppm, m->powerDbm, m->gatedDbm, extra, passes(&kBursts[i], m) ? "PASS" : "FAIL");
+    printf("%-10s %6g %6d %9.2f %9.3f %10.2f %10.2f %s %8.2f %s\n", kBursts[i].name, m->rate, m->demodCode,
+           m->evmDb, m->ppm, m->powerDbm, m->gatedDbm, extra, m->maskMarginDb,
+           passes(&kBursts[i], m) ? "PASS" : "FAIL");
   }
 
   remove(reportPath);
