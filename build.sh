@@ -3,11 +3,12 @@
 #   ./build.sh demo       install packages, build, run the demonstration test station
 #   ./build.sh test       install packages, build, run the whole test suite (ctest)
 #   ./build.sh sanitize   address+undefined build of the unit tests, thread sanitizer run of the logging tests
+#   ./build.sh fuzz       each fuzz target under libFuzzer (clang) for TEVRA_FUZZ_SECONDS (15) seconds
 set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(
-  build-essential cmake ninja-build pkg-config git clang-format clang-tidy
+  build-essential cmake ninja-build pkg-config git clang clang-format clang-tidy
   libgtest-dev libgmock-dev libbenchmark-dev libspdlog-dev
   libtirpc-dev rpcbind rpcsvc-proto
   python3 python3-pyvisa python3-pyvisa-py python3-pytest python3-numpy python3-scipy
@@ -67,12 +68,33 @@ run_sanitizers() {
   TSAN_OPTIONS="halt_on_error=1" ./build-tsan/tests/unit/tevra_unit_tests --gtest_filter='Log*'
 }
 
+# Each fuzz target under libFuzzer with the address and undefined sanitizers, for a bounded time on a copy of
+# its seed corpus (the corpus in the tree stays as it is); a crash, leak or timeout fails the run.
+run_fuzz() {
+  install_packages
+  CC=clang CXX=clang++ configure_and_build build-fuzz --target tevra_fuzz_targets -DCMAKE_BUILD_TYPE=Debug \
+    -DTEVRA_FUZZ=ON -DTEVRA_BUILD_BENCH=OFF
+  local seconds=${TEVRA_FUZZ_SECONDS:-15}
+  for corpus in tests/fuzz/corpus/*/; do
+    local name work
+    name=$(basename "$corpus")
+    work=$(mktemp -d)
+    cp -r "$corpus". "$work"
+    echo "fuzzing $name for ${seconds} s"
+    ./build-fuzz/tests/fuzz/"$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+      -print_final_stats=1 "$work" 2>&1 | tail -n 12
+    [ "${PIPESTATUS[0]}" -eq 0 ] || { rm -rf "$work"; return 1; }
+    rm -rf "$work"
+  done
+}
+
 case "${1:-}" in
   demo) run_demo ;;
   test) run_tests ;;
   sanitize) run_sanitizers ;;
+  fuzz) run_fuzz ;;
   *)
-    echo "usage: $0 demo|test|sanitize" >&2
+    echo "usage: $0 demo|test|sanitize|fuzz" >&2
     exit 2
     ;;
 esac
