@@ -79,8 +79,8 @@ class GatedSpectrumScipyPeer(unittest.TestCase):
         capture = np.resize(samples, 77600)
         for width in (1, 2, 3):
             with self.subTest(width=width):
-                self.write(b"SENS:SPEC:GAT:WIDT %d;:INIT:SPEC:GAT;:SIM:CLOC:ADV 1" % width)
-                fields = [float(v) for v in self.query("FETC:SPEC:GAT?").split(",")]
+                self.write(b"SENSe:SPECtrum:GATed:WIDTh %d;:INITiate:SPECtrum:GATed;:SIM:CLOC:ADV 1" % width)
+                fields = [float(v) for v in self.query("FETCh:SPECtrum:GATed?").split(",")]
                 start, step, count = fields[1], fields[2], int(fields[6])
                 self.assertEqual(count, 400 * width + 1)
                 ours = np.array(fields[7:])
