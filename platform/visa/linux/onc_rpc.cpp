@@ -8,7 +8,6 @@
 namespace tevra::platform::visa {
 namespace {
 
-constexpr uint32_t kLastFragment = 0x80000000U;
 constexpr uint32_t kRpcVersion = 2;
 // The call header with empty credentials and verifier, and the record mark.
 constexpr size_t kCallHeaderSize = 4 + 10 * 4;
@@ -18,20 +17,12 @@ uint32_t firstXid() {
   return static_cast<uint32_t>(now) ^ static_cast<uint32_t>(reinterpret_cast<uintptr_t>(&now));
 }
 
-class XdrMemory {
- public:
-  XdrMemory(char* data, size_t size, xdr_op op) { xdrmem_create(&xdrs_, data, static_cast<u_int>(size), op); }
-  ~XdrMemory() { xdr_destroy(&xdrs_); }
-  XdrMemory(const XdrMemory&) = delete;
-  XdrMemory& operator=(const XdrMemory&) = delete;
-  XDR* get() { return &xdrs_; }
-  size_t position() { return xdr_getpos(&xdrs_); }
-
- private:
-  XDR xdrs_;
-};
-
 }  // namespace
+
+void putRecordMark(char* mark, size_t length) {
+  const uint32_t value = htonl(kLastFragment | static_cast<uint32_t>(length));
+  std::memcpy(mark, &value, sizeof value);
+}
 
 RpcReplyStatus decodeRpcReply(const char* record, size_t size, uint32_t xid, xdrproc_t routine,
                               void* result) {
@@ -73,8 +64,7 @@ ViStatus RpcClient::call(uint32_t procedure, xdrproc_t encode, const void* argum
   if (!xdr_callmsg(xdrs.get(), &header) || !encode(xdrs.get(), const_cast<void*>(arguments)))
     return VI_ERROR_IO;
   size_t length = xdrs.position();
-  uint32_t mark = htonl(kLastFragment | static_cast<uint32_t>(length));
-  std::memcpy(request.data(), &mark, sizeof mark);
+  putRecordMark(request.data(), length);
   size_t sent = 0;
   ViStatus status = stream_->sendAll(request.data(), length + 4, deadline, &sent);
   if (status < 0) {

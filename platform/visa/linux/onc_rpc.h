@@ -12,6 +12,26 @@
 
 namespace tevra::platform::visa {
 
+// Record marking (RFC 5531 section 11): a 4-byte big-endian mark before each fragment, its top bit set on
+// the last fragment of a record.
+inline constexpr uint32_t kLastFragment = 0x80000000U;
+// Writes the mark of a one-fragment record of `length` bytes at `mark` (4 bytes).
+void putRecordMark(char* mark, size_t length);
+
+// XDR over a memory buffer, destroyed with its scope.
+class XdrMemory {
+ public:
+  XdrMemory(char* data, size_t size, xdr_op op) { xdrmem_create(&xdrs_, data, static_cast<u_int>(size), op); }
+  ~XdrMemory() { xdr_destroy(&xdrs_); }
+  XdrMemory(const XdrMemory&) = delete;
+  XdrMemory& operator=(const XdrMemory&) = delete;
+  XDR* get() { return &xdrs_; }
+  size_t position() { return xdr_getpos(&xdrs_); }
+
+ private:
+  XDR xdrs_;
+};
+
 enum class RpcReplyStatus {
   kSuccess,    // the result was decoded
   kOtherXid,   // a reply to another call

@@ -17,7 +17,6 @@
 namespace tevra::platform::visa {
 namespace {
 
-constexpr uint32_t kLastFragment = 0x80000000U;
 // A device_intr_srq call: its header, credentials and a handle of at most 40 bytes.
 constexpr size_t kMaxRecord = 4096;
 
@@ -32,14 +31,10 @@ std::string acceptReply(uint32_t xid) {
   reply.acpted_rply.ar_results.where = nullptr;
   reply.acpted_rply.ar_results.proc = xdrRoutine(xdrNothing);
   std::string record(4 + 64, '\0');
-  XDR xdrs;
-  xdrmem_create(&xdrs, record.data() + 4, static_cast<u_int>(record.size() - 4), XDR_ENCODE);
-  bool encoded = xdr_replymsg(&xdrs, &reply) != 0;
-  size_t length = encoded ? xdr_getpos(&xdrs) : 0;
-  xdr_destroy(&xdrs);
-  if (!encoded) return {};
-  uint32_t mark = htonl(kLastFragment | static_cast<uint32_t>(length));
-  std::memcpy(record.data(), &mark, sizeof mark);
+  XdrMemory xdrs(record.data() + 4, record.size() - 4, XDR_ENCODE);
+  if (xdr_replymsg(xdrs.get(), &reply) == 0) return {};
+  const size_t length = xdrs.position();
+  putRecordMark(record.data(), length);
   record.resize(4 + length);
   return record;
 }
@@ -50,14 +45,12 @@ bool isServiceRequest(const char* record, size_t size, uint32_t* xid) {
   rpc_msg call{};
   call.rm_call.cb_cred.oa_base = credentials;
   call.rm_call.cb_verf.oa_base = credentials + MAX_AUTH_BYTES;
-  XDR xdrs;
-  xdrmem_create(&xdrs, const_cast<char*>(record), static_cast<u_int>(size), XDR_DECODE);
-  bool decoded = xdr_callmsg(&xdrs, &call) != 0 && call.rm_direction == CALL;
+  XdrMemory xdrs(const_cast<char*>(record), size, XDR_DECODE);
+  bool decoded = xdr_callmsg(xdrs.get(), &call) != 0 && call.rm_direction == CALL;
   Device_SrqParms parms{};
   bool srq = decoded && call.rm_call.cb_prog == DEVICE_INTR && call.rm_call.cb_vers == DEVICE_INTR_VERSION &&
-             call.rm_call.cb_proc == device_intr_srq && xdr_Device_SrqParms(&xdrs, &parms) != 0;
+             call.rm_call.cb_proc == device_intr_srq && xdr_Device_SrqParms(xdrs.get(), &parms) != 0;
   xdr_free(reinterpret_cast<xdrproc_t>(xdr_Device_SrqParms), &parms);
-  xdr_destroy(&xdrs);
   *xid = call.rm_xid;
   return srq;
 }
