@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tevra::platform {
@@ -37,6 +38,11 @@ bool MoveFile(const char* from, const char* to);
 // Renames from to to, replacing an existing to in one step (MoveFileEx with MOVEFILE_REPLACE_EXISTING).
 bool MoveFileReplacing(const char* from, const char* to);
 bool CopyFile(const char* from, const char* to, bool failIfExists);
+
+enum class WholeWrite { kWritten, kWriteFailed, kReplaceFailed };
+// Writes bytes to `partial` and renames it over path only when whole, so that a failed write leaves what
+// was at path; the partial file does not outlive a failure. errno tells why a step failed.
+WholeWrite WriteFileWhole(const std::string& path, const std::string& partial, std::string_view bytes);
 bool DeleteFile(const char* path);
 bool FileExists(const char* path);
 // Size of a named file, or -1 when it cannot be read.

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "platform/fs/fs.h"
 #include "sim/instrument/sequence_file.h"
 #include "sim/scpi/scpi_error.h"
 
@@ -58,20 +59,7 @@ void checkContents(std::string_view name, std::string_view bytes) {
 // Writes beside the target and renames, so that a failed write never leaves a damaged file.
 bool writeWhole(const fs::path& target, std::string_view bytes) {
   fs::path partial = target.parent_path() / ("." + target.filename().string() + ".partial");
-  {
-    std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    if (!out) {
-      std::error_code ignored;
-      fs::remove(partial, ignored);
-      return false;
-    }
-  }
-  std::error_code error;
-  fs::rename(partial, target, error);
-  if (error) fs::remove(partial, error);
-  return !error;
+  return platform::WriteFileWhole(target.string(), partial.string(), bytes) == platform::WholeWrite::kWritten;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/fs/fs.h"
 #include "platform/registry/ascii_case.h"
 #include "sim/server/q7730_server.h"
 #include "sim/server/server_failure.h"
@@ -73,24 +74,16 @@ uint64_t localFileSize(const std::string& path) {
 
 // Written beside the path and renamed over it only when whole, so that a failed write leaves what was there.
 void writeLocalFile(const std::string& path, const std::string& bytes) {
-  const std::string partial = path + ".partial";
   errno = 0;
-  {
-    std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    if (!out) {
-      std::error_code ignored;
-      fs::remove(partial, ignored);
+  switch (platform::WriteFileWhole(path, path + ".partial", bytes)) {
+    case platform::WholeWrite::kWritten:
+      return;
+    case platform::WholeWrite::kWriteFailed:
       failFile("write", path);
-    }
+    case platform::WholeWrite::kReplaceFailed:
+      break;
   }
-  std::error_code error;
-  fs::rename(partial, path, error);
-  if (error) {
-    fs::remove(partial, error);
-    failf(platform::HRESULT_FROM_WIN32(29u), "cannot replace '%s'", path.c_str());
-  }
+  failf(platform::HRESULT_FROM_WIN32(29u), "cannot replace '%s'", path.c_str());
 }
 
 }  // namespace

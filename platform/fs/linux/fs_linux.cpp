@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
 #include "platform/fs/fs.h"
 #include "platform/kernel/kernel.h"
@@ -156,6 +157,26 @@ bool MoveFileReplacing(const char* from, const char* to) {
     return false;
   }
   return ::rename(from, to) == 0 || failWithErrno();
+}
+
+WholeWrite WriteFileWhole(const std::string& path, const std::string& partial, std::string_view bytes) {
+  {
+    std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.flush();
+    if (!out) {
+      const int error = errno;
+      std::error_code ignored;
+      std::filesystem::remove(partial, ignored);
+      errno = error;
+      return WholeWrite::kWriteFailed;
+    }
+  }
+  if (::rename(partial.c_str(), path.c_str()) == 0) return WholeWrite::kWritten;
+  const int error = errno;
+  ::unlink(partial.c_str());
+  errno = error;
+  return WholeWrite::kReplaceFailed;
 }
 
 bool MoveFile(const char* from, const char* to) {
