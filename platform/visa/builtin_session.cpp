@@ -39,7 +39,7 @@ class BuiltinSession final : public VisaObject {
     if (buf == nullptr && cnt > 0) return VI_ERROR_USER_BUF;
     std::lock_guard<std::mutex> lock(io_);
     size_t sent = 0;
-    ViStatus status = link_->write(buf, cnt, Deadline::afterMilliseconds(timeoutMs_), &sent);
+    ViStatus status = link_->write(buf, cnt, sendEnd_, Deadline::afterMilliseconds(timeoutMs_), &sent);
     setCount(retCnt, sent);
     return status;
   }
@@ -167,6 +167,10 @@ class BuiltinSession final : public VisaObject {
         if (value != VI_TRUE && value != VI_FALSE) return VI_ERROR_NSUP_ATTR_STATE;
         termination_.enabled = value == VI_TRUE;
         return VI_SUCCESS;
+      case VI_ATTR_SEND_END_EN:
+        if (value != VI_TRUE && value != VI_FALSE) return VI_ERROR_NSUP_ATTR_STATE;
+        sendEnd_ = value == VI_TRUE;
+        return VI_SUCCESS;
       default:
         return VI_ERROR_NSUP_ATTR;
     }
@@ -184,6 +188,9 @@ class BuiltinSession final : public VisaObject {
         return VI_SUCCESS;
       case VI_ATTR_TERMCHAR_EN:
         *static_cast<ViBoolean*>(value) = termination_.enabled ? VI_TRUE : VI_FALSE;
+        return VI_SUCCESS;
+      case VI_ATTR_SEND_END_EN:
+        *static_cast<ViBoolean*>(value) = sendEnd_ ? VI_TRUE : VI_FALSE;
         return VI_SUCCESS;
       default:
         return VI_ERROR_NSUP_ATTR;
@@ -206,6 +213,7 @@ class BuiltinSession final : public VisaObject {
   std::mutex io_;
   ViUInt32 timeoutMs_ = TEVRA_VISA_DEFAULT_TMO_MS;
   ReadTermination termination_;
+  bool sendEnd_ = true;
   unsigned lockDepth_ = 0;
 };
 

@@ -103,20 +103,24 @@ class HislipLink final : public InstrumentLink {
         maxMessage_(std::max<uint64_t>(maxMessage, 1)),
         overlapped_(overlapped) {}
 
-  ViStatus write(const ViByte* data, size_t size, const Deadline& deadline, size_t* sent) override {
+  ViStatus write(const ViByte* data, size_t size, bool end, const Deadline& deadline, size_t* sent) override {
     *sent = 0;
     if (lost_) return VI_ERROR_CONN_LOST;
+    if (size == 0 && !end) return VI_SUCCESS;
     // In synchronized mode the device drops a reply that a new message interrupts; its bytes here go too.
-    if (!overlapped_) resetPending();
+    if (!overlapped_ && !messageOpen_) resetPending();
     const char* bytes = reinterpret_cast<const char*>(data);
     do {
       size_t chunk = static_cast<size_t>(std::min<uint64_t>(size - *sent, maxMessage_));
-      bool last = *sent + chunk == size;
+      bool last = end && *sent + chunk == size;
       ViStatus status = sync_->send(last ? hislip::kDataEnd : hislip::kData, takeDelivered(), messageId_,
                                     {bytes + *sent, chunk}, deadline);
       if (status < 0) return lose(status);
       *sent += chunk;
     } while (*sent < size);
+    // The parts of one message share its id; the next message takes the next one.
+    messageOpen_ = !end;
+    if (!end) return VI_SUCCESS;
     lastSentId_ = messageId_;
     replyId_ = messageId_;
     messageId_ += kIdStep;
@@ -173,6 +177,7 @@ class HislipLink final : public InstrumentLink {
     backlog_.clear();
     resetPending();
     messageId_ = hislip::kFirstMessageId;
+    messageOpen_ = false;
     lastSentId_ = messageId_ - kIdStep;
     replyId_ = lastSentId_;
     delivered_ = false;
@@ -297,6 +302,7 @@ class HislipLink final : public InstrumentLink {
   uint32_t replyId_ = lastSentId_;  // the message whose reply a read takes
   bool delivered_ = false;
   bool overlapped_;
+  bool messageOpen_ = false;     // END-less writes have begun a message that has not ended
   std::deque<Message> backlog_;  // replies received ahead of the reads that take them
   std::string pending_;
   size_t pendingTaken_ = 0;

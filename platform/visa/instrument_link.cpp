@@ -15,7 +15,7 @@ constexpr size_t kStatusReplySize = 32;
 
 ViStatus sendText(InstrumentLink& link, std::string_view text, const Deadline& deadline) {
   size_t sent = 0;
-  return link.write(reinterpret_cast<const ViByte*>(text.data()), text.size(), deadline, &sent);
+  return link.write(reinterpret_cast<const ViByte*>(text.data()), text.size(), true, deadline, &sent);
 }
 
 // Sessions to one host and port share a lock; host names are compared without regard to case.

@@ -21,8 +21,10 @@ struct ReadTermination {
 class InstrumentLink {
  public:
   virtual ~InstrumentLink() = default;
-  // Sends one whole message; *sent counts the caller's bytes that went out.
-  virtual ViStatus write(const ViByte* data, size_t size, const Deadline& deadline, size_t* sent) = 0;
+  // Sends the caller's bytes; *sent counts those that went out. With end, they finish the message (its
+  // terminator or END goes with them); without, the next write goes on with the same message.
+  virtual ViStatus write(const ViByte* data, size_t size, bool end, const Deadline& deadline,
+                         size_t* sent) = 0;
   // Reads up to size bytes; ends at the termination character, at the count or at the deadline.
   virtual ViStatus read(ViByte* data, size_t size, const ReadTermination& termination,
                         const Deadline& deadline, size_t* received) = 0;

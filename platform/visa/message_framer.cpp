@@ -1,5 +1,7 @@
 #include "platform/visa/message_framer.h"
 
+#include <algorithm>
+
 namespace tevra::platform::visa {
 
 void MessageFramer::reset() {
@@ -10,8 +12,25 @@ void MessageFramer::reset() {
 }
 
 size_t MessageFramer::scan(const char* data, size_t size) {
+  return scanUpTo(data, size, false);
+}
+
+size_t MessageFramer::scanToBlockData(const char* data, size_t size) {
+  return scanUpTo(data, size, true);
+}
+
+void MessageFramer::skipBlockData(uint64_t count) {
+  if (state_ != State::kBlockData) return;
+  blockBytesLeft_ -= std::min(count, blockBytesLeft_);
+  // The payload's last byte is not known here; it is data, never a separator that starts an element.
+  previous_ = 0;
+  if (blockBytesLeft_ == 0) state_ = State::kText;
+}
+
+size_t MessageFramer::scanUpTo(const char* data, size_t size, bool stopAtBlockData) {
   for (size_t i = 0; i < size; ++i) {
     if (state_ == State::kBlockData && blockBytesLeft_ > 0) {
+      if (stopAtBlockData) return i;
       // Skip the block's payload in one step: its bytes carry no framing.
       uint64_t take = blockBytesLeft_ < size - i ? blockBytesLeft_ : size - i;
       blockBytesLeft_ -= take;

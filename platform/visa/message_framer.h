@@ -18,6 +18,14 @@ class MessageFramer {
   // belong to the current message: size when it does not end within them, else the count up to and
   // including its terminator (the framer is then at the start of the next message).
   size_t scan(const char* data, size_t size);
+  // As scan, but stops before the first byte of a definite-length block's payload, so that the caller can
+  // take the payload elsewhere (it then scans it with scan).
+  size_t scanToBlockData(const char* data, size_t size);
+  // Passes over count bytes of a block's payload that the caller took without scanning (at most
+  // blockBytesLeft()).
+  void skipBlockData(uint64_t count);
+  // The payload bytes still to come of the block being scanned; 0 outside a block's payload.
+  uint64_t blockBytesLeft() const { return state_ == State::kBlockData ? blockBytesLeft_ : 0; }
 
   // True after scan() stopped at a terminator, until the next byte is scanned.
   bool atMessageEnd() const { return state_ == State::kStart; }
@@ -38,6 +46,7 @@ class MessageFramer {
     kBlockData
   };
 
+  size_t scanUpTo(const char* data, size_t size, bool stopAtBlockData);
   // Feeds one byte; true when it ends the message.
   bool step(char c);
   bool startsDataElement() const;

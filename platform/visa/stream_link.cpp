@@ -20,12 +20,16 @@ class StreamLink final : public InstrumentLink {
   StreamLink(const StreamLink&) = delete;
   StreamLink& operator=(const StreamLink&) = delete;
 
-  ViStatus write(const ViByte* data, size_t size, const Deadline& deadline, size_t* sent) override {
+  ViStatus write(const ViByte* data, size_t size, bool end, const Deadline& deadline, size_t* sent) override {
     *sent = 0;
     if (lost_) return VI_ERROR_CONN_LOST;
     if (lockedOut()) return VI_ERROR_RSRC_LOCKED;
-    if (size == 0) return VI_SUCCESS;
-    const bool terminated = endsWithTerminator(data, size);
+    const char* bytes = reinterpret_cast<const char*>(data);
+    for (size_t at = 0; at < size;) at += outgoing_.scan(bytes + at, size - at);
+    // A socket has no END: a message that the data leave open gets its terminator.
+    const bool terminate = end && outgoing_.inMessage();
+    if (end) outgoing_.reset();
+    if (size == 0 && !terminate) return VI_SUCCESS;
     size_t wentOut = 0;
     ViStatus status = VI_SUCCESS;
     if (size > kReceiveChunk) {
@@ -33,12 +37,12 @@ class StreamLink final : public InstrumentLink {
       // the one extra segment of its terminator.
       status = noteLoss(stream_->sendAll(data, size, deadline, &wentOut));
       size_t terminatorSent = 0;
-      if (status == VI_SUCCESS && !terminated)
+      if (status == VI_SUCCESS && terminate)
         status = noteLoss(stream_->sendAll("\n", 1, deadline, &terminatorSent));
     } else {
       // One buffer and one send, so that the message leaves in as few segments as possible.
       message_.assign(data, data + size);
-      if (!terminated) message_.push_back('\n');
+      if (terminate) message_.push_back('\n');
       status = noteLoss(stream_->sendAll(message_.data(), message_.size(), deadline, &wentOut));
     }
     *sent = wentOut < size ? wentOut : size;
@@ -80,6 +84,7 @@ class StreamLink final : public InstrumentLink {
     }
     dropPending();
     framer_.reset();
+    outgoing_.reset();
     return status;
   }
 
@@ -96,15 +101,6 @@ class StreamLink final : public InstrumentLink {
 
  private:
   bool lockedOut() const { return LocalLocks::instance().heldByOther(lockKey_, this); }
-
-  // Whether the data's last byte ends a message: a '\n' that is the last byte of a definite-length block
-  // does not, and the message still needs its terminator.
-  static bool endsWithTerminator(const ViByte* data, size_t size) {
-    MessageFramer framer;
-    const char* bytes = reinterpret_cast<const char*>(data);
-    for (size_t at = 0; at < size;) at += framer.scan(bytes + at, size - at);
-    return framer.atMessageEnd();
-  }
 
   // Copies buffered bytes of the current message to the caller; true when its terminator was among them.
   bool deliverPending(ViByte* data, size_t size, bool terminationEnabled, size_t* received) {
@@ -155,6 +151,8 @@ class StreamLink final : public InstrumentLink {
   std::unique_ptr<ByteStream> stream_;
   std::string lockKey_;
   MessageFramer framer_;
+  // The message that END-less writes have left open, so that the one with END knows whether to terminate it.
+  MessageFramer outgoing_;
   std::vector<ViByte> pending_;  // received, not yet delivered, from pendingStart_ on
   size_t pendingStart_ = 0;
   std::vector<ViByte> message_;

@@ -113,6 +113,7 @@ typedef void* ViAddr;
 #define VI_ERROR_NSUP_MECH ((ViStatus)0xBFFF00A4UL)
 #define VI_ERROR_CONN_LOST ((ViStatus)0xBFFF00A6UL)
 
+#define VI_ATTR_SEND_END_EN ((ViAttr)0x3FFF0016UL)
 #define VI_ATTR_TERMCHAR ((ViAttr)0x3FFF0018UL)
 #define VI_ATTR_TMO_VALUE ((ViAttr)0x3FFF001AUL)
 #define VI_ATTR_TERMCHAR_EN ((ViAttr)0x3FFF0038UL)
@@ -156,7 +157,8 @@ ViStatus viClose(ViObject vi);
 ViStatus viWrite(ViSession vi, ViConstBuf buf, ViUInt32 cnt, ViPUInt32 retCnt);
 ViStatus viRead(ViSession vi, ViPBuf buf, ViUInt32 cnt, ViPUInt32 retCnt);
 ViStatus viClear(ViSession vi);
-/* VI_ATTR_TMO_VALUE (ViUInt32, ms), VI_ATTR_TERMCHAR (ViUInt8), VI_ATTR_TERMCHAR_EN (ViBoolean). */
+/* VI_ATTR_TMO_VALUE (ViUInt32, ms), VI_ATTR_TERMCHAR (ViUInt8), VI_ATTR_TERMCHAR_EN (ViBoolean),
+ * VI_ATTR_SEND_END_EN (ViBoolean: VI_FALSE leaves a written message open for the next viWrite). */
 ViStatus viSetAttribute(ViObject vi, ViAttr attrName, ViAttrState attrValue);
 ViStatus viGetAttribute(ViObject vi, ViAttr attrName, void* attrValue);
 /* The IEEE 488.2 status byte: the device's own message where the interface has one (VXI-11), else the

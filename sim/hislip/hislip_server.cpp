@@ -201,17 +201,18 @@ void HislipServer::serveSync(int fd, wire::Reader& reader, const std::shared_ptr
   };
   MessageAssembler assembler(
       kMaxPayload,
-      [&](const std::string& message) {
+      [&](const std::string& message, const scpi::SpooledBlocks& blocks) {
         // Overlapped mode queues replies: a new message interrupts none.
         if (session->takeUnreadReply() && !overlapped_)
           instrument_.reportExchangeError(scpi::errc::kQueryInterrupted);
-        MessageOutcome outcome = instrument_.process(*session->connection, message);
+        MessageOutcome outcome = instrument_.process(*session->connection, message, blocks);
         if (outcome.close) return false;
         if (!outcome.reply || !outcome.plan.send) return true;
         if (outcome.plan.delayMs > 0 && !listener_.pause(outcome.plan.delayMs)) return false;
         return reply(*outcome.reply);
       },
       [this] { instrument_.reportInputOverrun(); });
+  assembler.spoolBlocksWith(instrument_.blockSpooler());
   // A rise of the status byte's summary after this session's exchange is a service request.
   auto noteStatus = [&] {
     bool available = false;

@@ -10,6 +10,7 @@
 
 #include "platform/fs/fs.h"
 #include "sim/instrument/sequence_file.h"
+#include "sim/scpi/block_spool.h"
 #include "sim/scpi/scpi_error.h"
 
 namespace tevra::sim {
@@ -45,12 +46,15 @@ void appendBigEndian16(std::string* bytes, int16_t value) {
   bytes->push_back(static_cast<char>(bits & 0xFF));
 }
 
-void checkContents(std::string_view name, std::string_view bytes) {
-  if (bytes.size() > GeneratorMemory::kMaxFileSize)
-    throw ScpiError{errc::kMassStorageError, "file too large"};
-  if (endsWithNoCase(name, ".wf1") && (bytes.empty() || bytes.size() % 4 != 0)) {
+void checkSize(std::string_view name, uint64_t size) {
+  if (size > GeneratorMemory::kMaxFileSize) throw ScpiError{errc::kMassStorageError, "file too large"};
+  if (endsWithNoCase(name, ".wf1") && (size == 0 || size % 4 != 0)) {
     throw ScpiError{errc::kIllegalParameterValue, "segment size is not a whole number of IQ samples"};
   }
+}
+
+void checkContents(std::string_view name, std::string_view bytes) {
+  checkSize(name, bytes.size());
   if (endsWithNoCase(name, ".seq") && !parseSequenceFile(bytes)) {
     throw ScpiError{errc::kIllegalParameterValue, "not a sequence file"};
   }
@@ -136,6 +140,21 @@ void GeneratorMemory::store(std::string_view name, std::string_view bytes) {
   auto it = index_.find(lowerCase(name));
   std::string target = it != index_.end() ? it->second : std::string(name);
   if (!writeWhole(folder_ / target, bytes)) throw ScpiError{errc::kMassStorageError, "write failed"};
+  index_[lowerCase(name)] = target;
+}
+
+void GeneratorMemory::store(std::string_view name, scpi::BlockSpool& spool) {
+  if (!isValidMemoryName(name)) throw ScpiError{errc::kFileNameError, std::string(name)};
+  if (!spool.good()) throw ScpiError{errc::kMassStorageError, "write failed"};
+  // A sequence file's contents are checked record by record: it is read back (sequences are small).
+  if (endsWithNoCase(name, ".seq")) {
+    store(name, spool.contents());
+    return;
+  }
+  checkSize(name, spool.size());
+  auto it = index_.find(lowerCase(name));
+  std::string target = it != index_.end() ? it->second : std::string(name);
+  if (!spool.moveTo(folder_ / target)) throw ScpiError{errc::kMassStorageError, "write failed"};
   index_[lowerCase(name)] = target;
 }
 

@@ -13,6 +13,9 @@
 #include <vector>
 
 namespace tevra::sim {
+namespace scpi {
+class BlockSpool;
+}
 
 // One entry of what a selection plays: a segment file of the memory and how many times in a row.
 struct PlayedSegment {
@@ -42,6 +45,8 @@ class GeneratorMemory {
 
   // Stores a file, replacing one of the same name; ScpiError for a bad name, bad contents or a failed write.
   void store(std::string_view name, std::string_view bytes);
+  // The same with the contents received into a spool file, which is moved into place.
+  void store(std::string_view name, scpi::BlockSpool& spool);
   std::string load(std::string_view name) const;
   void remove(std::string_view name);
   std::vector<std::string> names() const;

@@ -25,9 +25,19 @@ void Instrument::disconnect(const Connection& connection) {
   io_.connectionClosed(connection.id);
 }
 
-MessageOutcome Instrument::process(Connection& connection, std::string_view message) {
+MessageOutcome Instrument::process(Connection& connection, std::string_view message,
+                                   const scpi::SpooledBlocks& blocks) {
   std::lock_guard<std::mutex> lock(mutex_);
-  return run(connection, message);
+  return run(connection, message, blocks);
+}
+
+scpi::SpoolOpener Instrument::blockSpooler() {
+  constexpr uint64_t kSmallestSpooled = uint64_t{1} << 20;
+  // The folder is fixed for the memory's life; volumes are its subfolders, on the same file system.
+  return [folder = memory_.folder()](uint64_t length) -> std::shared_ptr<scpi::BlockSpool> {
+    if (length < kSmallestSpooled || length > GeneratorMemory::kMaxFileSize) return nullptr;
+    return scpi::BlockSpool::create(folder);
+  };
 }
 
 void Instrument::reportInputOverrun() {
@@ -113,8 +123,9 @@ std::optional<std::string> Instrument::runCommand(Connection& connection, const 
   return std::nullopt;
 }
 
-MessageOutcome Instrument::run(Connection& connection, std::string_view message) {
-  scpi::ParsedMessage parsed = scpi::parseMessage(message);
+MessageOutcome Instrument::run(Connection& connection, std::string_view message,
+                               const scpi::SpooledBlocks& blocks) {
+  scpi::ParsedMessage parsed = scpi::parseMessage(message, blocks);
   std::vector<std::optional<ResolvedCommand>> targets;
   std::vector<scpi::Mnemonic> path;
   bool instrumentMessage = parsed.error.has_value();

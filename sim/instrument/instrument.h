@@ -55,8 +55,12 @@ class Instrument {
   std::shared_ptr<Connection> connect();
   void disconnect(const Connection& connection);
 
-  // Runs one program message (without its terminator) from a connection.
-  MessageOutcome process(Connection& connection, std::string_view message);
+  // Runs one program message (without its terminator) from a connection; blocks are its spooled payloads.
+  MessageOutcome process(Connection& connection, std::string_view message,
+                         const scpi::SpooledBlocks& blocks = {});
+  // Spools the payload of a block of 1 MiB up to the largest file into the storage folder, so that a file
+  // sent as a block is written while it arrives and then moved into place.
+  scpi::SpoolOpener blockSpooler();
   // A message longer than the input buffer was dropped.
   void reportInputOverrun();
   // A message exchange error of the front end (-410 query interrupted, -420 query unterminated).
@@ -85,7 +89,8 @@ class Instrument {
   uint8_t statusByte(bool messageAvailable);
 
  private:
-  MessageOutcome run(Connection& connection, std::string_view message);
+  MessageOutcome run(Connection& connection, std::string_view message,
+                     const scpi::SpooledBlocks& blocks = {});
   // Runs one command; the reply of a query that succeeded.
   std::optional<std::string> runCommand(Connection& connection, const scpi::Command& command,
                                         const std::optional<ResolvedCommand>& target);

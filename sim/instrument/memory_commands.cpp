@@ -30,7 +30,11 @@ void addMemoryCommands(CommandTable& table) {
       [](CommandContext& c) {
         c.expectParameters(2, 2);
         MemoryFile file = addressed(c, 0);
-        file.memory.store(file.name, scpi::toBlock(c.parameter(1)));
+        const scpi::Parameter& block = c.parameter(1);
+        if (block.kind == scpi::ParameterKind::kBlock && block.spool)
+          file.memory.store(file.name, *block.spool);
+        else
+          file.memory.store(file.name, scpi::toBlock(block));
       },
       [](CommandContext& c) {
         c.expectParameters(1, 1);

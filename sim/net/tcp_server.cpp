@@ -17,21 +17,32 @@ constexpr size_t kReceiveChunk = size_t{64} * 1024;
 void TcpServer::serve(int fd) {
   auto connection = instrument_.connect();
   MessageAssembler assembler(
-      kMaxMessageSize, [&](const std::string& message) { return handleMessage(fd, *connection, message); },
+      kMaxMessageSize,
+      [&](const std::string& message, const scpi::SpooledBlocks& blocks) {
+        return handleMessage(fd, *connection, message, blocks);
+      },
       [this] { instrument_.reportInputOverrun(); });
+  assembler.spoolBlocksWith(instrument_.blockSpooler());
   std::string chunk(kReceiveChunk, '\0');
   bool open = true;
   while (open) {
-    ssize_t n = ::recv(fd, chunk.data(), chunk.size(), 0);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    open = assembler.feed(chunk.data(), static_cast<size_t>(n));
+    // A spooled block's payload goes from the socket straight into its file.
+    long spooled = assembler.receivePayload(fd);
+    if (spooled < 0 && errno == ENOENT) {
+      ssize_t n = ::recv(fd, chunk.data(), chunk.size(), 0);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      open = assembler.feed(chunk.data(), static_cast<size_t>(n));
+    } else if (spooled == 0 || (spooled < 0 && errno != EINTR)) {
+      break;
+    }
   }
   instrument_.disconnect(*connection);
 }
 
-bool TcpServer::handleMessage(int fd, Connection& connection, const std::string& message) {
-  MessageOutcome outcome = instrument_.process(connection, message);
+bool TcpServer::handleMessage(int fd, Connection& connection, const std::string& message,
+                              const scpi::SpooledBlocks& blocks) {
+  MessageOutcome outcome = instrument_.process(connection, message, blocks);
   if (outcome.close) return false;
   if (!outcome.reply || !outcome.plan.send) return true;
   if (outcome.plan.delayMs > 0 && !listener_.pause(outcome.plan.delayMs)) return false;

@@ -33,7 +33,8 @@ class TcpServer {
 
  private:
   void serve(int fd);
-  bool handleMessage(int fd, Connection& connection, const std::string& message);
+  bool handleMessage(int fd, Connection& connection, const std::string& message,
+                     const scpi::SpooledBlocks& blocks);
   bool sendReply(int fd, const std::string& reply, const ReplyPlan& plan);
 
   Instrument& instrument_;

@@ -67,7 +67,9 @@ const std::string& toText(const Parameter& p) {
 }
 
 std::string_view toBlock(const Parameter& p) {
-  return expectKind(p, ParameterKind::kBlock).block;
+  // A spooled payload is taken only by the commands that store files.
+  if (expectKind(p, ParameterKind::kBlock).spool) throw ScpiError{errc::kTooMuchData, {}};
+  return p.block;
 }
 
 std::string formatReal(double value) {

@@ -38,6 +38,8 @@ const char* standardErrorText(int code) {
       return "Settings conflict";
     case errc::kDataOutOfRange:
       return "Data out of range";
+    case errc::kTooMuchData:
+      return "Too much data";
     case errc::kIllegalParameterValue:
       return "Illegal parameter value";
     case errc::kMassStorageError:

@@ -29,6 +29,7 @@ inline constexpr int kExecutionError = -200;
 inline constexpr int kTriggerIgnored = -211;
 inline constexpr int kSettingsConflict = -221;
 inline constexpr int kDataOutOfRange = -222;
+inline constexpr int kTooMuchData = -223;
 inline constexpr int kIllegalParameterValue = -224;
 inline constexpr int kMassStorageError = -250;
 inline constexpr int kFileNameNotFound = -256;

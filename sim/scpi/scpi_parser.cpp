@@ -22,7 +22,7 @@ char upper(char c) {
 // Reads one message from left to right; every method leaves pos_ after what it consumed.
 class Parser {
  public:
-  explicit Parser(std::string_view text) : text_(text) {}
+  Parser(std::string_view text, const SpooledBlocks& blocks) : text_(text), blocks_(blocks) {}
 
   ParsedMessage run() {
     ParsedMessage result;
@@ -159,6 +159,11 @@ class Parser {
       if (!isDigit(d)) fail(errc::kInvalidBlockData, "invalid block length");
       length = length * 10 + static_cast<size_t>(d - '0');
     }
+    if (const SpooledBlock* spooled = spooledAt(pos_)) {
+      if (spooled->spool->size() != length) fail(errc::kInvalidBlockData, "block shorter than its length");
+      p.spool = spooled->spool;
+      return p;
+    }
     if (text_.size() - pos_ < length) fail(errc::kInvalidBlockData, "block shorter than its length");
     p.block = text_.substr(pos_, length);
     pos_ += length;
@@ -224,14 +229,21 @@ class Parser {
     return p;
   }
 
+  const SpooledBlock* spooledAt(size_t offset) const {
+    for (const auto& block : blocks_)
+      if (block.offset == offset) return &block;
+    return nullptr;
+  }
+
   std::string_view text_;
+  const SpooledBlocks& blocks_;
   size_t pos_ = 0;
 };
 
 }  // namespace
 
-ParsedMessage parseMessage(std::string_view message) {
-  return Parser(message).run();
+ParsedMessage parseMessage(std::string_view message, const SpooledBlocks& blocks) {
+  return Parser(message, blocks).run();
 }
 
 }  // namespace tevra::sim::scpi

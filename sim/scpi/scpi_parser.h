@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "sim/scpi/block_spool.h"
 #include "sim/scpi/scpi_error.h"
 
 namespace tevra::sim::scpi {
@@ -26,8 +27,9 @@ struct Parameter {
                            // string: the content without quotes
   std::string_view block;  // block: the payload bytes, within the parsed message (not copied: a block may
                            // be a file of 64 MiB)
-  double number = 0;       // numeric only
-  std::string unit;        // numeric only: the suffix in upper case ("MHZ"), empty when none
+  std::shared_ptr<BlockSpool> spool;  // block: holds the payload instead, when it was spooled
+  double number = 0;                  // numeric only
+  std::string unit;                   // numeric only: the suffix in upper case ("MHZ"), empty when none
 };
 
 struct Command {
@@ -44,7 +46,8 @@ struct ParsedMessage {
   std::optional<ScpiError> error;  // what was wrong with the first malformed command
 };
 
-// A message without its terminator. Empty commands ("*RST;;*CLS", a trailing ';') are skipped.
-ParsedMessage parseMessage(std::string_view message);
+// A message without its terminator. Empty commands ("*RST;;*CLS", a trailing ';') are skipped. A block
+// whose payload was spooled is found in blocks by the offset where its payload is missing.
+ParsedMessage parseMessage(std::string_view message, const SpooledBlocks& blocks = {});
 
 }  // namespace tevra::sim::scpi

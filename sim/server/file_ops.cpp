@@ -124,14 +124,20 @@ HRESULT Q7730Server::loadIntoVolume(const char* volume, BSTR path, BSTR name, in
   const uint64_t size = localFileSize(source);
   std::ifstream in(source, std::ios::binary);
   if (!in) failFile("read", source);
-  // A file that shrinks while it is read must not reach the instrument: the block is sent only when the
-  // read filled it.
-  const bool sent =
-      link_.writeBlock("MMEMory:DATA " + quotedFile(volume, file) + ",", size, [&](char* payload) {
-        in.read(payload, static_cast<std::streamsize>(size));
-        return in.gcount() == static_cast<std::streamsize>(size);
-      });
-  if (!sent) failFile("read", source);
+  // A file that shrinks while it is read must not reach the instrument: the link then spoils the message,
+  // and the instrument refuses it.
+  int readError = 0;
+  const bool sent = link_.writeBlock("MMEMory:DATA " + quotedFile(volume, file) + ",", size,
+                                     [&](char* piece, size_t count) {
+                                       errno = 0;
+                                       in.read(piece, static_cast<std::streamsize>(count));
+                                       readError = errno;
+                                       return in.gcount() == static_cast<std::streamsize>(count);
+                                     });
+  if (!sent) {
+    errno = readError;
+    failFile("read", source);
+  }
   link_.checkErrors();
   *status = 0;
   return S_OK;

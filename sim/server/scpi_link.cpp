@@ -1,5 +1,6 @@
 #include "sim/server/scpi_link.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +18,9 @@ constexpr int kMaxErrorReads = 64;
 constexpr size_t kReadChunk = 4096;
 // Block replies are read in larger pieces: a 64 MiB file would take 16384 reads of 4 KiB.
 constexpr size_t kBlockReadChunk = 1u << 20;
+// Large enough that a piece costs little beside its bytes, small enough that reading the next overlaps
+// sending this one.
+constexpr size_t kBlockPiece = 1u << 20;
 constexpr size_t kQuotedTextLimit = 200;
 
 const char* statusName(ViStatus status) {
@@ -148,23 +152,39 @@ std::string ScpiLink::query(std::string_view command) {
   return readReply(command);
 }
 
-bool ScpiLink::writeBlock(std::string_view command, size_t length, const std::function<bool(char*)>& fill) {
-  const std::string header = std::string(command) + platform::visa::definiteBlockHeader(length);
-  const size_t size = header.size() + length;
-  if (size > blockCapacity_) {
-    blockBuffer_.reset();
-    blockBuffer_ = std::make_unique_for_overwrite<char[]>(size);
-    blockCapacity_ = size;
+void ScpiLink::writePiece(std::string_view piece, bool end) {
+  requireOpen();
+  ViStatus status = viSetAttribute(session_, VI_ATTR_SEND_END_EN, end ? VI_TRUE : VI_FALSE);
+  ViUInt32 written = 0;
+  if (status >= VI_SUCCESS)
+    status = viWrite(session_, reinterpret_cast<ViConstBuf>(piece.data()),
+                     static_cast<ViUInt32>(piece.size()), &written);
+  if (status < VI_SUCCESS) failIo("viWrite()", piece.substr(0, std::min<size_t>(piece.size(), 40)), status);
+}
+
+bool ScpiLink::writeBlock(std::string_view command, size_t length,
+                          const std::function<bool(char* piece, size_t size)>& fill) {
+  if (!blockPiece_) blockPiece_ = std::make_unique_for_overwrite<char[]>(kBlockPiece);
+  writePiece(std::string(command) + platform::visa::definiteBlockHeader(length), false);
+  bool filled = true;
+  for (size_t at = 0; at < length;) {
+    const size_t size = std::min(kBlockPiece, length - at);
+    if (filled && !fill(blockPiece_.get(), size)) filled = false;
+    if (!filled) std::memset(blockPiece_.get(), 0, size);
+    at += size;
+    writePiece(std::string_view(blockPiece_.get(), size), filled && at == length);
   }
-  std::memcpy(blockBuffer_.get(), header.data(), header.size());
-  if (!fill(blockBuffer_.get() + header.size())) return false;
-  write(std::string_view(blockBuffer_.get(), size));
-  return true;
+  if (length == 0) writePiece({}, true);
+  if (filled) return true;
+  writePiece(",0", true);
+  write("*CLS");
+  return false;
 }
 
 void ScpiLink::writeBlock(std::string_view command, std::string_view bytes) {
-  writeBlock(command, bytes.size(), [&](char* payload) {
-    std::memcpy(payload, bytes.data(), bytes.size());
+  writeBlock(command, bytes.size(), [&bytes](char* piece, size_t size) {
+    std::memcpy(piece, bytes.data(), size);
+    bytes.remove_prefix(size);
     return true;
   });
 }

@@ -39,10 +39,12 @@ class ScpiLink {
   // The comma-separated numbers of a measurement result query, at least `atLeast` of them; a refused query
   // fails with the instrument's error.
   std::vector<double> fetchNumbers(std::string_view command, size_t atLeast);
-  // Writes "<command><block of length bytes>" as one message, e.g. `MMEMory:DATA "a.wf1",` and a file;
-  // fill writes the payload in place, so that a large file is copied only once on its way to the socket;
-  // when it returns false nothing is sent and neither is the result.
-  bool writeBlock(std::string_view command, size_t length, const std::function<bool(char* payload)>& fill);
+  // Writes "<command><block of length bytes>" as one message, e.g. `MMEMory:DATA "a.wf1",` and a file, in
+  // pieces that fill(piece, size) reads in order, so that reading the source overlaps sending it. When fill
+  // fails, the block goes on as zeros and the message gets one parameter too many, so that the instrument
+  // refuses the command and keeps what it held; false then, and the error that refusal queued is cleared.
+  bool writeBlock(std::string_view command, size_t length,
+                  const std::function<bool(char* piece, size_t size)>& fill);
   void writeBlock(std::string_view command, std::string_view bytes);
   // The payload of the definite-length block that answers "<command>;*OPC?". An instrument error (no block)
   // fails with that error; a malformed, truncated or overlong block closes the connection.
@@ -62,9 +64,10 @@ class ScpiLink {
 
   ViSession manager_ = VI_NULL;
   ViSession session_ = VI_NULL;
-  // Kept between block transfers: fresh pages for every file would cost more than copying it.
-  std::unique_ptr<char[]> blockBuffer_;
-  size_t blockCapacity_ = 0;
+  void writePiece(std::string_view piece, bool end);
+
+  // Kept between block transfers: fresh pages for every piece would cost more than copying it.
+  std::unique_ptr<char[]> blockPiece_;
 };
 
 }  // namespace tevra::q7730

@@ -26,8 +26,13 @@ DeviceLink::DeviceLink(Instrument& instrument)
     : instrument_(instrument),
       connection_(instrument.connect()),
       assembler_(
-          TcpServer::kMaxMessageSize, [this](const std::string& message) { return runMessage(message); },
-          [this] { instrument_.reportInputOverrun(); }) {}
+          TcpServer::kMaxMessageSize,
+          [this](const std::string& message, const scpi::SpooledBlocks& blocks) {
+            return runMessage(message, blocks);
+          },
+          [this] { instrument_.reportInputOverrun(); }) {
+  assembler_.spoolBlocksWith(instrument_.blockSpooler());
+}
 
 bool DeviceLink::write(const char* data, size_t size, bool end) {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -43,13 +48,13 @@ uint8_t DeviceLink::statusByte() {
   return instrument_.statusByte(messageAvailable);
 }
 
-bool DeviceLink::runMessage(const std::string& message) {
+bool DeviceLink::runMessage(const std::string& message, const scpi::SpooledBlocks& blocks) {
   // IEEE 488.2: a new message while a reply waits unread drops the reply.
   if (!replies_.empty()) {
     replies_.clear();
     instrument_.reportExchangeError(scpi::errc::kQueryInterrupted);
   }
-  MessageOutcome outcome = instrument_.process(*connection_, message);
+  MessageOutcome outcome = instrument_.process(*connection_, message, blocks);
   if (outcome.close) return false;
   replyWithheld_ = outcome.reply && !outcome.plan.send;
   if (outcome.reply && outcome.plan.send) queueReply(std::move(*outcome.reply), outcome.plan);

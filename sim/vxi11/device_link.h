@@ -84,7 +84,7 @@ class DeviceLink {
     size_t taken = 0;
   };
 
-  bool runMessage(const std::string& message);
+  bool runMessage(const std::string& message, const scpi::SpooledBlocks& blocks);
   // Under the lock: a rise of the status byte's summary sends a service request where one is enabled.
   void noteStatus();
   void queueReply(std::string bytes, const ReplyPlan& plan);

@@ -202,6 +202,12 @@ TEST_F(ServerFilesTest, FailuresKeepTheOldFiles) {
          return Tevra_ARB_Download((f + std::string(250, 'd')).c_str());
        },
        -3769, "ERR -3769,folder '"},
+      {"a segment shorter than its size (a system file of 4096 bytes that reads 4)",
+       [](const std::string&, const std::string& f) {
+         std::filesystem::create_symlink("/sys/devices/system/cpu/online", f + "/short.wf1");
+         return Tevra_ARB_DownloadEx((f + "/short.wf1").c_str(), 1);
+       },
+       -3628, "ERR -3628,L3564,0x80070"},
       {"a folder too long for the pattern",
        [](const std::string&, const std::string& f) {
          return Tevra_ARB_DownloadEx((f + "/" + std::string(300, 'x') + "/*.wf1").c_str(), 1);
@@ -219,6 +225,7 @@ TEST_F(ServerFilesTest, FailuresKeepTheOldFiles) {
     EXPECT_EQ(readFile(local_.file("blocked.wf1")), "blocked");
   }
   EXPECT_EQ(stored("", "a.wf1"), readFile(local_.file("a.wf1")));
+  EXPECT_EQ(list(Tevra_ARB_GetLoadedSegmentFileList), "2:a.wf1;CW_TONE.wf1;") << "the short one refused";
 
   control(":SIMulation:FAULt:GLOBal:CLOSe 1");
   writeFile(local_.file("a.wf1"), std::string(64, '\x7F'));

@@ -1,5 +1,6 @@
 #include "tests/integration/sim_session.h"
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -114,6 +115,40 @@ void expectTheCommonExchanges(SimSession& session) {
   EXPECT_EQ(session.read(3).status, VI_SUCCESS_MAX_CNT);
   EXPECT_EQ(viClear(session.vi()), VI_SUCCESS);
   EXPECT_EQ(session.query("*OPC?"), "1");
+  expectMessagesInPieces(session);
+}
+
+// Writes without END leave the message open for the next (VI_ATTR_SEND_END_EN): a file of a megabyte and
+// more, which the simulator stores while it arrives, lands whole; a sequence file's contents are still
+// checked, and a command that takes no block refuses it.
+void expectMessagesInPieces(SimSession& session) {
+  std::string file(3u << 19, '\0');
+  for (size_t i = 0; i < file.size(); ++i) file[i] = static_cast<char>(i % 251);
+  const std::string block = "#7" + std::to_string(file.size()) + file;
+  ViSession vi = session.vi();
+  ViBoolean end = VI_FALSE;
+  EXPECT_EQ(viGetAttribute(vi, VI_ATTR_SEND_END_EN, &end), VI_SUCCESS);
+  EXPECT_EQ(end, VI_TRUE);
+  const struct {
+    std::vector<std::string> pieces;
+    std::string error;
+  } cases[] = {
+      {{"MMEM:DATA \"big.wf1\",", block.substr(0, 1000), block.substr(1000, 599000), block.substr(600000)},
+       "0,\"No error\""},
+      {{"MMEM:DATA \"big.seq\",", block}, "-224,\"Illegal parameter value;not a sequence file\""},
+      {{"*RST ", block}, "-108,\"Parameter not allowed;*RST\""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.pieces.front());
+    ASSERT_EQ(viSetAttribute(vi, VI_ATTR_SEND_END_EN, VI_FALSE), VI_SUCCESS);
+    for (size_t i = 0; i + 1 < c.pieces.size(); ++i) ASSERT_EQ(session.write(c.pieces[i]), VI_SUCCESS);
+    ASSERT_EQ(viSetAttribute(vi, VI_ATTR_SEND_END_EN, VI_TRUE), VI_SUCCESS);
+    ASSERT_EQ(session.write(c.pieces.back()), VI_SUCCESS);
+    EXPECT_EQ(session.query("SYST:ERR?"), c.error);
+  }
+  ASSERT_EQ(session.write("MMEM:DATA? \"big.wf1\""), VI_SUCCESS);
+  EXPECT_TRUE(session.read(block.size() + 1).data == block + "\n") << "the file read back";
+  ASSERT_EQ(session.write("MMEM:DEL \"big.wf1\""), VI_SUCCESS);
 }
 
 void expectExchangeErrors(SimSession& session, bool devicesSeeReads) {

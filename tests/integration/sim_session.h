@@ -40,6 +40,7 @@ class SimSession {
 // a block with newlines inside, a missing and a delayed reply, reads ending on the count and at the end, a
 // device clear of a partly read reply), checked on session.
 void expectTheCommonExchanges(SimSession& session);
+void expectMessagesInPieces(SimSession& session);
 
 // IEEE 488.2 message exchange errors: a query interrupted by the next message before its reply was read
 // gives -410 and only the new reply arrives; a read with nothing to say gives -420 where the transport

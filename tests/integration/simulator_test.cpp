@@ -2,7 +2,12 @@
 // analyzer's settings, the self-test and the free memory.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -134,6 +139,22 @@ TEST_F(SimulatorTest, GeneratorMemoryOutlivesTheSimulator) {
   EXPECT_EQ(session_->query("SYST:ERR?"),
             "-224,\"Illegal parameter value;segment size is not a whole number of IQ samples\"");
   EXPECT_EQ(session_->query("SYST:ERR?"), "0,\"No error\"");
+
+  // A file too large for what the storage can take (a file-size limit) is refused while it arrives, and
+  // the old one is kept; no part of it is left behind.
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old;
+  small.rlim_cur = 1u << 20;
+  setrlimit(RLIMIT_FSIZE, &small);
+  const std::string big(2u << 20, 'x');
+  writeAll(*session_, {"MMEM:DATA \"mine.wf1\",#7" + std::to_string(big.size()) + big});
+  const std::string error = session_->query("SYST:ERR?");
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_EQ(error, "-250,\"Mass storage error;write failed\"");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(storage_.path()), {}), 4);
 
   restartSimulator();
   EXPECT_EQ(session_->query("MMEM:CAT?"), "\"CW_TONE.seq\",\"CW_TONE.wf1\",\"MINE.seq\",\"mine.wf1\"");

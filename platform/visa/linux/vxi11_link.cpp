@@ -95,15 +95,16 @@ class Vxi11Link final : public InstrumentLink {
   Vxi11Link(const Vxi11Link&) = delete;
   Vxi11Link& operator=(const Vxi11Link&) = delete;
 
-  // device_write calls of at most the device's maxRecvSize, END with the last.
-  ViStatus write(const ViByte* data, size_t size, const Deadline& deadline, size_t* sent) override {
+  // device_write calls of at most the device's maxRecvSize, END with the last when the message ends.
+  ViStatus write(const ViByte* data, size_t size, bool end, const Deadline& deadline, size_t* sent) override {
     *sent = 0;
+    if (size == 0 && !end) return VI_SUCCESS;
     do {
       u_int chunk = static_cast<u_int>(std::min<size_t>(size - *sent, maxRecvSize_));
       Device_WriteParms in{};
       in.lid = lid_;
       in.io_timeout = deadline.remainingMilliseconds();
-      in.flags = *sent + chunk == size ? kFlagEnd : 0;
+      in.flags = end && *sent + chunk == size ? kFlagEnd : 0;
       in.data.data_len = chunk;
       in.data.data_val = const_cast<char*>(reinterpret_cast<const char*>(data + *sent));
       Device_WriteResp out{};
