@@ -69,6 +69,14 @@ std::vector<double> depuncture(const std::vector<double>& soft, CodeRate rate) {
 }
 
 Bits viterbiDecode(const std::vector<double>& soft) {
+  // The coded bits of every branch (register value: the new bit in bit 6 above the state), A in bit 1.
+  static constexpr std::array<uint8_t, 2 * kStates> kBranchBits = [] {
+    std::array<uint8_t, 2 * kStates> bits{};
+    for (unsigned reg = 0; reg < 2 * kStates; ++reg)
+      bits[reg] = static_cast<uint8_t>(((std::popcount(reg & kGeneratorA) & 1) << 1) |
+                                       (std::popcount(reg & kGeneratorB) & 1));
+    return bits;
+  }();
   size_t steps = soft.size() / 2;
   constexpr double kUnreached = std::numeric_limits<double>::infinity();
   std::array<double, kStates> metric;
@@ -76,22 +84,20 @@ Bits viterbiDecode(const std::vector<double>& soft) {
   metric[0] = 0.0;
   std::vector<std::array<uint8_t, kStates>> from(steps);
   for (size_t t = 0; t < steps; ++t) {
+    // A correlation metric: a soft value that agrees with the branch bit lowers the cost. The four
+    // combinations of the two coded bits, indexed as kBranchBits.
+    double a = soft[2 * t], b = soft[2 * t + 1];
+    const std::array<double, 4> cost = {a + b, a - b, -a + b, -a - b};
     std::array<double, kStates> next;
-    next.fill(kUnreached);
-    for (unsigned state = 0; state < kStates; ++state) {
-      if (metric[state] == kUnreached) continue;
-      for (unsigned bit = 0; bit < 2; ++bit) {
-        unsigned reg = (bit << 6) | state;
-        // A correlation metric: a soft value that agrees with the branch bit lowers the cost.
-        double a = parity(reg & kGeneratorA) ? -soft[2 * t] : soft[2 * t];
-        double b = parity(reg & kGeneratorB) ? -soft[2 * t + 1] : soft[2 * t + 1];
-        unsigned target = reg >> 1;
-        double candidate = metric[state] + a + b;
-        if (candidate < next[target]) {
-          next[target] = candidate;
-          from[t][target] = static_cast<uint8_t>(state);
-        }
-      }
+    // State j is reached from states 2 (j mod 32) and the one after it, with the bit j / 32 shifted in;
+    // on a tie the lower state wins. Unreached states keep an infinite metric.
+    for (unsigned target = 0; target < kStates; ++target) {
+      unsigned state = 2 * (target % 32), reg = ((target / 32) << 6) | state;
+      double first = metric[state] + cost[kBranchBits[reg]];
+      double second = metric[state + 1] + cost[kBranchBits[reg + 1]];
+      bool lower = first <= second;
+      next[target] = lower ? first : second;
+      from[t][target] = static_cast<uint8_t>(lower ? state : state + 1);
     }
     metric = next;
   }

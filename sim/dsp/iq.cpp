@@ -38,15 +38,16 @@ void shiftFrequency(Samples& x, double hz, double rateHz) {
 }
 
 void rotate(Samples& x, size_t from, double step, size_t to) {
-  // A running phasor, set exactly every block so that rounding cannot build up.
+  // A running phasor, set exactly at the start of every block so that rounding cannot build up.
   constexpr size_t kBlock = 256;
   Complex advance = std::polar(1.0, step);
-  Complex phasor;
-  for (size_t n = from; n < std::min(to, x.size()); ++n) {
-    if ((n - from) % kBlock == 0)
-      phasor = std::polar(1.0, std::fmod(step * static_cast<double>(n), 2.0 * kPi));
-    x[n] *= phasor;
-    phasor *= advance;
+  size_t end = std::min(to, x.size());
+  for (size_t block = from; block < end; block += kBlock) {
+    Complex phasor = std::polar(1.0, std::fmod(step * static_cast<double>(block), 2.0 * kPi));
+    for (size_t n = block; n < std::min(end, block + kBlock); ++n) {
+      x[n] = multiplied(x[n], phasor);
+      phasor = multiplied(phasor, advance);
+    }
   }
 }
 

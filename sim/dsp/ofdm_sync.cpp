@@ -1,6 +1,9 @@
 #include "sim/dsp/ofdm_sync.h"
 
 #include <algorithm>
+#include <memory>
+
+#include "sim/dsp/fft.h"
 
 namespace tevra::dsp::sync {
 
@@ -31,24 +34,59 @@ double lagPhase(const Samples& x, size_t first, size_t count, size_t lag) {
   return std::arg(c);
 }
 
+namespace {
+
+// The plans of one correlation length and the symbol's conjugate spectrum (scaled by the inverse
+// transform's 1 / size), kept per thread while the symbol and the length stay the same.
+struct Correlator {
+  Samples symbol;
+  size_t size = 0;
+  std::unique_ptr<Fft> forward, inverse;
+  Samples reference;
+};
+
+Correlator& correlatorFor(const Samples& symbol, size_t size) {
+  thread_local Correlator c;
+  if (c.size == size && c.symbol == symbol) return c;
+  c.symbol = symbol;
+  c.size = size;
+  c.forward = std::make_unique<Fft>(size, Fft::Direction::kForward);
+  c.inverse = std::make_unique<Fft>(size, Fft::Direction::kInverse);
+  Samples padded(symbol);
+  padded.resize(size);
+  c.reference.resize(size);
+  c.forward->run(padded.data(), c.reference.data());
+  for (Complex& v : c.reference) v = std::conj(v) / static_cast<double>(size);
+  return c;
+}
+
+}  // namespace
+
 size_t twoSymbolMatch(const Samples& x, const Samples& symbol, size_t from, size_t last) {
-  size_t length = symbol.size(), best = from;
-  if (x.size() < 2 * length) return from;
+  size_t length = symbol.size();
+  if (length == 0 || x.size() < 2 * length) return from;
   last = std::min(last, x.size() - 2 * length);
-  double bestScore = -1.0;
-  for (size_t n = from; n <= last; ++n) {
-    Complex a{}, b{};
-    for (size_t i = 0; i < length; ++i) {
-      a += x[n + i] * std::conj(symbol[i]);
-      b += x[n + length + i] * std::conj(symbol[i]);
-    }
-    double score = std::abs(a) + std::abs(b);
-    if (score > bestScore) {
-      bestScore = score;
-      best = n;
-    }
-  }
-  return best;
+  if (last < from) return from;
+  // The correlation with the symbol at every position from `from` to last + length at once, as a product
+  // of spectra: a transform of the span costs far less than a multiply-add per sample and position.
+  size_t positions = last - from + 1, span = positions + 2 * length - 1, size = 1;
+  while (size < span) size *= 2;
+  Correlator& c = correlatorFor(symbol, size);
+  Complex* in = c.forward->input();
+  size_t available = std::min(size, x.size() - from);
+  std::copy(x.begin() + static_cast<std::ptrdiff_t>(from),
+            x.begin() + static_cast<std::ptrdiff_t>(from + available), in);
+  std::fill(in + available, in + size, Complex{});
+  c.forward->execute();
+  Complex* product = c.inverse->input();
+  for (size_t k = 0; k < size; ++k) product[k] = multiplied(c.forward->output()[k], c.reference[k]);
+  c.inverse->execute();
+  std::vector<double> magnitude(positions + length);
+  for (size_t n = 0; n < magnitude.size(); ++n) magnitude[n] = std::sqrt(std::norm(c.inverse->output()[n]));
+  size_t best = 0;
+  for (size_t n = 1; n < positions; ++n)
+    if (magnitude[n] + magnitude[n + length] > magnitude[best] + magnitude[best + length]) best = n;
+  return from + best;
 }
 
 }  // namespace tevra::dsp::sync
