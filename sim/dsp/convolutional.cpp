@@ -69,36 +69,43 @@ std::vector<double> depuncture(const std::vector<double>& soft, CodeRate rate) {
 }
 
 Bits viterbiDecode(const std::vector<double>& soft) {
-  // The coded bits of every branch (register value: the new bit in bit 6 above the state), A in bit 1.
-  static constexpr std::array<uint8_t, 2 * kStates> kBranchBits = [] {
-    std::array<uint8_t, 2 * kStates> bits{};
-    for (unsigned reg = 0; reg < 2 * kStates; ++reg)
-      bits[reg] = static_cast<uint8_t>(((std::popcount(reg & kGeneratorA) & 1) << 1) |
-                                       (std::popcount(reg & kGeneratorB) & 1));
-    return bits;
+  // Both generators tap the newest and the oldest bit, so the two branches into a state, and the two out
+  // of one, differ in both coded bits: states 2i and 2i + 1 lead to i and i + 32 with branch costs c and -c
+  // crosswise (a butterfly), c = +-a +-b by the coded bits of register 2i.
+  struct Signs {
+    std::array<double, kStates / 2> a, b;
+  };
+  static constexpr Signs kSigns = [] {
+    Signs s{};
+    for (unsigned i = 0; i < kStates / 2; ++i) {
+      s.a[i] = (std::popcount(2 * i & kGeneratorA) & 1) ? -1.0 : 1.0;
+      s.b[i] = (std::popcount(2 * i & kGeneratorB) & 1) ? -1.0 : 1.0;
+    }
+    return s;
   }();
   size_t steps = soft.size() / 2;
   constexpr double kUnreached = std::numeric_limits<double>::infinity();
   std::array<double, kStates> metric;
   metric.fill(kUnreached);
   metric[0] = 0.0;
-  std::vector<std::array<uint8_t, kStates>> from(steps);
+  // Bit j of from[t] is set when state j was reached from the odd state of its pair.
+  std::vector<uint64_t> from(steps);
   for (size_t t = 0; t < steps; ++t) {
-    // A correlation metric: a soft value that agrees with the branch bit lowers the cost. The four
-    // combinations of the two coded bits, indexed as kBranchBits.
+    // A correlation metric: a soft value that agrees with the branch bit lowers the cost.
     double a = soft[2 * t], b = soft[2 * t + 1];
-    const std::array<double, 4> cost = {a + b, a - b, -a + b, -a - b};
     std::array<double, kStates> next;
-    // State j is reached from states 2 (j mod 32) and the one after it, with the bit j / 32 shifted in;
-    // on a tie the lower state wins. Unreached states keep an infinite metric.
-    for (unsigned target = 0; target < kStates; ++target) {
-      unsigned state = 2 * (target % 32), reg = ((target / 32) << 6) | state;
-      double first = metric[state] + cost[kBranchBits[reg]];
-      double second = metric[state + 1] + cost[kBranchBits[reg + 1]];
-      bool lower = first <= second;
-      next[target] = lower ? first : second;
-      from[t][target] = static_cast<uint8_t>(lower ? state : state + 1);
+    uint64_t odd = 0;
+    for (unsigned i = 0; i < kStates / 2; ++i) {
+      double c = kSigns.a[i] * a + kSigns.b[i] * b;
+      double even = metric[2 * i], oddMetric = metric[2 * i + 1];
+      // On a tie the lower state wins.
+      double low0 = even + c, low1 = oddMetric - c, high0 = even - c, high1 = oddMetric + c;
+      next[i] = low0 <= low1 ? low0 : low1;
+      next[i + 32] = high0 <= high1 ? high0 : high1;
+      odd |= static_cast<uint64_t>(!(low0 <= low1)) << i | static_cast<uint64_t>(!(high0 <= high1))
+                                                               << (i + 32);
     }
+    from[t] = odd;
     metric = next;
   }
   unsigned state = 0;
@@ -107,7 +114,7 @@ Bits viterbiDecode(const std::vector<double>& soft) {
   Bits bits(steps);
   for (size_t t = steps; t-- > 0;) {
     bits[t] = static_cast<uint8_t>((state >> 5) & 1);
-    state = from[t][state];
+    state = 2 * (state % 32) + static_cast<unsigned>((from[t] >> state) & 1);
   }
   return bits;
 }

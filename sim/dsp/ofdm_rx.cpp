@@ -55,6 +55,27 @@ LongTraining findLongTraining(const Samples& x, size_t detected, double coarseHz
   return {start, offsetOfPhase(sync::lagPhase(near, start - origin, kFftSize, kFftSize), kFftSize)};
 }
 
+// The loops over a window's samples and a symbol's carriers work on plain arrays that GCC may vectorize
+// (they do not overlap); they are built for the baseline x86-64 and again for AVX2, chosen when the program
+// loads.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define kWideVectors __attribute__((target_clones("avx2", "default")))
+#else
+#define kWideVectors
+#endif
+
+// A window of complex samples (interleaved) times the turn, into `out`; each sample's energy added to
+// `energy`.
+kWideVectors void turnWindow(const double* __restrict window, const double* __restrict turn,
+                             double* __restrict out, double* __restrict energy) {
+  for (size_t m = 0; m < kFftSize; ++m) {
+    double re = window[2 * m], im = window[2 * m + 1], turnRe = turn[2 * m], turnIm = turn[2 * m + 1];
+    out[2 * m] = re * turnRe - im * turnIm;
+    out[2 * m + 1] = re * turnIm + im * turnRe;
+    energy[m] += re * re + im * im;
+  }
+}
+
 Fft& forwardTransform() {
   thread_local Fft forward(kFftSize, Fft::Direction::kForward);
   return forward;
@@ -109,7 +130,10 @@ struct Receiver {
 
   void correctOffset(double hz) {
     step = radiansPerSample(hz);
-    for (size_t m = 0; m < kFftSize; ++m) turn[m] = std::polar(1.0, step * static_cast<double>(m));
+    // A running phasor: over one window its rounding stays far below a part in 1e12.
+    Complex advance = std::polar(1.0, step);
+    turn[0] = 1.0;
+    for (size_t m = 1; m < kFftSize; ++m) turn[m] = multiplied(turn[m - 1], advance);
   }
   Complex phaseAt(size_t n) const {
     return std::polar(1.0, std::fmod(step * static_cast<double>(n), 2.0 * kPi));
@@ -119,12 +143,9 @@ struct Receiver {
   // adds its samples' energy to `energy`. The bins are forwardTransform().output().
   const Complex* transformFromZeroPhase(size_t at, std::array<double, kFftSize>& energy) const {
     Fft& fft = forwardTransform();
-    Complex* in = fft.input();
-    const Complex* window = x.data() + at;
-    for (size_t m = 0; m < kFftSize; ++m) {
-      in[m] = multiplied(window[m], turn[m]);
-      energy[m] += std::norm(window[m]);
-    }
+    // std::complex<double> is an array of its two parts.
+    turnWindow(reinterpret_cast<const double*>(x.data() + at), reinterpret_cast<const double*>(turn.data()),
+               reinterpret_cast<double*>(fft.input()), energy.data());
     fft.execute();
     return fft.output();
   }
@@ -298,8 +319,8 @@ Complex pilotSum(const ComplexArray& y, size_t first, const ComplexArray& invers
 // The factor that takes out a symbol's common phase, the conjugate direction of its pilot sum. The
 // carriers still lack their window's starting phase (`windowPhase`), which the factor absorbs.
 Complex derotationOf(Complex pilots, Complex windowPhase) {
-  double magnitude = std::sqrt(std::norm(pilots));
-  return magnitude > 0 ? std::conj(pilots) / magnitude : windowPhase;
+  double norm = std::norm(pilots);
+  return norm > 0 ? std::conj(pilots) * (1.0 / std::sqrt(norm)) : windowPhase;
 }
 
 // The received and decided carriers of every DATA symbol, symbol after symbol, and the sums over the
@@ -320,13 +341,11 @@ struct DataCarriers {
   std::vector<double> weight;
 };
 
-// The loops over a symbol's carriers, on plain arrays that GCC may vectorize (they do not overlap).
-
 // t = y d, the symbol's carriers turned by its common phase, and the nearest points to t / h (`inverse`).
-void decideCarriers(size_t count, const double* __restrict yRe, const double* __restrict yIm, Complex d,
-                    const double* __restrict gRe, const double* __restrict gIm, const AxisDecision axis,
-                    double* __restrict tRe, double* __restrict tIm, double* __restrict iRe,
-                    double* __restrict iIm) {
+kWideVectors void decideCarriers(size_t count, const double* __restrict yRe, const double* __restrict yIm,
+                                 Complex d, const double* __restrict gRe, const double* __restrict gIm,
+                                 const AxisDecision axis, double* __restrict tRe, double* __restrict tIm,
+                                 double* __restrict iRe, double* __restrict iIm) {
   double dRe = d.real(), dIm = d.imag(), scale = axis.scale();
   double quadrature = axis.quadrature() ? 1.0 : 0.0;  // a factor: a branch would keep the loop scalar
   for (size_t c = 0; c < count; ++c) {
@@ -340,10 +359,11 @@ void decideCarriers(size_t count, const double* __restrict yRe, const double* __
 
 // Adds a symbol's share to the sums over the symbols (DataCarriers): t conj(ideal), |ideal|^2,
 // ideal(-k) t and conj(ideal ideal(-k)).
-void sumCarriers(size_t count, const double* __restrict tRe, const double* __restrict tIm,
-                 const double* __restrict iRe, const double* __restrict iIm, double* __restrict nRe,
-                 double* __restrict nIm, double* __restrict weight, double* __restrict mRe,
-                 double* __restrict mIm, double* __restrict xRe, double* __restrict xIm) {
+kWideVectors void sumCarriers(size_t count, const double* __restrict tRe, const double* __restrict tIm,
+                              const double* __restrict iRe, const double* __restrict iIm,
+                              double* __restrict nRe, double* __restrict nIm, double* __restrict weight,
+                              double* __restrict mRe, double* __restrict mIm, double* __restrict xRe,
+                              double* __restrict xIm) {
   for (size_t c = 0; c < count; ++c) {
     size_t m = count - 1 - c;
     nRe[c] += tRe[c] * iRe[c] + tIm[c] * iIm[c];
@@ -358,10 +378,11 @@ void sumCarriers(size_t count, const double* __restrict tRe, const double* __res
 
 // e = y d / h: the squared error e - ideal added to `error`, and for the phase slope, k Im(e conj(ideal)) and
 // k^2 |ideal|^2 written to `slope` and `weight`.
-void compareCarriers(size_t count, const double* __restrict yRe, const double* __restrict yIm, Complex d,
-                     const double* __restrict gRe, const double* __restrict gIm, const double* __restrict iRe,
-                     const double* __restrict iIm, const double* __restrict number, double* __restrict error,
-                     double* __restrict slope, double* __restrict weight) {
+kWideVectors void compareCarriers(size_t count, const double* __restrict yRe, const double* __restrict yIm,
+                                  Complex d, const double* __restrict gRe, const double* __restrict gIm,
+                                  const double* __restrict iRe, const double* __restrict iIm,
+                                  const double* __restrict number, double* __restrict error,
+                                  double* __restrict slope, double* __restrict weight) {
   double dRe = d.real(), dIm = d.imag();
   for (size_t c = 0; c < count; ++c) {
     double fRe = gRe[c] * dRe - gIm[c] * dIm, fIm = gRe[c] * dIm + gIm[c] * dRe;
@@ -405,7 +426,7 @@ Complex imageRatio(const DataCarriers& data, const Carriers& carriers) {
     double det = r11 * r22 - std::norm(r12);
     if (det <= 1e-9 * r11 * r22) continue;
     Complex direct = (r22 * y1 - r12 * y2) / det, mirror = (r11 * y2 - std::conj(r12) * y1) / det;
-    if (std::abs(direct) == 0) continue;
+    if (std::norm(direct) == 0) continue;
     sum += divided(mirror, direct);
     ++fitted;
   }
@@ -451,13 +472,16 @@ void measureData(const Receiver& rx, const Bins& numerator, double weightOfTrain
   Complex dc{};
   std::vector<double> phases(symbols);
   std::vector<Complex> windowPhases(symbols);
+  constexpr size_t kPhaseBlock = 32;
+  Complex symbolTurn = std::polar(1.0, rx.step * static_cast<double>(kSymbol));
   for (size_t s = 0; s < symbols; ++s) {
     size_t window = layout.firstWindow + kSymbol * s, first = s * count;
     const Complex* bins = rx.transformFromZeroPhase(window, energy);
     // Carriers -edge..-1 are the top bins, 1..edge the bottom ones.
-    for (size_t c = 0; c < count; ++c)
-      data.received.set(first + c, bins[c < half ? kFftSize - half + c : c - half + 1]);
-    windowPhases[s] = rx.phaseAt(window);
+    for (size_t c = 0; c < half; ++c) data.received.set(first + c, bins[kFftSize - half + c]);
+    for (size_t c = half; c < count; ++c) data.received.set(first + c, bins[c - half + 1]);
+    // Set exactly every kPhaseBlock symbols and advanced by a symbol's turn in between, like rotate().
+    windowPhases[s] = s % kPhaseBlock ? multiplied(windowPhases[s - 1], symbolTurn) : rx.phaseAt(window);
     dc += multiplied(bins[0], windowPhases[s]) / static_cast<double>(kFftSize);
     Complex pilots = pilotSum(data.received, first, inverse, carriers, layout.pilots(s));
     Complex derotation = derotationOf(pilots, windowPhases[s]);
