@@ -56,18 +56,12 @@ LongTraining findLongTraining(const Samples& x, size_t detected, double coarseHz
 }
 
 // The loops over a window's samples and a symbol's carriers work on plain arrays that GCC may vectorize
-// (they do not overlap); they are built for the baseline x86-64 and again for AVX2, chosen when the program
-// loads.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-#define kWideVectors __attribute__((target_clones("avx2", "default")))
-#else
-#define kWideVectors
-#endif
+// (they do not overlap).
 
 // A window of complex samples (interleaved) times the turn, into `out`; each sample's energy added to
 // `energy`.
-kWideVectors void turnWindow(const double* __restrict window, const double* __restrict turn,
-                             double* __restrict out, double* __restrict energy) {
+TEVRA_VECTOR_CLONES void turnWindow(const double* __restrict window, const double* __restrict turn,
+                                    double* __restrict out, double* __restrict energy) {
   for (size_t m = 0; m < kFftSize; ++m) {
     double re = window[2 * m], im = window[2 * m + 1], turnRe = turn[2 * m], turnIm = turn[2 * m + 1];
     out[2 * m] = re * turnRe - im * turnIm;
@@ -342,10 +336,11 @@ struct DataCarriers {
 };
 
 // t = y d, the symbol's carriers turned by its common phase, and the nearest points to t / h (`inverse`).
-kWideVectors void decideCarriers(size_t count, const double* __restrict yRe, const double* __restrict yIm,
-                                 Complex d, const double* __restrict gRe, const double* __restrict gIm,
-                                 const AxisDecision axis, double* __restrict tRe, double* __restrict tIm,
-                                 double* __restrict iRe, double* __restrict iIm) {
+TEVRA_VECTOR_CLONES void decideCarriers(size_t count, const double* __restrict yRe,
+                                        const double* __restrict yIm, Complex d, const double* __restrict gRe,
+                                        const double* __restrict gIm, const AxisDecision axis,
+                                        double* __restrict tRe, double* __restrict tIm,
+                                        double* __restrict iRe, double* __restrict iIm) {
   double dRe = d.real(), dIm = d.imag(), scale = axis.scale();
   double quadrature = axis.quadrature() ? 1.0 : 0.0;  // a factor: a branch would keep the loop scalar
   for (size_t c = 0; c < count; ++c) {
@@ -359,11 +354,11 @@ kWideVectors void decideCarriers(size_t count, const double* __restrict yRe, con
 
 // Adds a symbol's share to the sums over the symbols (DataCarriers): t conj(ideal), |ideal|^2,
 // ideal(-k) t and conj(ideal ideal(-k)).
-kWideVectors void sumCarriers(size_t count, const double* __restrict tRe, const double* __restrict tIm,
-                              const double* __restrict iRe, const double* __restrict iIm,
-                              double* __restrict nRe, double* __restrict nIm, double* __restrict weight,
-                              double* __restrict mRe, double* __restrict mIm, double* __restrict xRe,
-                              double* __restrict xIm) {
+TEVRA_VECTOR_CLONES void sumCarriers(size_t count, const double* __restrict tRe, const double* __restrict tIm,
+                                     const double* __restrict iRe, const double* __restrict iIm,
+                                     double* __restrict nRe, double* __restrict nIm,
+                                     double* __restrict weight, double* __restrict mRe,
+                                     double* __restrict mIm, double* __restrict xRe, double* __restrict xIm) {
   for (size_t c = 0; c < count; ++c) {
     size_t m = count - 1 - c;
     nRe[c] += tRe[c] * iRe[c] + tIm[c] * iIm[c];
@@ -378,11 +373,12 @@ kWideVectors void sumCarriers(size_t count, const double* __restrict tRe, const 
 
 // e = y d / h: the squared error e - ideal added to `error`, and for the phase slope, k Im(e conj(ideal)) and
 // k^2 |ideal|^2 written to `slope` and `weight`.
-kWideVectors void compareCarriers(size_t count, const double* __restrict yRe, const double* __restrict yIm,
-                                  Complex d, const double* __restrict gRe, const double* __restrict gIm,
-                                  const double* __restrict iRe, const double* __restrict iIm,
-                                  const double* __restrict number, double* __restrict error,
-                                  double* __restrict slope, double* __restrict weight) {
+TEVRA_VECTOR_CLONES void compareCarriers(size_t count, const double* __restrict yRe,
+                                         const double* __restrict yIm, Complex d,
+                                         const double* __restrict gRe, const double* __restrict gIm,
+                                         const double* __restrict iRe, const double* __restrict iIm,
+                                         const double* __restrict number, double* __restrict error,
+                                         double* __restrict slope, double* __restrict weight) {
   double dRe = d.real(), dIm = d.imag();
   for (size_t c = 0; c < count; ++c) {
     double fRe = gRe[c] * dRe - gIm[c] * dIm, fIm = gRe[c] * dIm + gIm[c] * dRe;

@@ -62,7 +62,7 @@ Correlator& correlatorFor(const Samples& symbol, size_t size) {
 
 }  // namespace
 
-size_t twoSymbolMatch(const Samples& x, const Samples& symbol, size_t from, size_t last) {
+TEVRA_VECTOR_CLONES size_t twoSymbolMatch(const Samples& x, const Samples& symbol, size_t from, size_t last) {
   size_t length = symbol.size();
   if (length == 0 || x.size() < 2 * length) return from;
   last = std::min(last, x.size() - 2 * length);
