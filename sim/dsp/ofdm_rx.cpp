@@ -58,15 +58,19 @@ LongTraining findLongTraining(const Samples& x, size_t detected, double coarseHz
 // The loops over a window's samples and a symbol's carriers work on plain arrays that GCC may vectorize
 // (they do not overlap).
 
-// A window of complex samples (interleaved) times the turn, into `out`; each sample's energy added to
-// `energy`.
-TEVRA_VECTOR_CLONES void turnWindow(const double* __restrict window, const double* __restrict turn,
-                                    double* __restrict out, double* __restrict energy) {
+// A window of complex samples (interleaved) times the turn, into `out`: the turn is given as its real part
+// twice (`real`: c, c) and its imaginary part with the signs the product needs (`imaginary`: -s, s), so that
+// each part of the product takes the sample and the sample with its parts swapped. Each part's square is
+// added to `energy` (128 values).
+TEVRA_VECTOR_CLONES void turnWindow(const double* __restrict window, const double* __restrict real,
+                                    const double* __restrict imaginary, double* __restrict out,
+                                    double* __restrict energy) {
   for (size_t m = 0; m < kFftSize; ++m) {
-    double re = window[2 * m], im = window[2 * m + 1], turnRe = turn[2 * m], turnIm = turn[2 * m + 1];
-    out[2 * m] = re * turnRe - im * turnIm;
-    out[2 * m + 1] = re * turnIm + im * turnRe;
-    energy[m] += re * re + im * im;
+    double re = window[2 * m], im = window[2 * m + 1];
+    out[2 * m] = re * real[2 * m] + im * imaginary[2 * m];
+    out[2 * m + 1] = im * real[2 * m + 1] + re * imaginary[2 * m + 1];
+    energy[2 * m] += re * re;
+    energy[2 * m + 1] += im * im;
   }
 }
 
@@ -118,34 +122,38 @@ struct Receiver {
   const Samples& x;
   size_t t1 = 0;  // first long training symbol
   double step = 0;
-  std::array<Complex, kFftSize> turn{};  // exp(j step m) over a window
+  std::array<double, 2 * kFftSize> turnReal{},
+      turnImaginary{};  // exp(j step m) over a window, as turnWindow()
   Bins h{};
   Bins ltfSum{};
 
   void correctOffset(double hz) {
     step = radiansPerSample(hz);
     // A running phasor: over one window its rounding stays far below a part in 1e12.
-    Complex advance = std::polar(1.0, step);
-    turn[0] = 1.0;
-    for (size_t m = 1; m < kFftSize; ++m) turn[m] = multiplied(turn[m - 1], advance);
+    Complex advance = std::polar(1.0, step), turn = 1.0;
+    for (size_t m = 0; m < kFftSize; ++m, turn = multiplied(turn, advance)) {
+      turnReal[2 * m] = turnReal[2 * m + 1] = turn.real();
+      turnImaginary[2 * m] = -turn.imag();
+      turnImaginary[2 * m + 1] = turn.imag();
+    }
   }
   Complex phaseAt(size_t n) const {
     return std::polar(1.0, std::fmod(step * static_cast<double>(n), 2.0 * kPi));
   }
 
   // Transforms the window at `at` turned as if it started at phase 0 (phaseAt(at) is still to be applied);
-  // adds its samples' energy to `energy`. The bins are forwardTransform().output().
-  const Complex* transformFromZeroPhase(size_t at, std::array<double, kFftSize>& energy) const {
+  // adds its samples' energy to `energy` (by parts). The bins are forwardTransform().output().
+  const Complex* transformFromZeroPhase(size_t at, std::array<double, 2 * kFftSize>& energy) const {
     Fft& fft = forwardTransform();
     // std::complex<double> is an array of its two parts.
-    turnWindow(reinterpret_cast<const double*>(x.data() + at), reinterpret_cast<const double*>(turn.data()),
+    turnWindow(reinterpret_cast<const double*>(x.data() + at), turnReal.data(), turnImaginary.data(),
                reinterpret_cast<double*>(fft.input()), energy.data());
     fft.execute();
     return fft.output();
   }
 
   Bins transform(size_t at) const {
-    std::array<double, kFftSize> energy{};
+    std::array<double, 2 * kFftSize> energy{};
     const Complex* bins = transformFromZeroPhase(at, energy);
     Complex phase = phaseAt(at);
     Bins out;
@@ -464,7 +472,7 @@ void measureData(const Receiver& rx, const Bins& numerator, double weightOfTrain
   ComplexArray inverse = inverseOf(h);
   DataCarriers& data = DataCarriers::of(symbols, count);
   AxisDecision axis(layout.bitsPerCarrier);
-  std::array<double, kFftSize> energy{};
+  std::array<double, 2 * kFftSize> energy{};
   Complex dc{};
   std::vector<double> phases(symbols);
   std::vector<Complex> windowPhases(symbols);
@@ -479,23 +487,31 @@ void measureData(const Receiver& rx, const Bins& numerator, double weightOfTrain
     // Set exactly every kPhaseBlock symbols and advanced by a symbol's turn in between, like rotate().
     windowPhases[s] = s % kPhaseBlock ? multiplied(windowPhases[s - 1], symbolTurn) : rx.phaseAt(window);
     dc += multiplied(bins[0], windowPhases[s]) / static_cast<double>(kFftSize);
-    Complex pilots = pilotSum(data.received, first, inverse, carriers, layout.pilots(s));
-    Complex derotation = derotationOf(pilots, windowPhases[s]);
-    double phase = std::arg(multiplied(pilots, windowPhases[s]));
-    phases[s] = s ? unwrapOnto(phase, phases[s - 1]) : phase;
-    decideAndSum(data, first, derotation, inverse, axis, carriers, layout.pilots(s));
   }
+  // Symbol after symbol in separate loops, so that one symbol's square roots and divisions overlap the
+  // next one's instead of holding up its decisions.
+  std::vector<Complex> pilots(symbols), derotations(symbols);
+  for (size_t s = 0; s < symbols; ++s) {
+    pilots[s] = pilotSum(data.received, s * count, inverse, carriers, layout.pilots(s));
+    derotations[s] = derotationOf(pilots[s], windowPhases[s]);
+  }
+  for (size_t s = 0; s < symbols; ++s) {
+    double phase = std::arg(multiplied(pilots[s], windowPhases[s]));
+    phases[s] = s ? unwrapOnto(phase, phases[s - 1]) : phase;
+  }
+  for (size_t s = 0; s < symbols; ++s)
+    decideAndSum(data, s * count, derotations[s], inverse, axis, carriers, layout.pilots(s));
   // Least squares over the training and the decided data keeps the estimate's own noise out of the EVM.
   for (size_t c = 0; c < count; ++c)
     h.set(c, (training.at(c) + data.numerator.at(c)) / (weightOfTraining + data.weight[c]));
   inverse = inverseOf(h);
   Complex image = imageRatio(data, carriers);
   std::vector<double> error(count), slopes(symbols);
-  for (size_t s = 0; s < symbols; ++s) {
-    Complex derotation = derotationOf(pilotSum(data.received, s * count, inverse, carriers, layout.pilots(s)),
-                                      windowPhases[s]);
-    slopes[s] = errorAndSlope(data, s * count, derotation, inverse, carriers, error);
-  }
+  for (size_t s = 0; s < symbols; ++s)
+    derotations[s] = derotationOf(pilotSum(data.received, s * count, inverse, carriers, layout.pilots(s)),
+                                  windowPhases[s]);
+  for (size_t s = 0; s < symbols; ++s)
+    slopes[s] = errorAndSlope(data, s * count, derotations[s], inverse, carriers, error);
   IqImbalance imbalance = iqImbalanceOfImageRatio(image);
   result.iqGainImbalanceDb = imbalance.gainDb;
   result.quadratureErrorDeg = imbalance.quadratureDeg;
