@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <numeric>
 #include <optional>
 
 #include "sim/dsp/convolutional.h"
@@ -297,16 +298,6 @@ ComplexArray inverseOf(const ComplexArray& h) {
   return inverse;
 }
 
-double sumOf(const double* values, size_t count) {
-  // Four partial sums: one chain of additions would wait on each one's latency.
-  std::array<double, 4> part{};
-  size_t n = 0;
-  for (; n + 4 <= count; n += 4)
-    for (size_t i = 0; i < 4; ++i) part[i] += values[n + i];
-  for (; n < count; ++n) part[0] += values[n];
-  return (part[0] + part[1]) + (part[2] + part[3]);
-}
-
 // A symbol's pilots equalized by 1 / h (`inverse`) and summed, each times its sign.
 Complex pilotSum(const ComplexArray& y, size_t first, const ComplexArray& inverse, const Carriers& carriers,
                  const std::array<double, 4>& pilots) {
@@ -379,23 +370,28 @@ TEVRA_VECTOR_CLONES void sumCarriers(size_t count, const double* __restrict tRe,
   }
 }
 
-// e = y d / h: the squared error e - ideal added to `error`, and for the phase slope, k Im(e conj(ideal)) and
-// k^2 |ideal|^2 written to `slope` and `weight`.
-TEVRA_VECTOR_CLONES void compareCarriers(size_t count, const double* __restrict yRe,
-                                         const double* __restrict yIm, Complex d,
-                                         const double* __restrict gRe, const double* __restrict gIm,
-                                         const double* __restrict iRe, const double* __restrict iIm,
-                                         const double* __restrict number, double* __restrict error,
-                                         double* __restrict slope, double* __restrict weight) {
-  double dRe = d.real(), dIm = d.imag();
+// e = y d / h: the squared error e - ideal added to `error`; returns the phase slope's sums over the
+// carriers, of k Im(e conj(ideal)) and of k^2 |ideal|^2, which may be taken in any order.
+struct SlopeSums {
+  double num, den;
+};
+
+TEVRA_VECTOR_CLONES SlopeSums compareCarriers(size_t count, const double* __restrict yRe,
+                                              const double* __restrict yIm, Complex d,
+                                              const double* __restrict gRe, const double* __restrict gIm,
+                                              const double* __restrict iRe, const double* __restrict iIm,
+                                              const double* __restrict number, double* __restrict error) {
+  double dRe = d.real(), dIm = d.imag(), num = 0, den = 0;
+#pragma omp simd reduction(+ : num, den)
   for (size_t c = 0; c < count; ++c) {
     double fRe = gRe[c] * dRe - gIm[c] * dIm, fIm = gRe[c] * dIm + gIm[c] * dRe;
     double eRe = yRe[c] * fRe - yIm[c] * fIm, eIm = yRe[c] * fIm + yIm[c] * fRe;
     double xRe = eRe - iRe[c], xIm = eIm - iIm[c];
     error[c] += xRe * xRe + xIm * xIm;
-    slope[c] = number[c] * (eIm * iRe[c] - eRe * iIm[c]);
-    weight[c] = number[c] * number[c] * (iRe[c] * iRe[c] + iIm[c] * iIm[c]);
+    num += number[c] * (eIm * iRe[c] - eRe * iIm[c]);
+    den += number[c] * number[c] * (iRe[c] * iRe[c] + iIm[c] * iIm[c]);
   }
+  return {num, den};
 }
 
 // Decides the carriers of a symbol (y turned by `derotation`, equalized by `inverse`) and adds them to the
@@ -445,12 +441,10 @@ Complex imageRatio(const DataCarriers& data, const Carriers& carriers) {
 // Im(image conj(ideal(k) ideal(-k))) at k; carriers k and -k add it with opposite weights, so it cancels.
 double errorAndSlope(const DataCarriers& data, size_t first, Complex derotation, const ComplexArray& inverse,
                      const Carriers& carriers, std::vector<double>& error) {
-  std::array<double, kMostCarriers> slope, weight;
-  compareCarriers(carriers.count, &data.received.re[first], &data.received.im[first], derotation,
-                  inverse.re.data(), inverse.im.data(), &data.ideal.re[first], &data.ideal.im[first],
-                  carriers.number.data(), error.data(), slope.data(), weight.data());
-  double den = sumOf(weight.data(), carriers.count);
-  return den > 0 ? sumOf(slope.data(), carriers.count) / den : 0.0;
+  SlopeSums sums = compareCarriers(carriers.count, &data.received.re[first], &data.received.im[first],
+                                   derotation, inverse.re.data(), inverse.im.data(), &data.ideal.re[first],
+                                   &data.ideal.im[first], carriers.number.data(), error.data());
+  return sums.den > 0 ? sums.num / sums.den : 0.0;
 }
 
 // EVM, the residual offset and the carrier leakage over the DATA symbols. `numerator` and `weight` hold the
@@ -521,7 +515,7 @@ void measureData(const Receiver& rx, const Bins& numerator, double weightOfTrain
   measureFlatness(refined, layout.edge, result);
   result.symbols = symbols;
   result.frequencyErrorHz += residualOffsetHz(phases);
-  result.evmRms = symbols ? std::sqrt(sumOf(error.data(), count) /
+  result.evmRms = symbols ? std::sqrt(std::accumulate(error.begin(), error.end(), 0.0) /
                                       (static_cast<double>(count) * static_cast<double>(symbols)))
                           : 0.0;
   double power = 0.0;

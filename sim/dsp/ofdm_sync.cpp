@@ -81,12 +81,19 @@ TEVRA_VECTOR_CLONES size_t twoSymbolMatch(const Samples& x, const Samples& symbo
   Complex* product = c.inverse->input();
   for (size_t k = 0; k < size; ++k) product[k] = multiplied(c.forward->output()[k], c.reference[k]);
   c.inverse->execute();
-  std::vector<double> magnitude(positions + length);
-  for (size_t n = 0; n < magnitude.size(); ++n) magnitude[n] = std::sqrt(std::norm(c.inverse->output()[n]));
-  size_t best = 0;
-  for (size_t n = 1; n < positions; ++n)
-    if (magnitude[n] + magnitude[n + length] > magnitude[best] + magnitude[best + length]) best = n;
-  return from + best;
+  const auto* a = reinterpret_cast<const double*>(c.inverse->output());  // its real and imaginary parts
+  std::vector<double> magnitude(positions + length), score(positions);
+  for (size_t n = 0; n < magnitude.size(); ++n)
+    magnitude[n] = std::sqrt(a[2 * n] * a[2 * n] + a[2 * n + 1] * a[2 * n + 1]);
+  double top = 0.0;
+#pragma omp simd reduction(max : top)
+  for (size_t n = 0; n < positions; ++n) {
+    score[n] = magnitude[n] + magnitude[n + length];
+    top = std::max(top, score[n]);
+  }
+  // The first position of the best score.
+  auto best = std::find(score.begin(), score.end(), top);
+  return best == score.end() ? from : from + static_cast<size_t>(best - score.begin());
 }
 
 }  // namespace tevra::dsp::sync
