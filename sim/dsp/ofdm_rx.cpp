@@ -59,6 +59,19 @@ LongTraining findLongTraining(const Samples& x, size_t detected, double coarseHz
 // The loops over a window's samples and a symbol's carriers work on plain arrays that GCC may vectorize
 // (they do not overlap).
 
+// The occupied carriers of a transform (interleaved parts) in their order -edge..-1, 1..edge, split into
+// their real and imaginary parts.
+TEVRA_VECTOR_CLONES void splitCarriers(const double* __restrict bins, size_t half, double* __restrict re,
+                                       double* __restrict im) {
+  const double* negative = bins + 2 * (kFftSize - half);
+  for (size_t c = 0; c < half; ++c) {
+    re[c] = negative[2 * c];
+    im[c] = negative[2 * c + 1];
+    re[half + c] = bins[2 * (c + 1)];
+    im[half + c] = bins[2 * (c + 1) + 1];
+  }
+}
+
 // A window of complex samples (interleaved) times the turn, into `out`: the turn is given as its real part
 // twice (`real`: c, c) and its imaginary part with the signs the product needs (`imaginary`: -s, s), so that
 // each part of the product takes the sample and the sample with its parts swapped. Each part's square is
@@ -237,6 +250,7 @@ void measureFlatness(const Bins& h, int edge, OfdmAnalysis& result) {
   for (int k = -kInner; k <= kInner; ++k)
     if (k != 0) inner += std::norm(h[binOf(k)]) / (2 * kInner);
   result.flatnessDb.clear();
+  result.flatnessDb.reserve(static_cast<size_t>(2 * edge));
   result.flatnessMarginDb = 1e9;
   for (int k = -edge; k <= edge; ++k) {
     if (k == 0) continue;
@@ -252,6 +266,7 @@ void measureFlatness(const Bins& h, int edge, OfdmAnalysis& result) {
 // vectorize.
 struct Carriers {
   explicit Carriers(int edge) : edge(edge), count(static_cast<size_t>(2 * edge)) {
+    number.reserve(count);
     for (size_t c = 0; c < count; ++c) number.push_back(static_cast<double>(carrier(c)));
     for (size_t p = 0; p < 4; ++p) pilots[p] = index(pilotCarriers()[p]);
   }
@@ -476,17 +491,19 @@ void measureData(const Receiver& rx, const Bins& numerator, double weightOfTrain
     size_t window = layout.firstWindow + kSymbol * s, first = s * count;
     const Complex* bins = rx.transformFromZeroPhase(window, energy);
     // Carriers -edge..-1 are the top bins, 1..edge the bottom ones.
-    for (size_t c = 0; c < half; ++c) data.received.set(first + c, bins[kFftSize - half + c]);
-    for (size_t c = half; c < count; ++c) data.received.set(first + c, bins[c - half + 1]);
+    splitCarriers(reinterpret_cast<const double*>(bins), half, &data.received.re[first],
+                  &data.received.im[first]);
     // Set exactly every kPhaseBlock symbols and advanced by a symbol's turn in between, like rotate().
     windowPhases[s] = s % kPhaseBlock ? multiplied(windowPhases[s - 1], symbolTurn) : rx.phaseAt(window);
-    dc += multiplied(bins[0], windowPhases[s]) / static_cast<double>(kFftSize);
+    dc += multiplied(bins[0], windowPhases[s]) * (1.0 / kFftSize);
   }
   // Symbol after symbol in separate loops, so that one symbol's square roots and divisions overlap the
   // next one's instead of holding up its decisions.
+  std::vector<std::array<double, 4>> pilotValues(symbols);
   std::vector<Complex> pilots(symbols), derotations(symbols);
   for (size_t s = 0; s < symbols; ++s) {
-    pilots[s] = pilotSum(data.received, s * count, inverse, carriers, layout.pilots(s));
+    pilotValues[s] = layout.pilots(s);
+    pilots[s] = pilotSum(data.received, s * count, inverse, carriers, pilotValues[s]);
     derotations[s] = derotationOf(pilots[s], windowPhases[s]);
   }
   for (size_t s = 0; s < symbols; ++s) {
@@ -494,7 +511,7 @@ void measureData(const Receiver& rx, const Bins& numerator, double weightOfTrain
     phases[s] = s ? unwrapOnto(phase, phases[s - 1]) : phase;
   }
   for (size_t s = 0; s < symbols; ++s)
-    decideAndSum(data, s * count, derotations[s], inverse, axis, carriers, layout.pilots(s));
+    decideAndSum(data, s * count, derotations[s], inverse, axis, carriers, pilotValues[s]);
   // Least squares over the training and the decided data keeps the estimate's own noise out of the EVM.
   for (size_t c = 0; c < count; ++c)
     h.set(c, (training.at(c) + data.numerator.at(c)) / (weightOfTraining + data.weight[c]));
@@ -502,8 +519,8 @@ void measureData(const Receiver& rx, const Bins& numerator, double weightOfTrain
   Complex image = imageRatio(data, carriers);
   std::vector<double> error(count), slopes(symbols);
   for (size_t s = 0; s < symbols; ++s)
-    derotations[s] = derotationOf(pilotSum(data.received, s * count, inverse, carriers, layout.pilots(s)),
-                                  windowPhases[s]);
+    derotations[s] =
+        derotationOf(pilotSum(data.received, s * count, inverse, carriers, pilotValues[s]), windowPhases[s]);
   for (size_t s = 0; s < symbols; ++s)
     slopes[s] = errorAndSlope(data, s * count, derotations[s], inverse, carriers, error);
   IqImbalance imbalance = iqImbalanceOfImageRatio(image);
