@@ -42,8 +42,21 @@ struct Correlator {
   Samples symbol;
   size_t size = 0;
   std::unique_ptr<Fft> forward, inverse;
-  Samples reference;
+  // The conjugate spectrum as its real parts twice (c, c) and its imaginary parts with the signs that a
+  // product with an interleaved value needs (-s, s).
+  std::vector<double> real, imaginary;
 };
+
+// The spectrum (interleaved parts) times the reference, into `out`.
+TEVRA_VECTOR_CLONES void timesReference(const double* __restrict spectrum, const double* __restrict real,
+                                        const double* __restrict imaginary, size_t size,
+                                        double* __restrict out) {
+  for (size_t k = 0; k < size; ++k) {
+    double re = spectrum[2 * k], im = spectrum[2 * k + 1];
+    out[2 * k] = re * real[2 * k] + im * imaginary[2 * k];
+    out[2 * k + 1] = im * real[2 * k + 1] + re * imaginary[2 * k + 1];
+  }
+}
 
 Correlator& correlatorFor(const Samples& symbol, size_t size) {
   thread_local Correlator c;
@@ -52,11 +65,17 @@ Correlator& correlatorFor(const Samples& symbol, size_t size) {
   c.size = size;
   c.forward = std::make_unique<Fft>(size, Fft::Direction::kForward);
   c.inverse = std::make_unique<Fft>(size, Fft::Direction::kInverse);
-  Samples padded(symbol);
+  Samples padded(symbol), spectrum(size);
   padded.resize(size);
-  c.reference.resize(size);
-  c.forward->run(padded.data(), c.reference.data());
-  for (Complex& v : c.reference) v = std::conj(v) / static_cast<double>(size);
+  c.forward->run(padded.data(), spectrum.data());
+  c.real.resize(2 * size);
+  c.imaginary.resize(2 * size);
+  for (size_t k = 0; k < size; ++k) {
+    Complex v = std::conj(spectrum[k]) / static_cast<double>(size);
+    c.real[2 * k] = c.real[2 * k + 1] = v.real();
+    c.imaginary[2 * k] = -v.imag();
+    c.imaginary[2 * k + 1] = v.imag();
+  }
   return c;
 }
 
@@ -78,19 +97,17 @@ TEVRA_VECTOR_CLONES size_t twoSymbolMatch(const Samples& x, const Samples& symbo
             x.begin() + static_cast<std::ptrdiff_t>(from + available), in);
   std::fill(in + available, in + size, Complex{});
   c.forward->execute();
-  Complex* product = c.inverse->input();
-  for (size_t k = 0; k < size; ++k) product[k] = multiplied(c.forward->output()[k], c.reference[k]);
+  timesReference(reinterpret_cast<const double*>(c.forward->output()), c.real.data(), c.imaginary.data(),
+                 size, reinterpret_cast<double*>(c.inverse->input()));
   c.inverse->execute();
   const auto* a = reinterpret_cast<const double*>(c.inverse->output());  // its real and imaginary parts
   std::vector<double> magnitude(positions + length), score(positions);
   for (size_t n = 0; n < magnitude.size(); ++n)
     magnitude[n] = std::sqrt(a[2 * n] * a[2 * n] + a[2 * n + 1] * a[2 * n + 1]);
+  for (size_t n = 0; n < positions; ++n) score[n] = magnitude[n] + magnitude[n + length];
   double top = 0.0;
 #pragma omp simd reduction(max : top)
-  for (size_t n = 0; n < positions; ++n) {
-    score[n] = magnitude[n] + magnitude[n + length];
-    top = std::max(top, score[n]);
-  }
+  for (size_t n = 0; n < positions; ++n) top = score[n] > top ? score[n] : top;
   // The first position of the best score.
   auto best = std::find(score.begin(), score.end(), top);
   return best == score.end() ? from : from + static_cast<size_t>(best - score.begin());
