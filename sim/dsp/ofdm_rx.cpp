@@ -136,8 +136,8 @@ struct Receiver {
   const Samples& x;
   size_t t1 = 0;  // first long training symbol
   double step = 0;
-  std::array<double, 2 * kFftSize> turnReal{},
-      turnImaginary{};  // exp(j step m) over a window, as turnWindow()
+  // exp(j step m) over a window, laid out as turnWindow() takes it.
+  std::array<double, 2 * kFftSize> turnReal{}, turnImaginary{};
   Bins h{};
   Bins ltfSum{};
 
@@ -332,9 +332,10 @@ Complex derotationOf(Complex pilots, Complex windowPhase) {
 }
 
 // The received and decided carriers of every DATA symbol, symbol after symbol, and the sums over the
-// symbols that the least-squares channel and the mirror carriers' share take, per carrier: the data's share
-// of the channel's numerator (y conj(ideal)) and weight (|ideal|^2), the mirror's correlation with the
-// carrier (ideal(-k) y) and the product of the two ideal values, conjugated.
+// symbols that the least-squares channel and the mirror carriers' share take, per carrier, with t the carrier
+// turned by its symbol's common phase: the data's share of the channel's numerator (t conj(ideal)) and
+// weight (|ideal|^2), the mirror's correlation with the carrier (ideal(-k) t) and the product of the two
+// ideal values, conjugated.
 struct DataCarriers {
   // Reused from burst to burst, so that the arrays over the symbols are neither allocated nor cleared anew.
   static DataCarriers& of(size_t symbols, size_t count) {
@@ -499,11 +500,11 @@ void measureData(const Receiver& rx, const Bins& numerator, double weightOfTrain
   }
   // Symbol after symbol in separate loops, so that one symbol's square roots and divisions overlap the
   // next one's instead of holding up its decisions.
-  std::vector<std::array<double, 4>> pilotValues(symbols);
+  std::vector<std::array<double, 4>> pilotSigns(symbols);
   std::vector<Complex> pilots(symbols), derotations(symbols);
   for (size_t s = 0; s < symbols; ++s) {
-    pilotValues[s] = layout.pilots(s);
-    pilots[s] = pilotSum(data.received, s * count, inverse, carriers, pilotValues[s]);
+    pilotSigns[s] = layout.pilots(s);
+    pilots[s] = pilotSum(data.received, s * count, inverse, carriers, pilotSigns[s]);
     derotations[s] = derotationOf(pilots[s], windowPhases[s]);
   }
   for (size_t s = 0; s < symbols; ++s) {
@@ -511,7 +512,7 @@ void measureData(const Receiver& rx, const Bins& numerator, double weightOfTrain
     phases[s] = s ? unwrapOnto(phase, phases[s - 1]) : phase;
   }
   for (size_t s = 0; s < symbols; ++s)
-    decideAndSum(data, s * count, derotations[s], inverse, axis, carriers, pilotValues[s]);
+    decideAndSum(data, s * count, derotations[s], inverse, axis, carriers, pilotSigns[s]);
   // Least squares over the training and the decided data keeps the estimate's own noise out of the EVM.
   for (size_t c = 0; c < count; ++c)
     h.set(c, (training.at(c) + data.numerator.at(c)) / (weightOfTraining + data.weight[c]));
@@ -520,7 +521,7 @@ void measureData(const Receiver& rx, const Bins& numerator, double weightOfTrain
   std::vector<double> error(count), slopes(symbols);
   for (size_t s = 0; s < symbols; ++s)
     derotations[s] =
-        derotationOf(pilotSum(data.received, s * count, inverse, carriers, pilotValues[s]), windowPhases[s]);
+        derotationOf(pilotSum(data.received, s * count, inverse, carriers, pilotSigns[s]), windowPhases[s]);
   for (size_t s = 0; s < symbols; ++s)
     slopes[s] = errorAndSlope(data, s * count, derotations[s], inverse, carriers, error);
   IqImbalance imbalance = iqImbalanceOfImageRatio(image);
