@@ -5,6 +5,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include <initializer_list>
+#include <vector>
+
 #include "bench/bench_ratio.h"
 #include "sim/dsp/ofdm_phy.h"
 #include "sim/dsp/ofdm_rx.h"
@@ -25,19 +28,41 @@ Samples burstOf(size_t bytes) {
   return x;
 }
 
-// `count` transforms of `size` points on one FFTW plan.
-void fftFloor(benchmark::State& state, size_t size, size_t count) {
-  fftw_complex* in = fftw_alloc_complex(size);
-  fftw_complex* out = fftw_alloc_complex(size);
-  fftw_plan plan = fftw_plan_dft_1d(static_cast<int>(size), in, out, FFTW_FORWARD, FFTW_ESTIMATE);
-  for (size_t n = 0; n < size; ++n) in[n][0] = in[n][1] = 0.5;
-  for (auto _ : state) {
-    for (size_t i = 0; i < count; ++i) fftw_execute(plan);
-    benchmark::DoNotOptimize(out[0][0]);
+struct Transforms {
+  size_t size;
+  size_t count;
+  int sign = FFTW_FORWARD;
+};
+
+// `count` transforms of `size` points on one FFTW plan per entry.
+void fftFloor(benchmark::State& state, std::initializer_list<Transforms> transforms) {
+  struct Plan {
+    fftw_complex* in;
+    fftw_complex* out;
+    fftw_plan plan;
+    size_t count;
+  };
+  std::vector<Plan> plans;
+  for (const Transforms& t : transforms) {
+    Plan p{fftw_alloc_complex(t.size), fftw_alloc_complex(t.size), nullptr, t.count};
+    p.plan = fftw_plan_dft_1d(static_cast<int>(t.size), p.in, p.out, t.sign, FFTW_ESTIMATE);
+    for (size_t n = 0; n < t.size; ++n) p.in[n][0] = p.in[n][1] = 0.5;
+    plans.push_back(p);
   }
-  fftw_destroy_plan(plan);
-  fftw_free(in);
-  fftw_free(out);
+  for (auto _ : state) {
+    for (const Plan& p : plans)
+      for (size_t i = 0; i < p.count; ++i) fftw_execute(p.plan);
+    benchmark::DoNotOptimize(plans[0].out[0][0]);
+  }
+  for (const Plan& p : plans) {
+    fftw_destroy_plan(p.plan);
+    fftw_free(p.in);
+    fftw_free(p.out);
+  }
+}
+
+void fftFloor(benchmark::State& state, size_t size, size_t count) {
+  fftFloor(state, {{size, count}});
 }
 
 void BM_DemodulateOfdm54(benchmark::State& state) {
@@ -47,10 +72,11 @@ void BM_DemodulateOfdm54(benchmark::State& state) {
 }
 BENCHMARK(BM_DemodulateOfdm54)->Arg(1500)->Arg(500)->Arg(3000)->Complexity(benchmark::oN);
 
-// Two long training symbols, SIGNAL, and the DATA symbols of a 1500-byte burst at 54 Mbps.
+// Two long training symbols, SIGNAL, and the DATA symbols of a 1500-byte burst at 54 Mbps; and the timing
+// search's correlation of 352 samples with the long training symbol (a 512-point transform and its inverse).
 void BM_DemodulateOfdm54Floor(benchmark::State& state) {
   auto rate = *ofdm::rateOfMbps(54);
-  fftFloor(state, ofdm::kFftSize, 3 + ofdm::dataSymbols(rate, 1500));
+  fftFloor(state, {{ofdm::kFftSize, 3 + ofdm::dataSymbols(rate, 1500)}, {512, 1}, {512, 1, FFTW_BACKWARD}});
 }
 BENCHMARK(BM_DemodulateOfdm54Floor);
 

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <limits>
 
+#include "sim/dsp/iq.h"
+
 namespace tevra::dsp {
 namespace {
 
@@ -68,40 +70,60 @@ std::vector<double> depuncture(const std::vector<double>& soft, CodeRate rate) {
   return out;
 }
 
+namespace {
+
+// Both generators tap the newest and the oldest bit, so the two branches into a state, and the two out of
+// one, differ in both coded bits: states 2i and 2i + 1 lead to i and i + 32 with branch costs c and -c
+// crosswise (a butterfly), c = +-a +-b by the coded bits of register 2i (a correlation metric: a soft value
+// that agrees with the branch bit lowers the cost).
+struct Signs {
+  std::array<double, kStates / 2> a, b;
+};
+
+constexpr Signs kSigns = [] {
+  Signs s{};
+  for (unsigned i = 0; i < kStates / 2; ++i) {
+    s.a[i] = (std::popcount(2 * i & kGeneratorA) & 1) ? -1.0 : 1.0;
+    s.b[i] = (std::popcount(2 * i & kGeneratorB) & 1) ? -1.0 : 1.0;
+  }
+  return s;
+}();
+
+// One trellis step: the metrics of the states after it, and for each, 1 when it was reached from the odd
+// state of its pair (on a tie the lower state wins). Unreached states keep an infinite metric.
+TEVRA_VECTOR_CLONES void viterbiStep(const double* __restrict metric, double* __restrict next,
+                                     uint8_t* __restrict odd, double a, double b) {
+  for (unsigned i = 0; i < kStates / 2; ++i) {
+    double c = kSigns.a[i] * a + kSigns.b[i] * b;
+    double even = metric[2 * i], oddMetric = metric[2 * i + 1];
+    double low0 = even + c, low1 = oddMetric - c, high0 = even - c, high1 = oddMetric + c;
+    bool low = low0 <= low1, high = high0 <= high1;
+    next[i] = low ? low0 : low1;
+    next[i + kStates / 2] = high ? high0 : high1;
+    odd[i] = low ? 0 : 1;
+    odd[i + kStates / 2] = high ? 0 : 1;
+  }
+}
+
+}  // namespace
+
 Bits viterbiDecode(const std::vector<double>& soft) {
   size_t steps = soft.size() / 2;
-  constexpr double kUnreached = std::numeric_limits<double>::infinity();
-  std::array<double, kStates> metric;
-  metric.fill(kUnreached);
-  metric[0] = 0.0;
+  std::array<std::array<double, kStates>, 2> metrics;
+  metrics[0].fill(std::numeric_limits<double>::infinity());
+  metrics[0][0] = 0.0;
   std::vector<std::array<uint8_t, kStates>> from(steps);
-  for (size_t t = 0; t < steps; ++t) {
-    std::array<double, kStates> next;
-    next.fill(kUnreached);
-    for (unsigned state = 0; state < kStates; ++state) {
-      if (metric[state] == kUnreached) continue;
-      for (unsigned bit = 0; bit < 2; ++bit) {
-        unsigned reg = (bit << 6) | state;
-        // A correlation metric: a soft value that agrees with the branch bit lowers the cost.
-        double a = parity(reg & kGeneratorA) ? -soft[2 * t] : soft[2 * t];
-        double b = parity(reg & kGeneratorB) ? -soft[2 * t + 1] : soft[2 * t + 1];
-        unsigned target = reg >> 1;
-        double candidate = metric[state] + a + b;
-        if (candidate < next[target]) {
-          next[target] = candidate;
-          from[t][target] = static_cast<uint8_t>(state);
-        }
-      }
-    }
-    metric = next;
-  }
+  for (size_t t = 0; t < steps; ++t)
+    viterbiStep(metrics[t % 2].data(), metrics[(t + 1) % 2].data(), from[t].data(), soft[2 * t],
+                soft[2 * t + 1]);
+  const std::array<double, kStates>& metric = metrics[steps % 2];
   unsigned state = 0;
   for (unsigned s = 1; s < kStates; ++s)
     if (metric[s] < metric[state]) state = s;
   Bits bits(steps);
   for (size_t t = steps; t-- > 0;) {
     bits[t] = static_cast<uint8_t>((state >> 5) & 1);
-    state = from[t][state];
+    state = 2 * (state % 32) + from[t][state];
   }
   return bits;
 }

@@ -45,6 +45,18 @@ void Fft::run(const Complex* in, Complex* out) {
   std::copy(reinterpret_cast<Complex*>(plan_->out), reinterpret_cast<Complex*>(plan_->out) + size_, out);
 }
 
+Complex* Fft::input() {
+  return reinterpret_cast<Complex*>(plan_->in);
+}
+
+const Complex* Fft::output() const {
+  return reinterpret_cast<const Complex*>(plan_->out);
+}
+
+void Fft::execute() {
+  fftw_execute(plan_->plan);
+}
+
 Samples fractionalDelay(const Samples& x, double samples) {
   if (samples == 0.0 || x.empty()) return x;
   size_t n = 1;

@@ -19,6 +19,11 @@ class Fft {
   size_t size() const { return size_; }
   // Unnormalised: X[k] = sum x[n] e^(-+j 2 pi k n / N). `in` and `out` hold size() values each.
   void run(const Complex* in, Complex* out);
+  // The transform on the plan's own buffers, for callers that fill the input and read the output in place
+  // (saving the copies of run()).
+  Complex* input();
+  const Complex* output() const;
+  void execute();
 
  private:
   struct Plan;

@@ -63,12 +63,6 @@ void softAxis(double value, size_t count, double* soft) {
   }
 }
 
-double nearestLevel(double value, size_t count) {
-  double top = (1u << count) - 1.0;
-  double level = 2.0 * std::round((value + top) / 2.0) - top;
-  return std::clamp(level, -top, top);
-}
-
 const std::array<double, 127>& polarity() {
   static const std::array<double, 127> sequence = [] {
     std::array<double, 127> p{};
@@ -148,11 +142,19 @@ Complex mapBits(const uint8_t* bits, size_t bitsPerCarrier) {
   return Complex{pamLevel(bits, half), pamLevel(bits + half, half)} * axisScale(bitsPerCarrier);
 }
 
+// The levels of an axis are the odd integers -top..top times the axis scale: the nearest one's index
+// (0..top) is the value scaled by 1 / (2 axis) and offset by top / 2, rounded and clipped.
+AxisDecision::AxisDecision(size_t bitsPerCarrier)
+    : axis_(axisScale(bitsPerCarrier)),
+      top_((1u << std::max<size_t>(bitsPerCarrier / 2, 1)) - 1.0),
+      scale_(0.5 / axis_),
+      offset_(top_ / 2),
+      quadrature_(bitsPerCarrier > 1) {}
+
 Complex nearestPoint(Complex value, size_t bitsPerCarrier) {
-  if (bitsPerCarrier == 1) return {value.real() >= 0 ? 1.0 : -1.0, 0.0};
-  double k = axisScale(bitsPerCarrier);
-  size_t half = bitsPerCarrier / 2;
-  return Complex{nearestLevel(value.real() / k, half), nearestLevel(value.imag() / k, half)} * k;
+  AxisDecision axis(bitsPerCarrier);
+  double q = axis.quadrature() ? axis.level(value.imag() * axis.scale()) : 0.0;
+  return {axis.level(value.real() * axis.scale()), q};
 }
 
 void softBits(Complex value, size_t bitsPerCarrier, double* soft) {

@@ -1,6 +1,9 @@
 #include "sim/dsp/ofdm_sync.h"
 
 #include <algorithm>
+#include <memory>
+
+#include "sim/dsp/fft.h"
 
 namespace tevra::dsp::sync {
 
@@ -31,24 +34,83 @@ double lagPhase(const Samples& x, size_t first, size_t count, size_t lag) {
   return std::arg(c);
 }
 
-size_t twoSymbolMatch(const Samples& x, const Samples& symbol, size_t from, size_t last) {
-  size_t length = symbol.size(), best = from;
-  if (x.size() < 2 * length) return from;
-  last = std::min(last, x.size() - 2 * length);
-  double bestScore = -1.0;
-  for (size_t n = from; n <= last; ++n) {
-    Complex a{}, b{};
-    for (size_t i = 0; i < length; ++i) {
-      a += x[n + i] * std::conj(symbol[i]);
-      b += x[n + length + i] * std::conj(symbol[i]);
-    }
-    double score = std::abs(a) + std::abs(b);
-    if (score > bestScore) {
-      bestScore = score;
-      best = n;
-    }
+namespace {
+
+// The plans of one correlation length and the symbol's conjugate spectrum (scaled by the inverse
+// transform's 1 / size), kept per thread while the symbol and the length stay the same.
+struct Correlator {
+  Samples symbol;
+  size_t size = 0;
+  std::unique_ptr<Fft> forward, inverse;
+  // The conjugate spectrum as its real parts twice (c, c) and its imaginary parts with the signs that a
+  // product with an interleaved value needs (-s, s).
+  std::vector<double> real, imaginary;
+};
+
+// The spectrum (interleaved parts) times the reference, into `out`.
+TEVRA_VECTOR_CLONES void timesReference(const double* __restrict spectrum, const double* __restrict real,
+                                        const double* __restrict imaginary, size_t size,
+                                        double* __restrict out) {
+  for (size_t k = 0; k < size; ++k) {
+    double re = spectrum[2 * k], im = spectrum[2 * k + 1];
+    out[2 * k] = re * real[2 * k] + im * imaginary[2 * k];
+    out[2 * k + 1] = im * real[2 * k + 1] + re * imaginary[2 * k + 1];
   }
-  return best;
+}
+
+Correlator& correlatorFor(const Samples& symbol, size_t size) {
+  thread_local Correlator c;
+  if (c.size == size && c.symbol == symbol) return c;
+  c.symbol = symbol;
+  c.size = size;
+  c.forward = std::make_unique<Fft>(size, Fft::Direction::kForward);
+  c.inverse = std::make_unique<Fft>(size, Fft::Direction::kInverse);
+  Samples padded(symbol), spectrum(size);
+  padded.resize(size);
+  c.forward->run(padded.data(), spectrum.data());
+  c.real.resize(2 * size);
+  c.imaginary.resize(2 * size);
+  for (size_t k = 0; k < size; ++k) {
+    Complex v = std::conj(spectrum[k]) / static_cast<double>(size);
+    c.real[2 * k] = c.real[2 * k + 1] = v.real();
+    c.imaginary[2 * k] = -v.imag();
+    c.imaginary[2 * k + 1] = v.imag();
+  }
+  return c;
+}
+
+}  // namespace
+
+TEVRA_VECTOR_CLONES size_t twoSymbolMatch(const Samples& x, const Samples& symbol, size_t from, size_t last) {
+  size_t length = symbol.size();
+  if (length == 0 || x.size() < 2 * length) return from;
+  last = std::min(last, x.size() - 2 * length);
+  if (last < from) return from;
+  // The correlation with the symbol at every position from `from` to last + length at once, as a product
+  // of spectra: a transform of the span costs far less than a multiply-add per sample and position.
+  size_t positions = last - from + 1, span = positions + 2 * length - 1, size = 1;
+  while (size < span) size *= 2;
+  Correlator& c = correlatorFor(symbol, size);
+  Complex* in = c.forward->input();
+  size_t available = std::min(size, x.size() - from);
+  std::copy(x.begin() + static_cast<std::ptrdiff_t>(from),
+            x.begin() + static_cast<std::ptrdiff_t>(from + available), in);
+  std::fill(in + available, in + size, Complex{});
+  c.forward->execute();
+  timesReference(reinterpret_cast<const double*>(c.forward->output()), c.real.data(), c.imaginary.data(),
+                 size, reinterpret_cast<double*>(c.inverse->input()));
+  c.inverse->execute();
+  const auto* a = reinterpret_cast<const double*>(c.inverse->output());  // its real and imaginary parts
+  std::vector<double> magnitude(positions + length), score(positions);
+  for (size_t n = 0; n < magnitude.size(); ++n)
+    magnitude[n] = std::sqrt(a[2 * n] * a[2 * n] + a[2 * n + 1] * a[2 * n + 1]);
+  for (size_t n = 0; n < positions; ++n) score[n] = magnitude[n] + magnitude[n + length];
+  double top = 0.0;
+#pragma omp simd reduction(max : top)
+  for (size_t n = 0; n < positions; ++n) top = score[n] > top ? score[n] : top;
+  // The first position of the best score.
+  auto best = std::find(score.begin(), score.end(), top);
+  return best == score.end() ? from : from + static_cast<size_t>(best - score.begin());
 }
 
 }  // namespace tevra::dsp::sync
