@@ -9,20 +9,28 @@ namespace tevra::dsp::sync {
 
 std::optional<size_t> detectShortTraining(const Samples& x, size_t from, size_t period) {
   constexpr double kThreshold = 0.6;
-  size_t window = 3 * period, plateau = 2 * period, run = 0;
-  Complex c{};
+  constexpr double kMostHalfPeriodMatch = 0.3;
+  size_t window = 3 * period, half = period / 2, plateau = 2 * period, run = 0;
+  // Sums over the window [n, n + window), kept up to date as n moves on: the products at a lag of a period
+  // and of half a period, and the power. The training field's carriers are every fourth one with as much
+  // power on the odd multiples as on the even ones, so it repeats after a period but not after half of
+  // one; a carrier leakage between bursts (a constant, or a slow turn under a frequency offset) repeats
+  // after any lag, and is told apart by the half period.
+  Complex c{}, h{};
   double p = 0.0;
-  // Sums over the window [n, n + window), kept up to date as n moves on.
-  auto term = [&x, period](size_t i) { return x[i + period] * std::conj(x[i]); };
-  for (size_t i = from; i < from + window && i + period < x.size(); ++i) {
-    c += term(i);
-    p += std::norm(x[i + period]);
-  }
+  auto add = [&](size_t i, double sign) {
+    c += sign * x[i + period] * std::conj(x[i]);
+    h += sign * x[i + period] * std::conj(x[i + half]);
+    p += sign * std::norm(x[i + period]);
+  };
+  for (size_t i = from; i < from + window && i + period < x.size(); ++i) add(i, 1.0);
   for (size_t n = from; n + window + period < x.size(); ++n) {
-    run = (p > 0 && std::norm(c) > kThreshold * kThreshold * p * p) ? run + 1 : 0;
+    bool repeats = p > 0 && std::norm(c) > kThreshold * kThreshold * p * p &&
+                   std::norm(h) < kMostHalfPeriodMatch * kMostHalfPeriodMatch * p * p;
+    run = repeats ? run + 1 : 0;
     if (run == plateau) return n + 1 - plateau;
-    c += term(n + window) - term(n);
-    p += std::norm(x[n + window + period]) - std::norm(x[n + period]);
+    add(n + window, 1.0);
+    add(n, -1.0);
   }
   return std::nullopt;
 }

@@ -10,7 +10,7 @@
 namespace tevra::dsp::sync {
 
 // The first sample from `from` on where the signal repeats itself after `period` samples (normalised
-// correlation over three periods above 0.6) for two periods in a row.
+// correlation over three periods above 0.6, and below 0.3 after half a period) for two periods in a row.
 std::optional<size_t> detectShortTraining(const Samples& x, size_t from, size_t period);
 
 // The angle of the correlation between x[n] and x[n + lag] over `count` samples from `first`.

@@ -9,20 +9,27 @@ namespace tevra::dsp {
 namespace {
 
 // The receiver decodes the rate and length of every rate's burst and measures the EVM that white noise
-// of a given SNR (in the 20 MHz channel) predicts, and the carrier offset that was applied.
+// of a given SNR (in the 20 MHz channel) predicts, the carrier offset that was applied and a carrier
+// leakage that also fills the idle time before the burst (where it must not be taken for the training).
 TEST(OfdmReceiver, MeasuresWhatWasSent) {
   struct Case {
     double mbps;
     double snrDb;  // 0: no noise
     double offsetHz;
+    double leakageDb = 0;  // 0: none
   };
-  const Case cases[] = {{6, 0, 0},  {9, 0, 0},  {12, 0, 0}, {18, 0, 0},    {24, 0, 0},
-                        {36, 0, 0}, {48, 0, 0}, {54, 0, 0}, {6, 15, 80e3}, {54, 30, -100e3}};
+  const Case cases[] = {{6, 0, 0},     {9, 0, 0},        {12, 0, 0},       {18, 0, 0},
+                        {24, 0, 0},    {36, 0, 0},       {48, 0, 0},       {54, 0, 0},
+                        {6, 15, 80e3}, {54, 30, -100e3}, {54, 30, 0, -25}, {6, 0, 100e3, -20}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.mbps);
     OfdmBurst burst{c.mbps, randomPayload(200, 1), 0x5d};
     Samples x = burstTrain(synthesizeOfdm(burst), 1, 200);
     x.insert(x.begin(), 100, Complex{});
+    if (c.leakageDb < 0) {
+      Complex dc = std::sqrt(activePower(x) * fromDb(c.leakageDb));
+      for (Complex& v : x) v += dc;
+    }
     shiftFrequency(x, c.offsetHz, 20e6);
     if (c.snrDb > 0) {
       Samples noise = noiseSignal(x.size(), 3);
@@ -38,6 +45,9 @@ TEST(OfdmReceiver, MeasuresWhatWasSent) {
       EXPECT_NEAR(evmDb, -c.snrDb + toDb(52.0 / 64.0), 1.0);
     else
       EXPECT_LT(evmDb, -60.0);
+    if (c.leakageDb < 0) {
+      EXPECT_NEAR(result.iqOffsetDb, c.leakageDb, 0.5);
+    }
     EXPECT_NEAR(static_cast<double>(result.burstStart), 100.0, 3.0);
   }
 }
