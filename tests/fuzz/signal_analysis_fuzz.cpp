@@ -1,5 +1,6 @@
 // Feeds any bytes to the simulator's signal code: as a device-under-test profile, and as segment samples
-// through both receivers, the power and the spectrum measurements. Nothing may crash or read past a buffer.
+// through the receivers (20 MHz OFDM and HT, 40 MHz HT, DSSS), the power and the spectrum measurements.
+// Nothing may crash or read past a buffer.
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -7,6 +8,7 @@
 
 #include "sim/dsp/burst_power.h"
 #include "sim/dsp/dsss_rx.h"
+#include "sim/dsp/ht40_rx.h"
 #include "sim/dsp/impairments.h"
 #include "sim/dsp/ofdm_rx.h"
 #include "sim/dsp/segment_file.h"
@@ -21,6 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto samples = tevra::dsp::decodeSegment(bytes.substr(0, bytes.size() / 4 * 4));
   if (!samples) return 0;
   tevra::dsp::analyzeOfdm(*samples);
+  tevra::dsp::analyzeHt40(*samples);
   tevra::dsp::analyzeDsss(*samples);
   tevra::dsp::analyzePower(*samples, 0.01, 4, 16);
   auto spectrum = tevra::dsp::welchSpectrum(*samples, 80e6, 64);
