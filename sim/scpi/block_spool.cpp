@@ -7,8 +7,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <random>
 #include <vector>
+
+#include "platform/fs/fs.h"
 
 namespace tevra::sim::scpi {
 namespace {
@@ -16,13 +19,13 @@ namespace {
 constexpr size_t kPipeBytes = size_t{1} << 20;
 constexpr size_t kCopyChunk = size_t{64} << 10;
 
+// platform::WriteFile takes at most 4 GiB a call.
 bool writeAll(int fd, const char* data, size_t size) {
   while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= static_cast<size_t>(n);
+    const auto count = static_cast<uint32_t>(std::min<size_t>(size, UINT32_MAX));
+    if (!platform::WriteFile(fd, data, count, nullptr)) return false;
+    data += count;
+    size -= count;
   }
   return true;
 }
