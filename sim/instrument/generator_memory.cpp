@@ -134,11 +134,15 @@ const std::string& GeneratorMemory::storedName(std::string_view name) const {
   return it->second;
 }
 
+std::string GeneratorMemory::storeTarget(std::string_view name) const {
+  auto it = index_.find(lowerCase(name));
+  return it != index_.end() ? it->second : std::string(name);
+}
+
 void GeneratorMemory::store(std::string_view name, std::string_view bytes) {
   if (!isValidMemoryName(name)) throw ScpiError{errc::kFileNameError, std::string(name)};
   checkContents(name, bytes);
-  auto it = index_.find(lowerCase(name));
-  std::string target = it != index_.end() ? it->second : std::string(name);
+  std::string target = storeTarget(name);
   if (!writeWhole(folder_ / target, bytes)) throw ScpiError{errc::kMassStorageError, "write failed"};
   index_[lowerCase(name)] = target;
 }
@@ -152,8 +156,7 @@ void GeneratorMemory::store(std::string_view name, scpi::BlockSpool& spool) {
     return;
   }
   checkSize(name, spool.size());
-  auto it = index_.find(lowerCase(name));
-  std::string target = it != index_.end() ? it->second : std::string(name);
+  std::string target = storeTarget(name);
   if (!spool.moveTo(folder_ / target)) throw ScpiError{errc::kMassStorageError, "write failed"};
   index_[lowerCase(name)] = target;
 }

@@ -62,6 +62,8 @@ class GeneratorMemory {
 
  private:
   const std::string& storedName(std::string_view name) const;
+  // The file a store under name writes: the stored one of that name in any case, else name as given.
+  std::string storeTarget(std::string_view name) const;
   uint64_t samplesOfSegment(std::string_view name) const;
   void seedBuiltins();
 
