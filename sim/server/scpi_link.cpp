@@ -154,12 +154,9 @@ std::string ScpiLink::query(std::string_view command) {
 
 void ScpiLink::writePiece(std::string_view piece, bool end) {
   requireOpen();
-  ViStatus status = viSetAttribute(session_, VI_ATTR_SEND_END_EN, end ? VI_TRUE : VI_FALSE);
-  ViUInt32 written = 0;
-  if (status >= VI_SUCCESS)
-    status = viWrite(session_, reinterpret_cast<ViConstBuf>(piece.data()),
-                     static_cast<ViUInt32>(piece.size()), &written);
-  if (status < VI_SUCCESS) failIo("viWrite()", piece.substr(0, std::min<size_t>(piece.size(), 40)), status);
+  const ViStatus status = viSetAttribute(session_, VI_ATTR_SEND_END_EN, end ? VI_TRUE : VI_FALSE);
+  if (status < VI_SUCCESS) failIo("viSetAttribute()", piece, status);
+  write(piece);
 }
 
 bool ScpiLink::writeBlock(std::string_view command, size_t length,
