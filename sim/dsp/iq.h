@@ -57,7 +57,7 @@ struct Line {
 Line fitLine(const std::vector<double>& values);
 // Unwraps a phase onto the one before it (the nearest value modulo `period`).
 inline double unwrapOnto(double phase, double previous, double period = 2 * kPi) {
-  return previous + std::remainder(phase - previous, period);
+  return phase - period * std::nearbyint((phase - previous) / period);
 }
 
 }  // namespace tevra::dsp

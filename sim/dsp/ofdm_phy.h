@@ -63,6 +63,10 @@ class AxisDecision {
   explicit AxisDecision(size_t bitsPerCarrier);
   double scale() const { return scale_; }
   bool quadrature() const { return quadrature_; }
+  // level(v) = (2 i - top) axis for i = round(v + offset) clamped to 0..top.
+  double offset() const { return offset_; }
+  double top() const { return top_; }
+  double axis() const { return axis_; }
   double level(double scaled) const {
     constexpr double kRounding =
         6755399441055744.0;  // 1.5 * 2^52: added and taken off, it rounds to an integer

@@ -1,0 +1,169 @@
+#include "sim/dsp/carrier_pairs.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tevra::dsp::ofdm {
+namespace {
+
+// Each lane's carrier number on the high side, j + 1 (a conversion from an index in the loop would not
+// vectorize).
+constexpr Lanes kLaneNumbers = [] {
+  Lanes numbers{};
+  for (size_t j = 0; j < kPairLanes; ++j) numbers[j] = static_cast<float>(j + 1);
+  return numbers;
+}();
+
+// The nearest level's index to u (in units of the decision's scale) and the level of that index, as
+// AxisDecision::level() finds them, in single precision.
+inline float levelOf(float u, float offset, float top, float step, float shift) {
+  return std::nearbyint(std::min(std::max(u + offset, 0.0f), top)) * step + shift;
+}
+
+}  // namespace
+
+TEVRA_VECTOR_CLONES double splitIntoPairs(const double* __restrict bins, size_t edge,
+                                          CarrierPairs& __restrict out) {
+  // The parts are narrowed and separated first, then gathered into lanes: loops that do both at once, or
+  // that read the parts interleaved, do not vectorize.
+  alignas(32) std::array<float, kFftSize> re, im;
+  float energy = 0;
+#pragma omp simd reduction(+ : energy)
+  for (size_t k = 0; k < kFftSize; ++k) {
+    re[k] = static_cast<float>(bins[2 * k]);
+    im[k] = static_cast<float>(bins[2 * k + 1]);
+    energy += re[k] * re[k] + im[k] * im[k];
+  }
+  // Carrier -(j+1) is bin 63 - j, +(j+1) is bin j + 1. Every lane is written, those past the edge with
+  // zeros, so that the loop has a fixed length.
+  const float last = static_cast<float>(edge);
+  for (size_t j = 0; j < kPairLanes; ++j) {
+    float keep = kLaneNumbers[j] <= last ? 1.0f : 0.0f;
+    out.lowRe[j] = re[kFftSize - 1 - j] * keep;
+    out.lowIm[j] = im[kFftSize - 1 - j] * keep;
+    out.highRe[j] = re[j + 1] * keep;
+    out.highIm[j] = im[j + 1] * keep;
+  }
+  return energy;
+}
+
+CarrierPairs inverseOf(const CarrierPairs& h, double scale) {
+  CarrierPairs inverse{};
+  auto invert = [scale](float re, float im, float& outRe, float& outIm) {
+    double norm = static_cast<double>(re) * re + static_cast<double>(im) * im;
+    if (norm <= 0) return;
+    outRe = static_cast<float>(re * scale / norm);
+    outIm = static_cast<float>(-im * scale / norm);
+  };
+  for (size_t j = 0; j < kPairLanes; ++j) {
+    invert(h.lowRe[j], h.lowIm[j], inverse.lowRe[j], inverse.lowIm[j]);
+    invert(h.highRe[j], h.highIm[j], inverse.highRe[j], inverse.highIm[j]);
+  }
+  return inverse;
+}
+
+PilotPlaces::PilotPlaces(const std::array<int, 4>& carriers) {
+  for (size_t p = 0; p < carriers.size(); ++p) {
+    // A carrier beyond the lanes is kept on the last one, which no plan occupies.
+    lane[p] = std::min(laneOf(carriers[p]), kPairLanes - 1);
+    low[p] = carriers[p] < 0;
+  }
+}
+
+PairDecision::PairDecision(const AxisDecision& axis, size_t edge, const PilotPlaces& pilots)
+    : offset(static_cast<float>(axis.offset())),
+      top(static_cast<float>(axis.top())),
+      step{},
+      shift{},
+      pilots(pilots) {
+  auto inPhaseStep = static_cast<float>(2.0 * axis.axis());
+  auto lowest = static_cast<float>(-axis.top() * axis.axis());
+  float quadrature = axis.quadrature() ? 1.0f : 0.0f;
+  for (size_t j = 0; j < edge && j < kPairLanes; ++j) {
+    step.lowRe[j] = step.highRe[j] = inPhaseStep;
+    step.lowIm[j] = step.highIm[j] = inPhaseStep * quadrature;
+    shift.lowRe[j] = shift.highRe[j] = lowest;
+    shift.lowIm[j] = shift.highIm[j] = lowest * quadrature;
+  }
+  for (size_t p = 0; p < pilots.lane.size(); ++p) {
+    size_t j = pilots.lane[p];
+    (pilots.low[p] ? step.lowRe : step.highRe)[j] = (pilots.low[p] ? step.lowIm : step.highIm)[j] = 0.0f;
+    (pilots.low[p] ? shift.lowIm : shift.highIm)[j] = 0.0f;
+  }
+  setPilots({});
+}
+
+void PairDecision::setPilots(const std::array<double, 4>& values) {
+  for (size_t p = 0; p < values.size(); ++p)
+    (pilots.low[p] ? shift.lowRe : shift.highRe)[pilots.lane[p]] = static_cast<float>(values[p]);
+}
+
+void PairSums::clear() {
+  *this = PairSums{};
+}
+
+TEVRA_VECTOR_CLONES void decideAndSum(const CarrierPairs& __restrict y, Complex d,
+                                      const CarrierPairs& __restrict scaledInverse,
+                                      const PairDecision& __restrict decision, CarrierPairs& __restrict ideal,
+                                      PairSums& __restrict sums) {
+  const float dRe = static_cast<float>(d.real()), dIm = static_cast<float>(d.imag());
+  const float offset = decision.offset, top = decision.top;
+  const CarrierPairs& g = scaledInverse;
+  const CarrierPairs& step = decision.step;
+  const CarrierPairs& shift = decision.shift;
+  for (size_t j = 0; j < kPairLanes; ++j) {
+    float lRe = y.lowRe[j] * dRe - y.lowIm[j] * dIm, lIm = y.lowRe[j] * dIm + y.lowIm[j] * dRe;
+    float hRe = y.highRe[j] * dRe - y.highIm[j] * dIm, hIm = y.highRe[j] * dIm + y.highIm[j] * dRe;
+    float ilRe = levelOf(lRe * g.lowRe[j] - lIm * g.lowIm[j], offset, top, step.lowRe[j], shift.lowRe[j]);
+    float ilIm = levelOf(lRe * g.lowIm[j] + lIm * g.lowRe[j], offset, top, step.lowIm[j], shift.lowIm[j]);
+    float ihRe = levelOf(hRe * g.highRe[j] - hIm * g.highIm[j], offset, top, step.highRe[j], shift.highRe[j]);
+    float ihIm = levelOf(hRe * g.highIm[j] + hIm * g.highRe[j], offset, top, step.highIm[j], shift.highIm[j]);
+    ideal.lowRe[j] = ilRe;
+    ideal.lowIm[j] = ilIm;
+    ideal.highRe[j] = ihRe;
+    ideal.highIm[j] = ihIm;
+    sums.numerator.lowRe[j] += lRe * ilRe + lIm * ilIm;
+    sums.numerator.lowIm[j] += lIm * ilRe - lRe * ilIm;
+    sums.numerator.highRe[j] += hRe * ihRe + hIm * ihIm;
+    sums.numerator.highIm[j] += hIm * ihRe - hRe * ihIm;
+    sums.weightLow[j] += ilRe * ilRe + ilIm * ilIm;
+    sums.weightHigh[j] += ihRe * ihRe + ihIm * ihIm;
+    sums.mirrored.lowRe[j] += ihRe * lRe - ihIm * lIm;
+    sums.mirrored.lowIm[j] += ihRe * lIm + ihIm * lRe;
+    sums.mirrored.highRe[j] += ilRe * hRe - ilIm * hIm;
+    sums.mirrored.highIm[j] += ilRe * hIm + ilIm * hRe;
+    sums.crossRe[j] += ilRe * ihRe - ilIm * ihIm;
+    sums.crossIm[j] -= ilRe * ihIm + ilIm * ihRe;
+  }
+}
+
+TEVRA_VECTOR_CLONES SlopeSums compareToIdeal(const CarrierPairs& __restrict y, Complex d,
+                                             const CarrierPairs& __restrict inverse,
+                                             const CarrierPairs& __restrict ideal, Lanes& __restrict errorLow,
+                                             Lanes& __restrict errorHigh) {
+  const float dRe = static_cast<float>(d.real()), dIm = static_cast<float>(d.imag());
+  float num = 0, den = 0;
+#pragma omp simd reduction(+ : num, den)
+  for (size_t j = 0; j < kPairLanes; ++j) {
+    float k = kLaneNumbers[j];
+    float flRe = inverse.lowRe[j] * dRe - inverse.lowIm[j] * dIm;
+    float flIm = inverse.lowRe[j] * dIm + inverse.lowIm[j] * dRe;
+    float fhRe = inverse.highRe[j] * dRe - inverse.highIm[j] * dIm;
+    float fhIm = inverse.highRe[j] * dIm + inverse.highIm[j] * dRe;
+    float elRe = y.lowRe[j] * flRe - y.lowIm[j] * flIm, elIm = y.lowRe[j] * flIm + y.lowIm[j] * flRe;
+    float ehRe = y.highRe[j] * fhRe - y.highIm[j] * fhIm, ehIm = y.highRe[j] * fhIm + y.highIm[j] * fhRe;
+    float xlRe = elRe - ideal.lowRe[j], xlIm = elIm - ideal.lowIm[j];
+    float xhRe = ehRe - ideal.highRe[j], xhIm = ehIm - ideal.highIm[j];
+    errorLow[j] += xlRe * xlRe + xlIm * xlIm;
+    errorHigh[j] += xhRe * xhRe + xhIm * xhIm;
+    // The low side's carrier numbers are -k.
+    num += k * ((ehIm * ideal.highRe[j] - ehRe * ideal.highIm[j]) -
+                (elIm * ideal.lowRe[j] - elRe * ideal.lowIm[j]));
+    den += k * k *
+           (ideal.lowRe[j] * ideal.lowRe[j] + ideal.lowIm[j] * ideal.lowIm[j] +
+            ideal.highRe[j] * ideal.highRe[j] + ideal.highIm[j] * ideal.highIm[j]);
+  }
+  return {num, den};
+}
+
+}  // namespace tevra::dsp::ofdm
