@@ -130,11 +130,28 @@ std::optional<size_t> detectShortTraining(const Samples& x, size_t from, size_t 
   return std::nullopt;
 }
 
+namespace {
+
+// The sum over `count` samples of late[i] times the conjugate of early[i] (interleaved parts), as a vector
+// reduction: the library's complex product checks each result for infinities and keeps the loop scalar.
+TEVRA_VECTOR_CLONES Complex lagCorrelation(const double* __restrict late, const double* __restrict early,
+                                           size_t count) {
+  double re = 0.0, im = 0.0;
+#pragma omp simd reduction(+ : re, im)
+  for (size_t i = 0; i < count; ++i) {
+    re += late[2 * i] * early[2 * i] + late[2 * i + 1] * early[2 * i + 1];
+    im += late[2 * i + 1] * early[2 * i] - late[2 * i] * early[2 * i + 1];
+  }
+  return {re, im};
+}
+
+}  // namespace
+
 double lagPhase(const Samples& x, size_t first, size_t count, size_t lag) {
-  Complex c{};
-  for (size_t i = 0; i < count && first + i + lag < x.size(); ++i)
-    c += x[first + i + lag] * std::conj(x[first + i]);
-  return std::arg(c);
+  if (first + lag >= x.size()) return 0.0;
+  count = std::min(count, x.size() - first - lag);
+  const auto* early = reinterpret_cast<const double*>(x.data() + first);
+  return std::arg(lagCorrelation(early + 2 * lag, early, count));
 }
 
 namespace {
