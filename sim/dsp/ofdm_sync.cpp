@@ -165,6 +165,8 @@ struct Correlator {
   // The conjugate spectrum as its real parts twice (c, c) and its imaginary parts with the signs that a
   // product with an interleaved value needs (-s, s).
   std::vector<double> real, imaginary;
+  // The correlation's power at each position and the sums of pairs a symbol apart (bestPosition()).
+  std::vector<double> power, pair;
 };
 
 // The spectrum (interleaved parts) times the reference, into `out`.
@@ -176,6 +178,34 @@ TEVRA_VECTOR_CLONES void timesReference(const double* __restrict spectrum, const
     out[2 * k] = re * real[2 * k] + im * imaginary[2 * k];
     out[2 * k + 1] = im * real[2 * k + 1] + re * imaginary[2 * k + 1];
   }
+}
+
+// The first position n < positions of the largest |a[n]| + |a[n + length]| (a: interleaved parts). That
+// sum lies between the square roots of q = |a[n]|^2 + |a[n + length]|^2 and of 2q, so the best position has
+// 2q at least the largest q of all: the square roots are taken only where that holds (a margin covers the
+// powers' rounding), which at a training field are a few positions near its peaks.
+// `power` and `pair` take positions + length and positions values.
+TEVRA_VECTOR_CLONES size_t bestPosition(const double* __restrict a, size_t positions, size_t length,
+                                        double* __restrict power, double* __restrict pair) {
+  for (size_t n = 0; n < positions + length; ++n)
+    power[n] = a[2 * n] * a[2 * n] + a[2 * n + 1] * a[2 * n + 1];
+  double most = 0.0;
+#pragma omp simd reduction(max : most)
+  for (size_t n = 0; n < positions; ++n) {
+    pair[n] = power[n] + power[n + length];
+    most = pair[n] > most ? pair[n] : most;
+  }
+  double floor = most * (0.5 - 1e-9), top = -1.0;
+  size_t best = 0;
+  for (size_t n = 0; n < positions; ++n) {
+    if (pair[n] < floor) continue;
+    double score = std::sqrt(power[n]) + std::sqrt(power[n + length]);
+    if (score > top) {
+      top = score;
+      best = n;
+    }
+  }
+  return best;
 }
 
 Correlator& correlatorFor(const Samples& symbol, size_t size) {
@@ -190,6 +220,8 @@ Correlator& correlatorFor(const Samples& symbol, size_t size) {
   c.forward->run(padded.data(), spectrum.data());
   c.real.resize(2 * size);
   c.imaginary.resize(2 * size);
+  c.power.resize(size);
+  c.pair.resize(size);
   for (size_t k = 0; k < size; ++k) {
     Complex v = std::conj(spectrum[k]) / static_cast<double>(size);
     c.real[2 * k] = c.real[2 * k + 1] = v.real();
@@ -201,7 +233,7 @@ Correlator& correlatorFor(const Samples& symbol, size_t size) {
 
 }  // namespace
 
-TEVRA_VECTOR_CLONES size_t twoSymbolMatch(const Samples& x, const Samples& symbol, size_t from, size_t last) {
+size_t twoSymbolMatch(const Samples& x, const Samples& symbol, size_t from, size_t last) {
   size_t length = symbol.size();
   if (length == 0 || x.size() < 2 * length) return from;
   last = std::min(last, x.size() - 2 * length);
@@ -221,16 +253,7 @@ TEVRA_VECTOR_CLONES size_t twoSymbolMatch(const Samples& x, const Samples& symbo
                  size, reinterpret_cast<double*>(c.inverse->input()));
   c.inverse->execute();
   const auto* a = reinterpret_cast<const double*>(c.inverse->output());  // its real and imaginary parts
-  std::vector<double> magnitude(positions + length), score(positions);
-  for (size_t n = 0; n < magnitude.size(); ++n)
-    magnitude[n] = std::sqrt(a[2 * n] * a[2 * n] + a[2 * n + 1] * a[2 * n + 1]);
-  for (size_t n = 0; n < positions; ++n) score[n] = magnitude[n] + magnitude[n + length];
-  double top = 0.0;
-#pragma omp simd reduction(max : top)
-  for (size_t n = 0; n < positions; ++n) top = score[n] > top ? score[n] : top;
-  // The first position of the best score.
-  auto best = std::find(score.begin(), score.end(), top);
-  return best == score.end() ? from : from + static_cast<size_t>(best - score.begin());
+  return from + bestPosition(a, positions, length, c.power.data(), c.pair.data());
 }
 
 }  // namespace tevra::dsp::sync
