@@ -64,10 +64,7 @@ class AxisDecision {
   double scale() const { return scale_; }
   bool quadrature() const { return quadrature_; }
   double level(double scaled) const {
-    constexpr double kRounding =
-        6755399441055744.0;  // 1.5 * 2^52: added and taken off, it rounds to an integer
-    double index = std::min(std::max(scaled + offset_, 0.0), top_);
-    index = (index + kRounding) - kRounding;
+    double index = roundedToInteger(std::min(std::max(scaled + offset_, 0.0), top_));
     return (2.0 * index - top_) * axis_;
   }
 
