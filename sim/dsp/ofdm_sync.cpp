@@ -12,17 +12,20 @@ namespace tevra::dsp::sync {
 
 namespace {
 
-// Positions of the packet search handled at a time: each block's window sums come from running sums that
-// start afresh at the block, which bounds their rounding by the block's own power.
+// Positions of the packet search handled at a time: a block's products and decisions are vector loops, and
+// its running sums start near zero (carryOver()).
 constexpr size_t kSearchBlock = 128;
+// The arrays the search sums: two products at a lag of a period, two at half a period, and the power.
+constexpr size_t kLagParts = 5;
 
-// Five arrays over the positions of a block: the products that the window sums add up, x[i + period] times
-// the conjugate of x[i] (a lag of a period) and of x[i + half] (half a period), and |x[i + period]|^2; then
-// their running sums. Kept per thread, so that a search allocates nothing once the longest period was seen.
+// The kLagParts arrays over the positions of a block: the products that the window sums add up, x[i + period]
+// times the conjugate of x[i] (a lag of a period) and of x[i + half] (half a period), and |x[i + period]|^2;
+// then their running sums. Kept per thread, so that a search allocates nothing once the longest period was
+// seen.
 struct LagSums {
   static LagSums& of(size_t length) {
     thread_local LagSums sums;
-    if (sums.values.size() < 5 * length) sums.values.resize(5 * length);
+    if (sums.values.size() < kLagParts * length) sums.values.resize(kLagParts * length);
     sums.length = length;
     return sums;
   }
@@ -50,8 +53,8 @@ TEVRA_VECTOR_CLONES void lagProducts(const double* __restrict x, size_t count, s
 // The products at begin..end of each array replaced by the running sums that go on from index begin - 1;
 // the five sums are kept apart so that their additions overlap.
 void accumulate(LagSums& sums, size_t begin, size_t end) {
-  std::array<double*, 5> parts{};
-  std::array<double, 5> running{};
+  std::array<double*, kLagParts> parts{};
+  std::array<double, kLagParts> running{};
   for (size_t k = 0; k < parts.size(); ++k) {
     parts[k] = sums.part(k);
     running[k] = parts[k][begin - 1];
@@ -67,7 +70,7 @@ void accumulate(LagSums& sums, size_t begin, size_t end) {
 // start near zero, which bounds their rounding by the power around the block, and the difference of two
 // equal sums (a window over idle samples) stays exactly zero.
 void carryOver(LagSums& sums, size_t from, size_t count) {
-  for (size_t k = 0; k < 5; ++k) {
+  for (size_t k = 0; k < kLagParts; ++k) {
     double* part = sums.part(k);
     double base = part[from];
     for (size_t i = 0; i <= count; ++i) part[i] = part[from + i] - base;
@@ -119,7 +122,7 @@ std::optional<size_t> detectShortTraining(const Samples& x, size_t from, size_t 
                 sums.part(0) + known + 1, sums.part(1) + known + 1, sums.part(2) + known + 1,
                 sums.part(3) + known + 1, sums.part(4) + known + 1);
     if (!known)
-      for (size_t k = 0; k < 5; ++k) sums.part(k)[0] = 0.0;
+      for (size_t k = 0; k < kLagParts; ++k) sums.part(k)[0] = 0.0;
     accumulate(sums, known + 1, count + window);
     windowRepeats(sums.part(0), sums.part(1), sums.part(2), sums.part(3), sums.part(4), count, window,
                   repeats.data());
