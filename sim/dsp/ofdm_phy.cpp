@@ -63,15 +63,14 @@ void softAxis(double value, size_t count, double* soft) {
   }
 }
 
-const std::array<double, 127>& polarity() {
-  static const std::array<double, 127> sequence = [] {
-    std::array<double, 127> p{};
-    Scrambler s(0x7f);
-    for (double& v : p) v = s.next() ? -1.0 : 1.0;
-    return p;
-  }();
-  return sequence;
-}
+// The pilots' polarity sequence, built when compiling: a table built on first use cost every pilot lookup a
+// guard test and a function's register saves.
+constexpr std::array<double, 127> kPolarity = [] {
+  std::array<double, 127> p{};
+  Scrambler s(0x7f);
+  for (double& v : p) v = s.next() ? -1.0 : 1.0;
+  return p;
+}();
 
 }  // namespace
 
@@ -99,12 +98,6 @@ std::optional<Rate> rateOfSignalBits(uint8_t bits) {
   for (const Rate& r : rates())
     if (r.signalBits == bits) return r;
   return std::nullopt;
-}
-
-uint8_t Scrambler::next() {
-  auto feedback = static_cast<uint8_t>(((state_ >> 6) ^ (state_ >> 3)) & 1);
-  state_ = static_cast<uint8_t>(((state_ << 1) | feedback) & 0x7f);
-  return feedback;
 }
 
 Bits scramble(const Bits& bits, uint8_t seed) {
@@ -215,7 +208,7 @@ const std::array<int, 4>& pilotCarriers() {
 }
 
 std::array<double, 4> pilotValues(size_t symbol) {
-  double p = polarity()[symbol % polarity().size()];
+  double p = kPolarity[symbol % kPolarity.size()];
   return {p, p, p, -p};
 }
 
