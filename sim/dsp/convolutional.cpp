@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstddef>
 #include <limits>
+#include <memory>
 
 #include "sim/dsp/iq.h"
 
@@ -89,41 +90,53 @@ constexpr Signs kSigns = [] {
   return s;
 }();
 
-// One trellis step: the metrics of the states after it, and for each, 1 when it was reached from the odd
-// state of its pair (on a tie the lower state wins). Unreached states keep an infinite metric.
-TEVRA_VECTOR_CLONES void viterbiStep(const double* __restrict metric, double* __restrict next,
-                                     uint8_t* __restrict odd, double a, double b) {
-  for (unsigned i = 0; i < kStates / 2; ++i) {
-    double c = kSigns.a[i] * a + kSigns.b[i] * b;
-    double even = metric[2 * i], oddMetric = metric[2 * i + 1];
-    double low0 = even + c, low1 = oddMetric - c, high0 = even - c, high1 = oddMetric + c;
-    bool low = low0 <= low1, high = high0 <= high1;
-    next[i] = low ? low0 : low1;
-    next[i + kStates / 2] = high ? high0 : high1;
-    odd[i] = low ? 0 : 1;
-    odd[i + kStates / 2] = high ? 0 : 1;
+// The branch cost of butterfly i for the soft values a and b of a step.
+double branchCost(size_t i, double a, double b) {
+  return kSigns.a[i] * a + kSigns.b[i] * b;
+}
+
+// One trellis step: the metrics of the states after it (on a tie the path from the lower state of a pair
+// wins). Unreached states keep an infinite metric.
+TEVRA_VECTOR_CLONES void viterbiStep(const double* __restrict metric, double* __restrict next, double a,
+                                     double b) {
+  for (size_t i = 0; i < kStates / 2; ++i) {
+    double c = branchCost(i, a, b);
+    double even = metric[2 * i], odd = metric[2 * i + 1];
+    double low0 = even + c, low1 = odd - c, high0 = even - c, high1 = odd + c;
+    next[i] = low0 <= low1 ? low0 : low1;
+    next[i + kStates / 2] = high0 <= high1 ? high0 : high1;
   }
+}
+
+// Whether `state` was reached from the odd state of its pair, by the comparison viterbiStep() made on the
+// metrics before it (the same sums, so the same outcome).
+unsigned fromOddState(const double* metric, unsigned state, double a, double b) {
+  size_t i = state % (kStates / 2);
+  double c = branchCost(i, a, b), even = metric[2 * i], odd = metric[2 * i + 1];
+  bool evenWins = state < kStates / 2 ? even + c <= odd - c : even - c <= odd + c;
+  return evenWins ? 0 : 1;
 }
 
 }  // namespace
 
 Bits viterbiDecode(const std::vector<double>& soft) {
   size_t steps = soft.size() / 2;
-  std::array<std::array<double, kStates>, 2> metrics;
+  // The metrics of every step are kept and each survivor's choice is taken again along the final path
+  // only: the forward steps then neither decide nor store a choice per state. Every step writes all of its
+  // metrics, so they are not cleared first.
+  auto metrics = std::make_unique_for_overwrite<std::array<double, kStates>[]>(steps + 1);
   metrics[0].fill(std::numeric_limits<double>::infinity());
   metrics[0][0] = 0.0;
-  std::vector<std::array<uint8_t, kStates>> from(steps);
   for (size_t t = 0; t < steps; ++t)
-    viterbiStep(metrics[t % 2].data(), metrics[(t + 1) % 2].data(), from[t].data(), soft[2 * t],
-                soft[2 * t + 1]);
-  const std::array<double, kStates>& metric = metrics[steps % 2];
+    viterbiStep(metrics[t].data(), metrics[t + 1].data(), soft[2 * t], soft[2 * t + 1]);
+  const std::array<double, kStates>& metric = metrics[steps];
   unsigned state = 0;
   for (unsigned s = 1; s < kStates; ++s)
     if (metric[s] < metric[state]) state = s;
   Bits bits(steps);
   for (size_t t = steps; t-- > 0;) {
     bits[t] = static_cast<uint8_t>((state >> 5) & 1);
-    state = 2 * (state % 32) + from[t][state];
+    state = 2 * (state % 32) + fromOddState(metrics[t].data(), state, soft[2 * t], soft[2 * t + 1]);
   }
   return bits;
 }

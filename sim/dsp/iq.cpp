@@ -56,13 +56,18 @@ TEVRA_VECTOR_CLONES void turnBlock(Complex* x, const Complex* turn, Complex phas
 }  // namespace
 
 void rotate(Samples& x, size_t from, double step, size_t to) {
-  // An exact phasor at the start of every block times the turns within a block, which come from a running
-  // phasor (over one block its rounding stays far below a part in 1e12); the blocks vectorize.
+  // An exact phasor at the start of every block times the turns within a block, which come from the turn
+  // of one sample by repeated doubling: each half of the table is the half before it times one turn, so
+  // the products need not wait for each other, and over one block their rounding stays far below a part
+  // in 1e12. The blocks vectorize.
   constexpr size_t kBlock = 64;
   std::array<Complex, kBlock> turn;
-  Complex advance = std::polar(1.0, step);
   turn[0] = 1.0;
-  for (size_t m = 1; m < kBlock; ++m) turn[m] = multiplied(turn[m - 1], advance);
+  turn[1] = std::polar(1.0, step);
+  for (size_t filled = 2; filled < kBlock; filled *= 2) {
+    Complex advance = multiplied(turn[filled / 2], turn[filled / 2]);
+    for (size_t m = 0; m < filled; ++m) turn[filled + m] = multiplied(turn[m], advance);
+  }
   size_t end = std::min(to, x.size());
   for (size_t block = from; block < end; block += kBlock) {
     Complex phasor = std::polar(1.0, std::fmod(step * static_cast<double>(block), 2.0 * kPi));
@@ -70,16 +75,24 @@ void rotate(Samples& x, size_t from, double step, size_t to) {
   }
 }
 
-Line fitLine(const std::vector<double>& values) {
+TEVRA_VECTOR_CLONES Line fitLine(const std::vector<double>& values) {
   if (values.size() < 2) return {values.empty() ? 0.0 : values[0], 0.0};
-  double n = static_cast<double>(values.size()), meanT = (n - 1) / 2, meanV = 0;
-  for (double v : values) meanV += v / n;
-  double num = 0, den = 0;
-  for (size_t i = 0; i < values.size(); ++i) {
-    double t = static_cast<double>(i) - meanT;
-    num += t * (values[i] - meanV);
-    den += t * t;
+  size_t count = values.size();
+  const double* v = values.data();
+  double n = static_cast<double>(count), meanT = (n - 1) / 2, sum = 0;
+#pragma omp simd reduction(+ : sum)
+  for (size_t i = 0; i < count; ++i) sum += v[i];
+  double meanV = sum / n, num = 0;
+  // The times count from an int within a chunk: a vector converts those to doubles, not sizes.
+  constexpr size_t kChunk = size_t{1} << 20;
+  for (size_t base = 0; base < count; base += kChunk) {
+    int length = static_cast<int>(std::min(kChunk, count - base));
+    double offset = static_cast<double>(base) - meanT;
+#pragma omp simd reduction(+ : num)
+    for (int i = 0; i < length; ++i) num += (offset + i) * (v[base + static_cast<size_t>(i)] - meanV);
   }
+  // The squares of the centred times sum to n (n^2 - 1) / 12: quarters, exact in a double at any length.
+  double den = n * (n * n - 1) / 12;
   return {meanV - num / den * meanT, num / den};
 }
 

@@ -55,9 +55,18 @@ struct Line {
   double slope = 0;
 };
 Line fitLine(const std::vector<double>& values);
-// Unwraps a phase onto the one before it (the nearest value modulo `period`).
+// The nearest integer (ties to even) by arithmetic alone, for |value| below 2^51: 1.5 * 2^52 added leaves
+// no fraction bits, so taking it off again gives the rounded value. No call and no branch, so loops using
+// it vectorize.
+inline double roundedToInteger(double value) {
+  constexpr double kRounding = 6755399441055744.0;
+  return (value + kRounding) - kRounding;
+}
+
+// Unwraps a phase onto the one before it (the nearest value modulo `period`), without the library's
+// remainder, a call of its own per symbol.
 inline double unwrapOnto(double phase, double previous, double period = 2 * kPi) {
-  return phase - period * std::nearbyint((phase - previous) / period);
+  return phase - roundedToInteger((phase - previous) * (1.0 / period)) * period;
 }
 
 }  // namespace tevra::dsp

@@ -63,15 +63,14 @@ void softAxis(double value, size_t count, double* soft) {
   }
 }
 
-const std::array<double, 127>& polarity() {
-  static const std::array<double, 127> sequence = [] {
-    std::array<double, 127> p{};
-    Scrambler s(0x7f);
-    for (double& v : p) v = s.next() ? -1.0 : 1.0;
-    return p;
-  }();
-  return sequence;
-}
+// The pilots' polarity sequence, built when compiling: a table built on first use cost every pilot lookup a
+// guard test and a function's register saves.
+constexpr std::array<double, 127> kPolarity = [] {
+  std::array<double, 127> p{};
+  Scrambler s(0x7f);
+  for (double& v : p) v = s.next() ? -1.0 : 1.0;
+  return p;
+}();
 
 }  // namespace
 
@@ -101,12 +100,6 @@ std::optional<Rate> rateOfSignalBits(uint8_t bits) {
   return std::nullopt;
 }
 
-uint8_t Scrambler::next() {
-  auto feedback = static_cast<uint8_t>(((state_ >> 6) ^ (state_ >> 3)) & 1);
-  state_ = static_cast<uint8_t>(((state_ << 1) | feedback) & 0x7f);
-  return feedback;
-}
-
 Bits scramble(const Bits& bits, uint8_t seed) {
   Scrambler s(seed);
   Bits out(bits.size());
@@ -121,18 +114,48 @@ size_t interleavedIndex(size_t k, size_t codedBitsPerSymbol, size_t bitsPerCarri
   return s * (i / s) + (i + n - (columns * i) / n) % s;
 }
 
+namespace {
+
+// The interleaved positions of a symbol's coded bits, per layout, kept per thread: a receiver and a
+// transmitter use the same few layouts symbol after symbol, and the index arithmetic takes five divisions
+// a bit.
+struct InterleaverTable {
+  size_t codedBitsPerSymbol, bitsPerCarrier, columns;
+  std::vector<size_t> index;
+};
+
+const std::vector<size_t>& interleavedIndices(size_t codedBitsPerSymbol, size_t bitsPerCarrier,
+                                              size_t columns) {
+  // More layouts than every rate and MCS of both channel widths: the table set is cleared rather than
+  // grown without bound by odd sizes.
+  constexpr size_t kMostLayouts = 32;
+  thread_local std::vector<InterleaverTable> tables;
+  for (const InterleaverTable& t : tables)
+    if (t.codedBitsPerSymbol == codedBitsPerSymbol && t.bitsPerCarrier == bitsPerCarrier &&
+        t.columns == columns)
+      return t.index;
+  if (tables.size() == kMostLayouts) tables.clear();
+  InterleaverTable& t = tables.emplace_back(
+      InterleaverTable{codedBitsPerSymbol, bitsPerCarrier, columns, std::vector<size_t>(codedBitsPerSymbol)});
+  for (size_t k = 0; k < codedBitsPerSymbol; ++k)
+    t.index[k] = interleavedIndex(k, codedBitsPerSymbol, bitsPerCarrier, columns);
+  return t.index;
+}
+
+}  // namespace
+
 Bits interleave(const Bits& symbolBits, size_t bitsPerCarrier, size_t columns) {
+  const std::vector<size_t>& index = interleavedIndices(symbolBits.size(), bitsPerCarrier, columns);
   Bits out(symbolBits.size());
-  for (size_t k = 0; k < symbolBits.size(); ++k)
-    out[interleavedIndex(k, symbolBits.size(), bitsPerCarrier, columns)] = symbolBits[k];
+  for (size_t k = 0; k < symbolBits.size(); ++k) out[index[k]] = symbolBits[k];
   return out;
 }
 
 std::vector<double> deinterleave(const std::vector<double>& symbolSoft, size_t bitsPerCarrier,
                                  size_t columns) {
+  const std::vector<size_t>& index = interleavedIndices(symbolSoft.size(), bitsPerCarrier, columns);
   std::vector<double> out(symbolSoft.size());
-  for (size_t k = 0; k < symbolSoft.size(); ++k)
-    out[k] = symbolSoft[interleavedIndex(k, symbolSoft.size(), bitsPerCarrier, columns)];
+  for (size_t k = 0; k < symbolSoft.size(); ++k) out[k] = symbolSoft[index[k]];
   return out;
 }
 
@@ -185,7 +208,7 @@ const std::array<int, 4>& pilotCarriers() {
 }
 
 std::array<double, 4> pilotValues(size_t symbol) {
-  double p = polarity()[symbol % polarity().size()];
+  double p = kPolarity[symbol % kPolarity.size()];
   return {p, p, p, -p};
 }
 

@@ -37,8 +37,12 @@ std::optional<Rate> rateOfSignalBits(uint8_t bits);
 // The frame-synchronous scrambler x^7 + x^4 + 1; `state` holds x7..x1 with x1 in bit 0.
 class Scrambler {
  public:
-  explicit Scrambler(uint8_t seed) : state_(seed & 0x7f) {}
-  uint8_t next();
+  explicit constexpr Scrambler(uint8_t seed) : state_(seed & 0x7f) {}
+  constexpr uint8_t next() {
+    auto feedback = static_cast<uint8_t>(((state_ >> 6) ^ (state_ >> 3)) & 1);
+    state_ = static_cast<uint8_t>(((state_ << 1) | feedback) & 0x7f);
+    return feedback;
+  }
 
  private:
   uint8_t state_;
@@ -68,10 +72,7 @@ class AxisDecision {
   double top() const { return top_; }
   double axis() const { return axis_; }
   double level(double scaled) const {
-    constexpr double kRounding =
-        6755399441055744.0;  // 1.5 * 2^52: added and taken off, it rounds to an integer
-    double index = std::min(std::max(scaled + offset_, 0.0), top_);
-    index = (index + kRounding) - kRounding;
+    double index = roundedToInteger(std::min(std::max(scaled + offset_, 0.0), top_));
     return (2.0 * index - top_) * axis_;
   }
 

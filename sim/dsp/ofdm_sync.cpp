@@ -1,45 +1,161 @@
 #include "sim/dsp/ofdm_sync.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include "sim/dsp/fft.h"
 
 namespace tevra::dsp::sync {
 
-std::optional<size_t> detectShortTraining(const Samples& x, size_t from, size_t period) {
+namespace {
+
+// Positions of the packet search handled at a time: a block's products and decisions are vector loops, and
+// its running sums start near zero (carryOver()).
+constexpr size_t kSearchBlock = 128;
+// The arrays the search sums: two products at a lag of a period, two at half a period, and the power.
+constexpr size_t kLagParts = 5;
+
+// The kLagParts arrays over the positions of a block: the products that the window sums add up, x[i + period]
+// times the conjugate of x[i] (a lag of a period) and of x[i + half] (half a period), and |x[i + period]|^2;
+// then their running sums. Kept per thread, so that a search allocates nothing once the longest period was
+// seen.
+struct LagSums {
+  static LagSums& of(size_t length) {
+    thread_local LagSums sums;
+    if (sums.values.size() < kLagParts * length) sums.values.resize(kLagParts * length);
+    sums.length = length;
+    return sums;
+  }
+  double* part(size_t index) { return values.data() + index * length; }
+  std::vector<double> values;
+  size_t length = 0;
+};
+
+// The products of `count` positions of x (interleaved parts) into cRe, cIm, hRe, hIm and p.
+TEVRA_VECTOR_CLONES void lagProducts(const double* __restrict x, size_t count, size_t period, size_t half,
+                                     double* __restrict cRe, double* __restrict cIm, double* __restrict hRe,
+                                     double* __restrict hIm, double* __restrict p) {
+  const double* late = x + 2 * period;
+  const double* middle = x + 2 * half;
+  for (size_t i = 0; i < count; ++i) {
+    double aRe = late[2 * i], aIm = late[2 * i + 1];
+    cRe[i] = aRe * x[2 * i] + aIm * x[2 * i + 1];
+    cIm[i] = aIm * x[2 * i] - aRe * x[2 * i + 1];
+    hRe[i] = aRe * middle[2 * i] + aIm * middle[2 * i + 1];
+    hIm[i] = aIm * middle[2 * i] - aRe * middle[2 * i + 1];
+    p[i] = aRe * aRe + aIm * aIm;
+  }
+}
+
+// The products at begin..end of each array replaced by the running sums that go on from index begin - 1;
+// the five sums are kept apart so that their additions overlap.
+void accumulate(LagSums& sums, size_t begin, size_t end) {
+  std::array<double*, kLagParts> parts{};
+  std::array<double, kLagParts> running{};
+  for (size_t k = 0; k < parts.size(); ++k) {
+    parts[k] = sums.part(k);
+    running[k] = parts[k][begin - 1];
+  }
+  for (size_t i = begin; i <= end; ++i)
+    for (size_t k = 0; k < parts.size(); ++k) {
+      running[k] += parts[k][i];
+      parts[k][i] = running[k];
+    }
+}
+
+// Moves the running sums at `from`..from + count to the front, less the one at `from`: a block's sums
+// start near zero, which bounds their rounding by the power around the block, and the difference of two
+// equal sums (a window over idle samples) stays exactly zero.
+void carryOver(LagSums& sums, size_t from, size_t count) {
+  for (size_t k = 0; k < kLagParts; ++k) {
+    double* part = sums.part(k);
+    double base = part[from];
+    for (size_t i = 0; i <= count; ++i) part[i] = part[from + i] - base;
+  }
+}
+
+// 1 where the window at each of `count` positions repeats after a period but not after half of one, from
+// the running sums at its two ends (`window` apart), else 0.
+TEVRA_VECTOR_CLONES void windowRepeats(const double* __restrict cRe, const double* __restrict cIm,
+                                       const double* __restrict hRe, const double* __restrict hIm,
+                                       const double* __restrict p, size_t count, size_t window,
+                                       uint8_t* __restrict repeats) {
   constexpr double kThreshold = 0.6;
   constexpr double kMostHalfPeriodMatch = 0.3;
+  for (size_t n = 0; n < count; ++n) {
+    double re = cRe[n + window] - cRe[n], im = cIm[n + window] - cIm[n];
+    double halfRe = hRe[n + window] - hRe[n], halfIm = hIm[n + window] - hIm[n];
+    double power = p[n + window] - p[n], squared = power * power;
+    // Each test is a 0 or 1 and they are multiplied: a branch would keep the loop scalar.
+    repeats[n] = static_cast<uint8_t>(
+        (power > 0) * (re * re + im * im > kThreshold * kThreshold * squared) *
+        (halfRe * halfRe + halfIm * halfIm < kMostHalfPeriodMatch * kMostHalfPeriodMatch * squared));
+  }
+}
+
+}  // namespace
+
+std::optional<size_t> detectShortTraining(const Samples& x, size_t from, size_t period) {
   size_t window = 3 * period, half = period / 2, plateau = 2 * period, run = 0;
-  // Sums over the window [n, n + window), kept up to date as n moves on: the products at a lag of a period
-  // and of half a period, and the power. The training field's carriers are every fourth one with as much
-  // power on the odd multiples as on the even ones, so it repeats after a period but not after half of
-  // one; a carrier leakage between bursts (a constant, or a slow turn under a frequency offset) repeats
-  // after any lag, and is told apart by the half period.
-  Complex c{}, h{};
-  double p = 0.0;
-  auto add = [&](size_t i, double sign) {
-    c += sign * x[i + period] * std::conj(x[i]);
-    h += sign * x[i + period] * std::conj(x[i + half]);
-    p += sign * std::norm(x[i + period]);
-  };
-  for (size_t i = from; i < from + window && i + period < x.size(); ++i) add(i, 1.0);
-  for (size_t n = from; n + window + period < x.size(); ++n) {
-    bool repeats = p > 0 && std::norm(c) > kThreshold * kThreshold * p * p &&
-                   std::norm(h) < kMostHalfPeriodMatch * kMostHalfPeriodMatch * p * p;
-    run = repeats ? run + 1 : 0;
-    if (run == plateau) return n + 1 - plateau;
-    add(n + window, 1.0);
-    add(n, -1.0);
+  // Sums over the window [n, n + window) of the products at a lag of a period and of half a period, and of
+  // the power. The training field's carriers are every fourth one with as much power on the odd multiples
+  // as on the even ones, so it repeats after a period but not after half of one; a carrier leakage between
+  // bursts (a constant, or a slow turn under a frequency offset) repeats after any lag, and is told apart by
+  // the half period. A window's sum is the difference of two running sums, which is exactly zero over
+  // idle samples: a sum kept up to date by adding and removing products keeps a rounding residue there,
+  // which could pass for a repeating signal.
+  if (x.size() <= from + window + period) return std::nullopt;
+  size_t positions = x.size() - from - window - period;
+  LagSums& sums = LagSums::of(window + kSearchBlock + 1);
+  std::array<uint8_t, kSearchBlock> repeats;
+  // Index j of the sums is position first + j; from the second block on, the first window + 1 are carried
+  // over from the block before.
+  for (size_t first = from, count = 0; first < from + positions; first += count) {
+    size_t known = first == from ? 0 : window;
+    if (known) carryOver(sums, count, window);
+    count = std::min(kSearchBlock, from + positions - first);
+    size_t start = first + known;
+    lagProducts(reinterpret_cast<const double*>(x.data() + start), count + window - known, period, half,
+                sums.part(0) + known + 1, sums.part(1) + known + 1, sums.part(2) + known + 1,
+                sums.part(3) + known + 1, sums.part(4) + known + 1);
+    if (!known)
+      for (size_t k = 0; k < kLagParts; ++k) sums.part(k)[0] = 0.0;
+    accumulate(sums, known + 1, count + window);
+    windowRepeats(sums.part(0), sums.part(1), sums.part(2), sums.part(3), sums.part(4), count, window,
+                  repeats.data());
+    for (size_t n = 0; n < count; ++n) {
+      run = repeats[n] ? run + 1 : 0;
+      if (run == plateau) return first + n + 1 - plateau;
+    }
   }
   return std::nullopt;
 }
 
+namespace {
+
+// The sum over `count` samples of late[i] times the conjugate of early[i] (interleaved parts), as a vector
+// reduction: the library's complex product checks each result for infinities and keeps the loop scalar.
+TEVRA_VECTOR_CLONES Complex lagCorrelation(const double* __restrict late, const double* __restrict early,
+                                           size_t count) {
+  double re = 0.0, im = 0.0;
+#pragma omp simd reduction(+ : re, im)
+  for (size_t i = 0; i < count; ++i) {
+    re += late[2 * i] * early[2 * i] + late[2 * i + 1] * early[2 * i + 1];
+    im += late[2 * i + 1] * early[2 * i] - late[2 * i] * early[2 * i + 1];
+  }
+  return {re, im};
+}
+
+}  // namespace
+
 double lagPhase(const Samples& x, size_t first, size_t count, size_t lag) {
-  Complex c{};
-  for (size_t i = 0; i < count && first + i + lag < x.size(); ++i)
-    c += x[first + i + lag] * std::conj(x[first + i]);
-  return std::arg(c);
+  if (first + lag >= x.size()) return 0.0;
+  count = std::min(count, x.size() - first - lag);
+  const auto* early = reinterpret_cast<const double*>(x.data() + first);
+  return std::arg(lagCorrelation(early + 2 * lag, early, count));
 }
 
 namespace {
@@ -53,6 +169,8 @@ struct Correlator {
   // The conjugate spectrum as its real parts twice (c, c) and its imaginary parts with the signs that a
   // product with an interleaved value needs (-s, s).
   std::vector<double> real, imaginary;
+  // The correlation's power at each position and the sums of pairs a symbol apart (bestPosition()).
+  std::vector<double> power, pair;
 };
 
 // The spectrum (interleaved parts) times the reference, into `out`.
@@ -66,9 +184,41 @@ TEVRA_VECTOR_CLONES void timesReference(const double* __restrict spectrum, const
   }
 }
 
+// The first position n < positions of the largest |a[n]| + |a[n + length]| (a: interleaved parts). That
+// sum lies between the square roots of q = |a[n]|^2 + |a[n + length]|^2 and of 2q, so the best position has
+// 2q at least the largest q of all: the square roots are taken only where that holds (a margin covers the
+// powers' rounding), which at a training field are a few positions near its peaks.
+// `power` and `pair` take positions + length and positions values.
+TEVRA_VECTOR_CLONES size_t bestPosition(const double* __restrict a, size_t positions, size_t length,
+                                        double* __restrict power, double* __restrict pair) {
+  for (size_t n = 0; n < positions + length; ++n)
+    power[n] = a[2 * n] * a[2 * n] + a[2 * n + 1] * a[2 * n + 1];
+  double most = 0.0;
+#pragma omp simd reduction(max : most)
+  for (size_t n = 0; n < positions; ++n) {
+    pair[n] = power[n] + power[n + length];
+    most = pair[n] > most ? pair[n] : most;
+  }
+  double floor = most * (0.5 - 1e-9), top = -1.0;
+  size_t best = 0;
+  for (size_t n = 0; n < positions; ++n) {
+    if (pair[n] < floor) continue;
+    double score = std::sqrt(power[n]) + std::sqrt(power[n + length]);
+    if (score > top) {
+      top = score;
+      best = n;
+    }
+  }
+  return best;
+}
+
 Correlator& correlatorFor(const Samples& symbol, size_t size) {
   thread_local Correlator c;
-  if (c.size == size && c.symbol == symbol) return c;
+  // Compared bit for bit: the same bits give the same spectrum, and one memcmp() is far quicker than
+  // comparing the values one by one.
+  if (c.size == size && c.symbol.size() == symbol.size() &&
+      std::memcmp(c.symbol.data(), symbol.data(), symbol.size() * sizeof(Complex)) == 0)
+    return c;
   c.symbol = symbol;
   c.size = size;
   c.forward = std::make_unique<Fft>(size, Fft::Direction::kForward);
@@ -78,6 +228,8 @@ Correlator& correlatorFor(const Samples& symbol, size_t size) {
   c.forward->run(padded.data(), spectrum.data());
   c.real.resize(2 * size);
   c.imaginary.resize(2 * size);
+  c.power.resize(size);
+  c.pair.resize(size);
   for (size_t k = 0; k < size; ++k) {
     Complex v = std::conj(spectrum[k]) / static_cast<double>(size);
     c.real[2 * k] = c.real[2 * k + 1] = v.real();
@@ -89,7 +241,7 @@ Correlator& correlatorFor(const Samples& symbol, size_t size) {
 
 }  // namespace
 
-TEVRA_VECTOR_CLONES size_t twoSymbolMatch(const Samples& x, const Samples& symbol, size_t from, size_t last) {
+size_t twoSymbolMatch(const Samples& x, const Samples& symbol, size_t from, size_t last) {
   size_t length = symbol.size();
   if (length == 0 || x.size() < 2 * length) return from;
   last = std::min(last, x.size() - 2 * length);
@@ -109,16 +261,7 @@ TEVRA_VECTOR_CLONES size_t twoSymbolMatch(const Samples& x, const Samples& symbo
                  size, reinterpret_cast<double*>(c.inverse->input()));
   c.inverse->execute();
   const auto* a = reinterpret_cast<const double*>(c.inverse->output());  // its real and imaginary parts
-  std::vector<double> magnitude(positions + length), score(positions);
-  for (size_t n = 0; n < magnitude.size(); ++n)
-    magnitude[n] = std::sqrt(a[2 * n] * a[2 * n] + a[2 * n + 1] * a[2 * n + 1]);
-  for (size_t n = 0; n < positions; ++n) score[n] = magnitude[n] + magnitude[n + length];
-  double top = 0.0;
-#pragma omp simd reduction(max : top)
-  for (size_t n = 0; n < positions; ++n) top = score[n] > top ? score[n] : top;
-  // The first position of the best score.
-  auto best = std::find(score.begin(), score.end(), top);
-  return best == score.end() ? from : from + static_cast<size_t>(best - score.begin());
+  return from + bestPosition(a, positions, length, c.power.data(), c.pair.data());
 }
 
 }  // namespace tevra::dsp::sync

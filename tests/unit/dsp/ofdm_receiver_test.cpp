@@ -2,6 +2,7 @@
 
 #include "sim/dsp/ht_tx.h"
 #include "sim/dsp/ofdm_rx.h"
+#include "sim/dsp/ofdm_sync.h"
 #include "sim/dsp/ofdm_tx.h"
 #include "sim/dsp/tones.h"
 
@@ -49,6 +50,35 @@ TEST(OfdmReceiver, MeasuresWhatWasSent) {
       EXPECT_NEAR(result.iqOffsetDb, c.leakageDb, 0.5);
     }
     EXPECT_NEAR(static_cast<double>(result.burstStart), 100.0, 3.0);
+  }
+}
+
+// Packet detection after a burst that is no training field (noise here) and the idle time behind it: the
+// window sums there are exactly zero, never a leftover of the burst that passes for a repeating signal;
+// a short training field after the idle time is found where it starts.
+TEST(OfdmReceiver, DetectsNothingInTheIdleTimeAfterABurst) {
+  struct Case {
+    uint32_t seed;
+    size_t period;
+    bool training;
+  };
+  constexpr size_t kNoise = 1000, kIdle = 500;
+  const Case cases[] = {{121, 16, false}, {59, 32, false}, {121, 16, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.seed);
+    Samples x = noiseSignal(kNoise, c.seed);
+    x.resize(kNoise + kIdle);
+    if (c.training) {
+      Samples burst = synthesizeOfdm({6, randomPayload(20, 2), 0x5d});
+      x.insert(x.end(), burst.begin(), burst.end());
+    }
+    auto detected = sync::detectShortTraining(x, 0, c.period);
+    if (!c.training) {
+      EXPECT_FALSE(detected);
+      continue;
+    }
+    ASSERT_TRUE(detected);
+    EXPECT_NEAR(static_cast<double>(*detected), static_cast<double>(kNoise + kIdle), 3.0 * c.period);
   }
 }
 
