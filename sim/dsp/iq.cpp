@@ -55,19 +55,23 @@ TEVRA_VECTOR_CLONES void turnBlock(Complex* x, const Complex* turn, Complex phas
 
 }  // namespace
 
-void rotate(Samples& x, size_t from, double step, size_t to) {
-  // An exact phasor at the start of every block times the turns within a block, which come from the turn
-  // of one sample by repeated doubling: each half of the table is the half before it times one turn, so
-  // the products need not wait for each other, and over one block their rounding stays far below a part
-  // in 1e12. The blocks vectorize.
-  constexpr size_t kBlock = 64;
-  std::array<Complex, kBlock> turn;
+TurnTable turnTable(double step) {
+  // Repeated doubling: each half of the table is the half before it times one turn, so the products need
+  // not wait for each other, and over the table their rounding stays far below a part in 1e12.
+  TurnTable turn;
   turn[0] = 1.0;
   turn[1] = std::polar(1.0, step);
-  for (size_t filled = 2; filled < kBlock; filled *= 2) {
+  for (size_t filled = 2; filled < turn.size(); filled *= 2) {
     Complex advance = multiplied(turn[filled / 2], turn[filled / 2]);
     for (size_t m = 0; m < filled; ++m) turn[filled + m] = multiplied(turn[m], advance);
   }
+  return turn;
+}
+
+void rotate(Samples& x, size_t from, double step, size_t to) {
+  // An exact phasor at the start of every block times the turns within a block. The blocks vectorize.
+  constexpr size_t kBlock = std::tuple_size_v<TurnTable>;
+  TurnTable turn = turnTable(step);
   size_t end = std::min(to, x.size());
   for (size_t block = from; block < end; block += kBlock) {
     Complex phasor = std::polar(1.0, std::fmod(step * static_cast<double>(block), 2.0 * kPi));

@@ -2,6 +2,7 @@
 // wherever a level matters, so that |x|^2 is a power in mW.
 #pragma once
 
+#include <array>
 #include <cmath>
 #include <complex>
 #include <cstddef>
@@ -44,6 +45,9 @@ double activePower(const Samples& x);
 void scale(Samples& x, double factor);
 // Multiplies by exp(j 2 pi hz t), t = n / rate, starting at phase 0.
 void shiftFrequency(Samples& x, double hz, double rateHz);
+// exp(j step m) for m = 0..63.
+using TurnTable = std::array<Complex, 64>;
+TurnTable turnTable(double step);
 // Multiplies x[n] by exp(j step n) for from <= n < to.
 void rotate(Samples& x, size_t from, double step, size_t to = static_cast<size_t>(-1));
 // x delayed by a fraction of a sample (negative: advanced), as a band-limited signal; the ends wrap.

@@ -125,12 +125,12 @@ struct Receiver {
 
   void correctOffset(double hz) {
     step = radiansPerSample(hz);
-    // A running phasor: over one window its rounding stays far below a part in 1e12.
-    Complex advance = std::polar(1.0, step), turn = 1.0;
-    for (size_t m = 0; m < kFftSize; ++m, turn = multiplied(turn, advance)) {
-      turnReal[2 * m] = turnReal[2 * m + 1] = turn.real();
-      turnImaginary[2 * m] = -turn.imag();
-      turnImaginary[2 * m + 1] = turn.imag();
+    static_assert(std::tuple_size_v<TurnTable> == kFftSize);
+    TurnTable turns = turnTable(step);
+    for (size_t m = 0; m < kFftSize; ++m) {
+      turnReal[2 * m] = turnReal[2 * m + 1] = turns[m].real();
+      turnImaginary[2 * m] = -turns[m].imag();
+      turnImaginary[2 * m + 1] = turns[m].imag();
     }
   }
   Complex phaseAt(size_t n) const {
