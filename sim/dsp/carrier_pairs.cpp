@@ -47,17 +47,18 @@ TEVRA_VECTOR_CLONES double splitIntoPairs(const double* __restrict bins, size_t 
   return energy;
 }
 
-CarrierPairs inverseOf(const CarrierPairs& h, double scale) {
-  CarrierPairs inverse{};
-  auto invert = [scale](float re, float im, float& outRe, float& outIm) {
+TEVRA_VECTOR_CLONES CarrierPairs inverseOf(const CarrierPairs& h, double scale) {
+  CarrierPairs inverse;
+  auto factor = [scale](float re, float im) {
     double norm = static_cast<double>(re) * re + static_cast<double>(im) * im;
-    if (norm <= 0) return;
-    outRe = static_cast<float>(re * scale / norm);
-    outIm = static_cast<float>(-im * scale / norm);
+    return norm > 0 ? scale / norm : 0.0;
   };
   for (size_t j = 0; j < kPairLanes; ++j) {
-    invert(h.lowRe[j], h.lowIm[j], inverse.lowRe[j], inverse.lowIm[j]);
-    invert(h.highRe[j], h.highIm[j], inverse.highRe[j], inverse.highIm[j]);
+    double low = factor(h.lowRe[j], h.lowIm[j]), high = factor(h.highRe[j], h.highIm[j]);
+    inverse.lowRe[j] = static_cast<float>(h.lowRe[j] * low);
+    inverse.lowIm[j] = static_cast<float>(-h.lowIm[j] * low);
+    inverse.highRe[j] = static_cast<float>(h.highRe[j] * high);
+    inverse.highIm[j] = static_cast<float>(-h.highIm[j] * high);
   }
   return inverse;
 }
