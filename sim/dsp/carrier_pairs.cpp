@@ -86,17 +86,12 @@ PairDecision::PairDecision(const AxisDecision& axis, size_t edge, const PilotPla
     shift.lowRe[j] = shift.highRe[j] = lowest;
     shift.lowIm[j] = shift.highIm[j] = lowest * quadrature;
   }
-  for (size_t p = 0; p < pilots.lane.size(); ++p) {
-    size_t j = pilots.lane[p];
-    (pilots.low[p] ? step.lowRe : step.highRe)[j] = (pilots.low[p] ? step.lowIm : step.highIm)[j] = 0.0f;
-    (pilots.low[p] ? shift.lowIm : shift.highIm)[j] = 0.0f;
-  }
+  for (size_t p = 0; p < pilots.lane.size(); ++p) step.setLane(pilots.lane[p], pilots.low[p], Complex{});
   setPilots({});
 }
 
 void PairDecision::setPilots(const std::array<double, 4>& values) {
-  for (size_t p = 0; p < values.size(); ++p)
-    (pilots.low[p] ? shift.lowRe : shift.highRe)[pilots.lane[p]] = static_cast<float>(values[p]);
+  for (size_t p = 0; p < values.size(); ++p) shift.setLane(pilots.lane[p], pilots.low[p], values[p]);
 }
 
 void PairSums::clear() {

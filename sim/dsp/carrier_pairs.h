@@ -25,6 +25,14 @@ struct CarrierPairs {
   alignas(32) Lanes highRe;
   alignas(32) Lanes highIm;
 
+  // The value on one side of a lane.
+  Complex atLane(size_t lane, bool low) const {
+    return low ? Complex{lowRe[lane], lowIm[lane]} : Complex{highRe[lane], highIm[lane]};
+  }
+  void setLane(size_t lane, bool low, Complex value) {
+    (low ? lowRe : highRe)[lane] = static_cast<float>(value.real());
+    (low ? lowIm : highIm)[lane] = static_cast<float>(value.imag());
+  }
   // Carrier k (k != 0, |k| <= kPairLanes).
   Complex at(int carrier) const;
   void set(int carrier, Complex value);
@@ -36,14 +44,11 @@ inline size_t laneOf(int carrier) {
 }
 
 inline Complex CarrierPairs::at(int carrier) const {
-  size_t lane = laneOf(carrier);
-  return carrier < 0 ? Complex{lowRe[lane], lowIm[lane]} : Complex{highRe[lane], highIm[lane]};
+  return atLane(laneOf(carrier), carrier < 0);
 }
 
 inline void CarrierPairs::set(int carrier, Complex value) {
-  size_t lane = laneOf(carrier);
-  (carrier < 0 ? lowRe : highRe)[lane] = static_cast<float>(value.real());
-  (carrier < 0 ? lowIm : highIm)[lane] = static_cast<float>(value.imag());
+  setLane(laneOf(carrier), carrier < 0, value);
 }
 
 // Carriers -edge..-1 and 1..edge of a transform (interleaved parts, bins in FFT order) into `out`; the
@@ -89,13 +94,10 @@ struct PairSums {
 inline Complex pilotSum(const CarrierPairs& y, const CarrierPairs& inverse, const PilotPlaces& places,
                         const std::array<double, 4>& values) {
   Complex sum{};
-  for (size_t p = 0; p < values.size(); ++p) {
-    size_t j = places.lane[p];
-    Complex v = places.low[p] ? Complex{y.lowRe[j], y.lowIm[j]} : Complex{y.highRe[j], y.highIm[j]};
-    Complex g = places.low[p] ? Complex{inverse.lowRe[j], inverse.lowIm[j]}
-                              : Complex{inverse.highRe[j], inverse.highIm[j]};
-    sum += multiplied(v, g) * values[p];
-  }
+  for (size_t p = 0; p < values.size(); ++p)
+    sum +=
+        multiplied(y.atLane(places.lane[p], places.low[p]), inverse.atLane(places.lane[p], places.low[p])) *
+        values[p];
   return sum;
 }
 
