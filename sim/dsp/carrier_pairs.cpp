@@ -74,6 +74,7 @@ PilotPlaces::PilotPlaces(const std::array<int, 4>& carriers) {
 PairDecision::PairDecision(const AxisDecision& axis, size_t edge, const PilotPlaces& pilots)
     : offset(static_cast<float>(axis.offset())),
       top(static_cast<float>(axis.top())),
+      unscale(static_cast<float>(1.0 / axis.scale())),
       step{},
       shift{},
       pilots(pilots) {
@@ -98,68 +99,67 @@ void PairSums::clear() {
   *this = PairSums{};
 }
 
-TEVRA_VECTOR_CLONES void decideAndSum(const CarrierPairs& __restrict y, Complex d,
-                                      const CarrierPairs& __restrict scaledInverse,
-                                      const PairDecision& __restrict decision, CarrierPairs& __restrict ideal,
-                                      PairSums& __restrict sums) {
+TEVRA_VECTOR_CLONES SlopeSums decideAndSum(const CarrierPairs& __restrict y, Complex d,
+                                           const CarrierPairs& __restrict scaledInverse,
+                                           const PairDecision& __restrict decision,
+                                           PairSums& __restrict sums) {
   const float dRe = static_cast<float>(d.real()), dIm = static_cast<float>(d.imag());
-  const float offset = decision.offset, top = decision.top;
+  const float offset = decision.offset, top = decision.top, unscale = decision.unscale;
   const CarrierPairs& g = scaledInverse;
   const CarrierPairs& step = decision.step;
   const CarrierPairs& shift = decision.shift;
+  float num = 0, den = 0;
+#pragma omp simd reduction(+ : num, den)
   for (size_t j = 0; j < kPairLanes; ++j) {
     float lRe = y.lowRe[j] * dRe - y.lowIm[j] * dIm, lIm = y.lowRe[j] * dIm + y.lowIm[j] * dRe;
     float hRe = y.highRe[j] * dRe - y.highIm[j] * dIm, hIm = y.highRe[j] * dIm + y.highIm[j] * dRe;
-    float ilRe = levelOf(lRe * g.lowRe[j] - lIm * g.lowIm[j], offset, top, step.lowRe[j], shift.lowRe[j]);
-    float ilIm = levelOf(lRe * g.lowIm[j] + lIm * g.lowRe[j], offset, top, step.lowIm[j], shift.lowIm[j]);
-    float ihRe = levelOf(hRe * g.highRe[j] - hIm * g.highIm[j], offset, top, step.highRe[j], shift.highRe[j]);
-    float ihIm = levelOf(hRe * g.highIm[j] + hIm * g.highRe[j], offset, top, step.highIm[j], shift.highIm[j]);
-    ideal.lowRe[j] = ilRe;
-    ideal.lowIm[j] = ilIm;
-    ideal.highRe[j] = ihRe;
-    ideal.highIm[j] = ihIm;
+    float ulRe = lRe * g.lowRe[j] - lIm * g.lowIm[j], ulIm = lRe * g.lowIm[j] + lIm * g.lowRe[j];
+    float uhRe = hRe * g.highRe[j] - hIm * g.highIm[j], uhIm = hRe * g.highIm[j] + hIm * g.highRe[j];
+    float ilRe = levelOf(ulRe, offset, top, step.lowRe[j], shift.lowRe[j]);
+    float ilIm = levelOf(ulIm, offset, top, step.lowIm[j], shift.lowIm[j]);
+    float ihRe = levelOf(uhRe, offset, top, step.highRe[j], shift.highRe[j]);
+    float ihIm = levelOf(uhIm, offset, top, step.highIm[j], shift.highIm[j]);
+    float elRe = ulRe * unscale - ilRe, elIm = ulIm * unscale - ilIm;
+    float ehRe = uhRe * unscale - ihRe, ehIm = uhIm * unscale - ihIm;
+    float wl = ilRe * ilRe + ilIm * ilIm, wh = ihRe * ihRe + ihIm * ihIm;
     sums.numerator.lowRe[j] += lRe * ilRe + lIm * ilIm;
     sums.numerator.lowIm[j] += lIm * ilRe - lRe * ilIm;
     sums.numerator.highRe[j] += hRe * ihRe + hIm * ihIm;
     sums.numerator.highIm[j] += hIm * ihRe - hRe * ihIm;
-    sums.weightLow[j] += ilRe * ilRe + ilIm * ilIm;
-    sums.weightHigh[j] += ihRe * ihRe + ihIm * ihIm;
+    sums.weightLow[j] += wl;
+    sums.weightHigh[j] += wh;
     sums.mirrored.lowRe[j] += ihRe * lRe - ihIm * lIm;
     sums.mirrored.lowIm[j] += ihRe * lIm + ihIm * lRe;
     sums.mirrored.highRe[j] += ilRe * hRe - ilIm * hIm;
     sums.mirrored.highIm[j] += ilRe * hIm + ilIm * hRe;
     sums.crossRe[j] += ilRe * ihRe - ilIm * ihIm;
     sums.crossIm[j] -= ilRe * ihIm + ilIm * ihRe;
-  }
-}
-
-TEVRA_VECTOR_CLONES SlopeSums compareToIdeal(const CarrierPairs& __restrict y, Complex d,
-                                             const CarrierPairs& __restrict inverse,
-                                             const CarrierPairs& __restrict ideal, Lanes& __restrict errorLow,
-                                             Lanes& __restrict errorHigh) {
-  const float dRe = static_cast<float>(d.real()), dIm = static_cast<float>(d.imag());
-  float num = 0, den = 0;
-#pragma omp simd reduction(+ : num, den)
-  for (size_t j = 0; j < kPairLanes; ++j) {
-    float k = kLaneNumbers[j];
-    float flRe = inverse.lowRe[j] * dRe - inverse.lowIm[j] * dIm;
-    float flIm = inverse.lowRe[j] * dIm + inverse.lowIm[j] * dRe;
-    float fhRe = inverse.highRe[j] * dRe - inverse.highIm[j] * dIm;
-    float fhIm = inverse.highRe[j] * dIm + inverse.highIm[j] * dRe;
-    float elRe = y.lowRe[j] * flRe - y.lowIm[j] * flIm, elIm = y.lowRe[j] * flIm + y.lowIm[j] * flRe;
-    float ehRe = y.highRe[j] * fhRe - y.highIm[j] * fhIm, ehIm = y.highRe[j] * fhIm + y.highIm[j] * fhRe;
-    float xlRe = elRe - ideal.lowRe[j], xlIm = elIm - ideal.lowIm[j];
-    float xhRe = ehRe - ideal.highRe[j], xhIm = ehIm - ideal.highIm[j];
-    errorLow[j] += xlRe * xlRe + xlIm * xlIm;
-    errorHigh[j] += xhRe * xhRe + xhIm * xhIm;
+    sums.errorLow[j] += elRe * elRe + elIm * elIm;
+    sums.errorHigh[j] += ehRe * ehRe + ehIm * ehIm;
+    sums.energyLow[j] += lRe * lRe + lIm * lIm;
+    sums.energyHigh[j] += hRe * hRe + hIm * hIm;
     // The low side's carrier numbers are -k.
-    num += k * ((ehIm * ideal.highRe[j] - ehRe * ideal.highIm[j]) -
-                (elIm * ideal.lowRe[j] - elRe * ideal.lowIm[j]));
-    den += k * k *
-           (ideal.lowRe[j] * ideal.lowRe[j] + ideal.lowIm[j] * ideal.lowIm[j] +
-            ideal.highRe[j] * ideal.highRe[j] + ideal.highIm[j] * ideal.highIm[j]);
+    float k = kLaneNumbers[j];
+    num += k * ((ehIm * ihRe - ehRe * ihIm) - (elIm * ilRe - elRe * ilIm));
+    den += k * k * (wl + wh);
   }
   return {num, den};
+}
+
+double refinedError(const PairSums& sums, const CarrierPairs& inverse, const CarrierPairs& refined) {
+  auto carrierError = [](double error, double energy, Complex numerator, Complex g, Complex refinedG) {
+    Complex x = std::conj(g) * energy - numerator, delta = refinedG - g;
+    // A sum of squares, which rounding may take just below zero when there is no error at all.
+    return std::max(
+        0.0, error + 2.0 * (x.real() * delta.real() - x.imag() * delta.imag()) + energy * std::norm(delta));
+  };
+  double error = 0;
+  for (size_t j = 0; j < kPairLanes; ++j)
+    for (bool low : {true, false})
+      error +=
+          carrierError((low ? sums.errorLow : sums.errorHigh)[j], (low ? sums.energyLow : sums.energyHigh)[j],
+                       sums.numerator.atLane(j, low), inverse.atLane(j, low), refined.atLane(j, low));
+  return error;
 }
 
 }  // namespace tevra::dsp::ofdm

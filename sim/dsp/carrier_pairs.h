@@ -68,19 +68,22 @@ struct PilotPlaces {
 // The decisions of one constellation over one carrier plan: a part's ideal value is
 // round(clamp(u + offset, 0, top)) step + shift, with u the part in units of the decision's scale. On the
 // data lanes step and shift are the axis's level step and lowest level (0 on the quadrature parts of BPSK);
-// on a pilot's lane step is 0 and shift the pilot's value; past the edge both are 0.
+// on a pilot's lane step is 0 and shift the pilot's value; past the edge both are 0. `unscale` takes u back
+// to the constellation's units.
 struct PairDecision {
   PairDecision(const AxisDecision& axis, size_t edge, const PilotPlaces& pilots);
   // The pilots' values of one symbol.
   void setPilots(const std::array<double, 4>& values);
-  float offset, top;
+  float offset, top, unscale;
   CarrierPairs step, shift;
   PilotPlaces pilots;
 };
 
-// The sums over a burst's DATA symbols, per carrier, with t a carrier turned by its symbol's common phase:
-// the data's share of the least-squares channel (t conj(ideal), |ideal|^2), the mirror's correlation with
-// the carrier (ideal(-k) t) and conj(ideal(k) ideal(-k)), which is the same for k and -k.
+// The sums over a burst's DATA symbols, per carrier, with t a carrier turned by its symbol's common phase
+// and e = t / h - ideal its error against the channel that decided it: the data's share of the least-squares
+// channel (t conj(ideal), |ideal|^2), the mirror's correlation with the carrier (ideal(-k) t) and
+// conj(ideal(k) ideal(-k)), which is the same for k and -k, and |e|^2 and |t|^2, from which the error
+// against a refined channel follows (refinedError()).
 struct PairSums {
   void clear();
   CarrierPairs numerator, mirrored;
@@ -88,6 +91,10 @@ struct PairSums {
   alignas(32) Lanes weightHigh;
   alignas(32) Lanes crossRe;
   alignas(32) Lanes crossIm;
+  alignas(32) Lanes errorLow;
+  alignas(32) Lanes errorHigh;
+  alignas(32) Lanes energyLow;
+  alignas(32) Lanes energyHigh;
 };
 
 // A symbol's pilots equalized by `inverse` and summed, each times its sign.
@@ -101,18 +108,22 @@ inline Complex pilotSum(const CarrierPairs& y, const CarrierPairs& inverse, cons
   return sum;
 }
 
-// t = y d: decides the nearest points to t times `scaledInverse` (1 / h times the decision's scale) into
-// `ideal`, the pilots taking their known values, and adds the symbol's share to `sums`.
-void decideAndSum(const CarrierPairs& y, Complex d, const CarrierPairs& scaledInverse,
-                  const PairDecision& decision, CarrierPairs& ideal, PairSums& sums);
-
-// e = y d / h (`inverse`): adds |e - ideal|^2 to the per-lane `errorLow` / `errorHigh` and returns the
-// phase slope's sums over the carriers, of k Im(e conj(ideal)) and of k^2 |ideal|^2.
+// A symbol's phase slope across the carriers: the sums over the carriers of k Im(e conj(ideal)) and of
+// k^2 |ideal|^2.
 struct SlopeSums {
   double num, den;
 };
 
-SlopeSums compareToIdeal(const CarrierPairs& y, Complex d, const CarrierPairs& inverse,
-                         const CarrierPairs& ideal, Lanes& errorLow, Lanes& errorHigh);
+// t = y d: decides the nearest points (`ideal`) to t times `scaledInverse` (1 / h times the decision's
+// scale), the pilots taking their known values, adds the symbol's share to `sums` and returns its phase
+// slope's sums.
+SlopeSums decideAndSum(const CarrierPairs& y, Complex d, const CarrierPairs& scaledInverse,
+                       const PairDecision& decision, PairSums& sums);
+
+// The squared error over the burst against a refined channel (`refined`: 1 / h'), from the sums taken
+// against the channel that decided it (`inverse`: 1 / h). With g = 1 / h and g' = g + delta, each error
+// becomes e + t delta, so the carrier's sum is |e|^2 + 2 Re(X delta) + |t|^2 |delta|^2, where
+// X = sum conj(e) t = conj(g) sum |t|^2 - sum t conj(ideal). The carriers are not visited again.
+double refinedError(const PairSums& sums, const CarrierPairs& inverse, const CarrierPairs& refined);
 
 }  // namespace tevra::dsp::ofdm

@@ -248,18 +248,18 @@ struct DataScratch {
   static DataScratch& of(size_t symbols) {
     thread_local DataScratch scratch;
     scratch.received.resize(symbols);
-    scratch.ideal.resize(symbols);
     scratch.pilotSigns.resize(symbols);
     scratch.windowPhases.resize(symbols);
     scratch.derotations.resize(symbols);
+    scratch.changes.resize(symbols);
     scratch.phases.resize(symbols);
     scratch.slopes.resize(symbols);
     scratch.sums.clear();
     return scratch;
   }
-  std::vector<CarrierPairs> received, ideal;
+  std::vector<CarrierPairs> received;
   std::vector<std::array<double, 4>> pilotSigns;
-  std::vector<Complex> windowPhases, derotations;
+  std::vector<Complex> windowPhases, derotations, changes;
   std::vector<double> phases, slopes;
   PairSums sums;
 };
@@ -342,33 +342,21 @@ CarrierPairs pairsOf(const Bins& bins, int edge) {
   return pairs;
 }
 
-// Each symbol's pilot phase, unwrapped, and the factor that takes it out.
+// Each symbol's pilot phase, unwrapped, and the factor that takes it out. A phase is the one before it plus
+// the angle between their pilot sums, which stays within +-pi as unwrapping requires; a symbol with no
+// pilot energy keeps the phase before it.
 void trackPilots(DataScratch& data, const CarrierPairs& inverse, const PilotPlaces& places) {
-  for (size_t s = 0; s < data.received.size(); ++s) {
+  size_t symbols = data.received.size();
+  Complex previous{1.0, 0.0};
+  for (size_t s = 0; s < symbols; ++s) {
     Complex pilots = pilotSum(data.received[s], inverse, places, data.pilotSigns[s]);
     data.derotations[s] = derotationOf(pilots, data.windowPhases[s]);
-    double phase = std::arg(multiplied(pilots, data.windowPhases[s]));
-    data.phases[s] = s ? unwrapOnto(phase, data.phases[s - 1]) : phase;
+    Complex turned = multiplied(pilots, data.windowPhases[s]);
+    data.changes[s] = multiplied(turned, std::conj(previous));
+    if (std::norm(turned) > 0) previous = turned;
   }
-}
-
-// A symbol's squared error against its ideal values is added per carrier; its phase slope across the
-// carriers (radians a carrier) is fitted by least squares weighted by the carriers' energy: a sampling
-// clock that runs off slides the FFT window through the burst, which turns this slope by
-// 2 pi e kSymbol / kFftSize a symbol for a clock error e. The residual phases are small, so each carrier's
-// weighted phase is the imaginary part of z = eq conj(ideal). The mirror carriers' share would add
-// Im(image conj(ideal(k) ideal(-k))) at k; carriers k and -k add it with opposite weights, so it cancels.
-double measureError(DataScratch& data, const CarrierPairs& inverse, const PilotPlaces& places) {
-  Lanes errorLow{}, errorHigh{};
-  for (size_t s = 0; s < data.received.size(); ++s) {
-    Complex d =
-        derotationOf(pilotSum(data.received[s], inverse, places, data.pilotSigns[s]), data.windowPhases[s]);
-    SlopeSums sums = compareToIdeal(data.received[s], d, inverse, data.ideal[s], errorLow, errorHigh);
-    data.slopes[s] = sums.den > 0 ? sums.num / sums.den : 0.0;
-  }
-  double error = 0;
-  for (size_t j = 0; j < kPairLanes; ++j) error += static_cast<double>(errorLow[j]) + errorHigh[j];
-  return error;
+  phasesOf(data.changes.data(), symbols, data.phases.data());
+  for (size_t s = 1; s < symbols; ++s) data.phases[s] += data.phases[s - 1];
 }
 
 // EVM, the residual offset and the carrier leakage over the DATA symbols. `numerator` and `weight` hold the
@@ -385,17 +373,24 @@ void measureData(const Receiver& rx, const Bins& numerator, double weightOfTrain
   for (size_t s = 0; s < symbols; ++s) data.pilotSigns[s] = layout.pilots(s);
   CarrierPairs h = pairsOf(rx.h, layout.edge);
   PilotPlaces places(pilotCarriers());
-  trackPilots(data, inverseOf(h), places);
+  CarrierPairs inverse = inverseOf(h);
+  trackPilots(data, inverse, places);
   AxisDecision axis(layout.bitsPerCarrier);
   PairDecision decision(axis, static_cast<size_t>(layout.edge), places);
   CarrierPairs scaled = inverseOf(h, axis.scale());
+  // A sampling clock that runs off slides the FFT window through the burst, which turns each symbol's phase
+  // slope across the carriers by 2 pi e kSymbol / kFftSize a symbol for a clock error e. The residual phases
+  // are small, so each carrier's phase weighted by its energy is Im(e conj(ideal)). The mirror carriers'
+  // share would add Im(image conj(ideal(k) ideal(-k))) at k; carriers k and -k add it with opposite
+  // weights, so it cancels.
   for (size_t s = 0; s < symbols; ++s) {
     decision.setPilots(data.pilotSigns[s]);
-    decideAndSum(data.received[s], data.derotations[s], scaled, decision, data.ideal[s], data.sums);
+    SlopeSums slope = decideAndSum(data.received[s], data.derotations[s], scaled, decision, data.sums);
+    data.slopes[s] = slope.den > 0 ? slope.num / slope.den : 0.0;
   }
   // Least squares over the training and the decided data keeps the estimate's own noise out of the EVM.
   Bins refined = refinedChannel(numerator, weightOfTraining, data.sums, layout.edge);
-  double error = measureError(data, inverseOf(pairsOf(refined, layout.edge)), places);
+  double error = refinedError(data.sums, inverse, inverseOf(pairsOf(refined, layout.edge)));
   IqImbalance imbalance = iqImbalanceOfImageRatio(imageRatio(data.sums, layout.edge));
   result.iqGainImbalanceDb = imbalance.gainDb;
   result.quadratureErrorDeg = imbalance.quadratureDeg;
