@@ -24,25 +24,25 @@ inline float levelOf(float u, float offset, float top, float step, float shift) 
 
 TEVRA_VECTOR_CLONES double splitIntoPairs(const double* __restrict bins, size_t edge,
                                           CarrierPairs& __restrict out) {
-  // The parts are narrowed and separated first, then gathered into lanes: loops that do both at once, or
-  // that read the parts interleaved, do not vectorize.
-  alignas(32) std::array<float, kFftSize> re, im;
-  float energy = 0;
+  double energy = 0;
 #pragma omp simd reduction(+ : energy)
-  for (size_t k = 0; k < kFftSize; ++k) {
-    re[k] = static_cast<float>(bins[2 * k]);
-    im[k] = static_cast<float>(bins[2 * k + 1]);
-    energy += re[k] * re[k] + im[k] * im[k];
-  }
-  // Carrier -(j+1) is bin 63 - j, +(j+1) is bin j + 1. Every lane is written, those past the edge with
-  // zeros, so that the loop has a fixed length.
+  for (size_t i = 0; i < 2 * kFftSize; ++i) energy += bins[i] * bins[i];
+  // Carrier +(j+1) is bin j + 1 and -(j+1) is bin 63 - j. The upper half of the bins is narrowed in order
+  // first and reversed from there, since a loop that reads the interleaved parts backwards does not
+  // vectorize. Every lane is written, those past the edge with zeros, so that the loops have a fixed length.
+  alignas(64) Lanes upperRe, upperIm;
   const float last = static_cast<float>(edge);
   for (size_t j = 0; j < kPairLanes; ++j) {
     float keep = kLaneNumbers[j] <= last ? 1.0f : 0.0f;
-    out.lowRe[j] = re[kFftSize - 1 - j] * keep;
-    out.lowIm[j] = im[kFftSize - 1 - j] * keep;
-    out.highRe[j] = re[j + 1] * keep;
-    out.highIm[j] = im[j + 1] * keep;
+    out.highRe[j] = static_cast<float>(bins[2 * (j + 1)]) * keep;
+    out.highIm[j] = static_cast<float>(bins[2 * (j + 1) + 1]) * keep;
+    upperRe[j] = static_cast<float>(bins[2 * (j + kPairLanes)]);
+    upperIm[j] = static_cast<float>(bins[2 * (j + kPairLanes) + 1]);
+  }
+  for (size_t j = 0; j < kPairLanes; ++j) {
+    float keep = kLaneNumbers[j] <= last ? 1.0f : 0.0f;
+    out.lowRe[j] = upperRe[kPairLanes - 1 - j] * keep;
+    out.lowIm[j] = upperIm[kPairLanes - 1 - j] * keep;
   }
   return energy;
 }

@@ -9,10 +9,9 @@
 #include <vector>
 
 // Marks a function whose loops vectorize: GCC builds it for the baseline x86-64 and again for x86-64-v3 (AVX2
-// and FMA), and picks
-// one when the program loads.
+// and FMA) and x86-64-v4 (AVX-512), and picks one when the program loads.
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-#define TEVRA_VECTOR_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
+#define TEVRA_VECTOR_CLONES __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default")))
 #else
 #define TEVRA_VECTOR_CLONES
 #endif
