@@ -146,20 +146,80 @@ TEVRA_VECTOR_CLONES SlopeSums decideAndSum(const CarrierPairs& __restrict y, Com
   return {num, den};
 }
 
-double refinedError(const PairSums& sums, const CarrierPairs& inverse, const CarrierPairs& refined) {
-  auto carrierError = [](double error, double energy, Complex numerator, Complex g, Complex refinedG) {
-    Complex x = std::conj(g) * energy - numerator, delta = refinedG - g;
-    // A sum of squares, which rounding may take just below zero when there is no error at all.
-    return std::max(
-        0.0, error + 2.0 * (x.real() * delta.real() - x.imag() * delta.imag()) + energy * std::norm(delta));
-  };
+TEVRA_VECTOR_CLONES CarrierPairs refinedChannel(const CarrierPairs& __restrict training,
+                                                double weightOfTraining, const PairSums& __restrict sums) {
+  CarrierPairs h;
+  const auto w = static_cast<float>(weightOfTraining);
+  for (size_t j = 0; j < kPairLanes; ++j) {
+    float low = 1.0f / (w + sums.weightLow[j]), high = 1.0f / (w + sums.weightHigh[j]);
+    h.lowRe[j] = (training.lowRe[j] + sums.numerator.lowRe[j]) * low;
+    h.lowIm[j] = (training.lowIm[j] + sums.numerator.lowIm[j]) * low;
+    h.highRe[j] = (training.highRe[j] + sums.numerator.highRe[j]) * high;
+    h.highIm[j] = (training.highIm[j] + sums.numerator.highIm[j]) * high;
+  }
+  return h;
+}
+
+namespace {
+
+// One carrier's share of refinedError(), from its sums, g and g'.
+inline double carrierError(double error, double energy, double numRe, double numIm, double gRe, double gIm,
+                           double refinedRe, double refinedIm) {
+  double xRe = gRe * energy - numRe, xIm = -gIm * energy - numIm;
+  double dRe = refinedRe - gRe, dIm = refinedIm - gIm;
+  // A sum of squares, which rounding may take just below zero when there is no error at all.
+  return std::max(0.0, error + 2.0 * (xRe * dRe - xIm * dIm) + energy * (dRe * dRe + dIm * dIm));
+}
+
+// One carrier's image ratio (image / direct of the two-term fit) added to the sums when `data` and the fit
+// is determined, from the energies of its and its mirror's ideal values (r11, r22), their cross term r12
+// and the correlations y1 (with its own ideal values) and y2 (with the mirror's).
+inline void addImageRatio(bool data, double r11, double r22, double r12Re, double r12Im, double y1Re,
+                          double y1Im, double y2Re, double y2Im, double& re, double& im, double& fitted) {
+  double det = r11 * r22 - (r12Re * r12Re + r12Im * r12Im);
+  // direct = (r22 y1 - r12 y2) / det and image = (r11 y2 - conj(r12) y1) / det; det cancels in the ratio.
+  double dRe = r22 * y1Re - (r12Re * y2Re - r12Im * y2Im), dIm = r22 * y1Im - (r12Re * y2Im + r12Im * y2Re);
+  double iRe = r11 * y2Re - (r12Re * y1Re + r12Im * y1Im), iIm = r11 * y2Im - (r12Re * y1Im - r12Im * y1Re);
+  double norm = dRe * dRe + dIm * dIm;
+  bool fit = data && det > 1e-9 * r11 * r22 && norm > 0;
+  double scale = fit ? 1.0 / (norm > 0 ? norm : 1.0) : 0.0;
+  re += (iRe * dRe + iIm * dIm) * scale;
+  im += (iIm * dRe - iRe * dIm) * scale;
+  fitted += fit ? 1.0 : 0.0;
+}
+
+}  // namespace
+
+TEVRA_VECTOR_CLONES double refinedError(const PairSums& __restrict sums,
+                                        const CarrierPairs& __restrict inverse,
+                                        const CarrierPairs& __restrict refined) {
   double error = 0;
+#pragma omp simd reduction(+ : error)
   for (size_t j = 0; j < kPairLanes; ++j)
-    for (bool low : {true, false})
-      error +=
-          carrierError((low ? sums.errorLow : sums.errorHigh)[j], (low ? sums.energyLow : sums.energyHigh)[j],
-                       sums.numerator.atLane(j, low), inverse.atLane(j, low), refined.atLane(j, low));
+    error +=
+        carrierError(sums.errorLow[j], sums.energyLow[j], sums.numerator.lowRe[j], sums.numerator.lowIm[j],
+                     inverse.lowRe[j], inverse.lowIm[j], refined.lowRe[j], refined.lowIm[j]) +
+        carrierError(sums.errorHigh[j], sums.energyHigh[j], sums.numerator.highRe[j],
+                     sums.numerator.highIm[j], inverse.highRe[j], inverse.highIm[j], refined.highRe[j],
+                     refined.highIm[j]);
   return error;
+}
+
+TEVRA_VECTOR_CLONES Complex imageRatio(const PairSums& __restrict sums,
+                                       const PairDecision& __restrict decision) {
+  double re = 0, im = 0, fitted = 0;
+  const CarrierPairs& y = sums.numerator;
+  const CarrierPairs& mirrored = sums.mirrored;
+#pragma omp simd reduction(+ : re, im, fitted)
+  for (size_t j = 0; j < kPairLanes; ++j) {
+    addImageRatio(decision.step.lowRe[j] != 0, sums.weightLow[j], sums.weightHigh[j], sums.crossRe[j],
+                  sums.crossIm[j], y.lowRe[j], y.lowIm[j], mirrored.lowRe[j], mirrored.lowIm[j], re, im,
+                  fitted);
+    addImageRatio(decision.step.highRe[j] != 0, sums.weightHigh[j], sums.weightLow[j], sums.crossRe[j],
+                  sums.crossIm[j], y.highRe[j], y.highIm[j], mirrored.highRe[j], mirrored.highIm[j], re, im,
+                  fitted);
+  }
+  return fitted > 0 ? Complex{re, im} / fitted : Complex{};
 }
 
 }  // namespace tevra::dsp::ofdm

@@ -120,10 +120,20 @@ struct SlopeSums {
 SlopeSums decideAndSum(const CarrierPairs& y, Complex d, const CarrierPairs& scaledInverse,
                        const PairDecision& decision, PairSums& sums);
 
+// The least-squares channel over the training (`training`: the sum of its symbols times their known values;
+// `weightOfTraining`: the sum of those values' energies) and the decided data.
+CarrierPairs refinedChannel(const CarrierPairs& training, double weightOfTraining, const PairSums& sums);
+
 // The squared error over the burst against a refined channel (`refined`: 1 / h'), from the sums taken
 // against the channel that decided it (`inverse`: 1 / h). With g = 1 / h and g' = g + delta, each error
 // becomes e + t delta, so the carrier's sum is |e|^2 + 2 Re(X delta) + |t|^2 |delta|^2, where
 // X = sum conj(e) t = conj(g) sum |t|^2 - sum t conj(ideal). The carriers are not visited again.
 double refinedError(const PairSums& sums, const CarrierPairs& inverse, const CarrierPairs& refined);
+
+// The mirror signal's share (nu/mu of mu x + nu conj(x), which an IQ imbalance adds): for each data carrier
+// (one with a decision step), the least-squares fit of the derotated carrier to its ideal value and the
+// mirror carrier's conjugate ideal value, averaged over the carriers. The channel and the common phase
+// scale both terms alike.
+Complex imageRatio(const PairSums& sums, const PairDecision& decision);
 
 }  // namespace tevra::dsp::ofdm

@@ -225,18 +225,24 @@ double clockErrorPpm(const std::vector<double>& slopes) {
          1e6;
 }
 
-void measureFlatness(const Bins& h, int edge, OfdmAnalysis& result) {
+void measureFlatness(const CarrierPairs& h, int edge, OfdmAnalysis& result) {
   constexpr int kInner = 16;
+  std::array<double, 2 * kPairLanes> energy{};
+  size_t count = 0;
   double inner = 0;
-  for (int k = -kInner; k <= kInner; ++k)
-    if (k != 0) inner += std::norm(h[binOf(k)]) / (2 * kInner);
-  result.flatnessDb.clear();
-  result.flatnessDb.reserve(static_cast<size_t>(2 * edge));
-  result.flatnessMarginDb = 1e9;
   for (int k = -edge; k <= edge; ++k) {
     if (k == 0) continue;
-    double d = toDb(std::norm(h[binOf(k)]) / inner);
-    result.flatnessDb.push_back(d);
+    energy[count] = std::norm(h.at(k));
+    if (std::abs(k) <= kInner) inner += energy[count] / (2 * kInner);
+    ++count;
+  }
+  for (size_t i = 0; i < count; ++i) energy[i] /= inner;
+  result.flatnessDb.resize(count);
+  decibelsOf(energy.data(), count, result.flatnessDb.data());
+  result.flatnessMarginDb = 1e9;
+  for (int k = -edge, i = 0; k <= edge; ++k) {
+    if (k == 0) continue;
+    double d = result.flatnessDb[static_cast<size_t>(i++)];
     double margin = std::abs(k) <= kInner ? 2.0 - std::abs(d) : std::min(2.0 - d, d + 4.0);
     result.flatnessMarginDb = std::min(result.flatnessMarginDb, margin);
   }
@@ -298,41 +304,6 @@ WindowMeans receiveSymbols(const Receiver& rx, size_t firstWindow, int edge, Dat
   return {dc / windows, energy / (static_cast<double>(kFftSize) * windows)};
 }
 
-// The mirror signal's share (nu/mu of mu x + nu conj(x), which an IQ imbalance adds): for each data carrier,
-// the least-squares fit of the derotated carrier to its ideal value and the mirror carrier's conjugate ideal
-// value, averaged over the carriers. The channel and the common phase scale both terms alike.
-Complex imageRatio(const PairSums& sums, int edge) {
-  Complex sum{};
-  size_t fitted = 0;
-  for (int k = -edge; k <= edge; ++k) {
-    size_t lane = laneOf(k);
-    if (k == 0 || std::find(pilotCarriers().begin(), pilotCarriers().end(), k) != pilotCarriers().end())
-      continue;
-    const Lanes& own = k < 0 ? sums.weightLow : sums.weightHigh;
-    const Lanes& mirror = k < 0 ? sums.weightHigh : sums.weightLow;
-    double r11 = own[lane], r22 = mirror[lane];
-    Complex r12{sums.crossRe[lane], sums.crossIm[lane]}, y1 = sums.numerator.at(k), y2 = sums.mirrored.at(k);
-    double det = r11 * r22 - std::norm(r12);
-    if (det <= 1e-9 * r11 * r22) continue;
-    Complex direct = (r22 * y1 - r12 * y2) / det, image = (r11 * y2 - std::conj(r12) * y1) / det;
-    if (std::norm(direct) == 0) continue;
-    sum += divided(image, direct);
-    ++fitted;
-  }
-  return fitted ? sum / static_cast<double>(fitted) : Complex{};
-}
-
-// The least-squares channel over the training (`numerator`, `weightOfTraining`) and the decided data.
-Bins refinedChannel(const Bins& numerator, double weightOfTraining, const PairSums& sums, int edge) {
-  Bins h{};
-  for (int k = -edge; k <= edge; ++k) {
-    if (k == 0) continue;
-    double weight = (k < 0 ? sums.weightLow : sums.weightHigh)[laneOf(k)];
-    h[binOf(k)] = (numerator[binOf(k)] + sums.numerator.at(k)) / (weightOfTraining + weight);
-  }
-  return h;
-}
-
 CarrierPairs pairsOf(const Bins& bins, int edge) {
   CarrierPairs pairs{};
   for (int k = 1; k <= edge; ++k) {
@@ -389,9 +360,9 @@ void measureData(const Receiver& rx, const Bins& numerator, double weightOfTrain
     data.slopes[s] = slope.den > 0 ? slope.num / slope.den : 0.0;
   }
   // Least squares over the training and the decided data keeps the estimate's own noise out of the EVM.
-  Bins refined = refinedChannel(numerator, weightOfTraining, data.sums, layout.edge);
-  double error = refinedError(data.sums, inverse, inverseOf(pairsOf(refined, layout.edge)));
-  IqImbalance imbalance = iqImbalanceOfImageRatio(imageRatio(data.sums, layout.edge));
+  CarrierPairs refined = refinedChannel(pairsOf(numerator, layout.edge), weightOfTraining, data.sums);
+  double error = refinedError(data.sums, inverse, inverseOf(refined));
+  IqImbalance imbalance = iqImbalanceOfImageRatio(imageRatio(data.sums, decision));
   result.iqGainImbalanceDb = imbalance.gainDb;
   result.quadratureErrorDeg = imbalance.quadratureDeg;
   result.symbolClockErrorPpm = clockErrorPpm(data.slopes);

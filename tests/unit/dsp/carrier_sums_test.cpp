@@ -41,6 +41,19 @@ TEST(Phases, AgreeWithTheLibrarysAngle) {
   }
 }
 
+TEST(Decibels, AgreeWithTheLibrarysLogarithm) {
+  std::vector<double> ratios = {
+      0.0,  -1.0, std::nan(""), 1e-30, 1e-300, 1.0, 2.0, 0.5, 1.4142135623730951, 1.4142135623730949,
+      10.0, 1e300};
+  for (int i = 0; i < 1000; ++i) ratios.push_back(std::pow(10.0, -8.0 + i * 0.0161));
+  std::vector<double> decibels(ratios.size());
+  decibelsOf(ratios.data(), ratios.size(), decibels.data());
+  for (size_t i = 0; i < ratios.size(); ++i) EXPECT_NEAR(decibels[i], toDb(ratios[i]), 1e-12) << ratios[i];
+  double infinite = std::numeric_limits<double>::infinity(), largest = 0;
+  decibelsOf(&infinite, 1, &largest);
+  EXPECT_NEAR(largest, toDb(std::numeric_limits<double>::max()), 1e-12);
+}
+
 // The burst's error against the channel refined by its decisions (the least-squares fit), taken from the
 // sums of the decisions, equals the error summed carrier by carrier with that channel.
 TEST(CarrierPairs, ErrorAgainstTheRefinedChannelIsTheDirectSum) {
