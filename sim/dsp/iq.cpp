@@ -43,16 +43,20 @@ void shiftFrequency(Samples& x, double hz, double rateHz) {
 
 namespace {
 
-// x[m] times phasor * turn[m], for m < count.
-TEVRA_VECTOR_CLONES void turnBlock(Complex* x, const Complex* turn, Complex phasor, size_t count) {
-  auto* v = reinterpret_cast<double*>(x);  // std::complex<double> is an array of its two parts
+// in[m] times phasor * turn[m] into out[m], for m < count. `out` is `in` or apart from it, so no element
+// depends on another one.
+TEVRA_VECTOR_CLONES void turnBlock(const Complex* in, Complex* out, const Complex* turn, Complex phasor,
+                                   size_t count) {
+  const auto* v = reinterpret_cast<const double*>(in);  // std::complex<double> is an array of its two parts
+  auto* w = reinterpret_cast<double*>(out);
   const auto* t = reinterpret_cast<const double*>(turn);
   double pRe = phasor.real(), pIm = phasor.imag();
+#pragma GCC ivdep
   for (size_t m = 0; m < count; ++m) {
     double tRe = t[2 * m] * pRe - t[2 * m + 1] * pIm, tIm = t[2 * m] * pIm + t[2 * m + 1] * pRe;
     double re = v[2 * m], im = v[2 * m + 1];
-    v[2 * m] = re * tRe - im * tIm;
-    v[2 * m + 1] = re * tIm + im * tRe;
+    w[2 * m] = re * tRe - im * tIm;
+    w[2 * m + 1] = re * tIm + im * tRe;
   }
 }
 
@@ -137,15 +141,27 @@ TEVRA_VECTOR_CLONES void decibelsOf(const double* __restrict ratios, size_t coun
   }
 }
 
-void rotate(Samples& x, size_t from, double step, size_t to) {
-  // An exact phasor at the start of every block times the turns within a block. The blocks vectorize.
+namespace {
+
+// in[n] exp(j step n) into out[n] for first <= n < end: an exact phasor at the start of every block times
+// the turns within a block. The blocks vectorize.
+void turnSpan(const Complex* in, Complex* out, size_t first, size_t end, double step) {
   constexpr size_t kBlock = std::tuple_size_v<TurnTable>;
   TurnTable turn = turnTable(step);
-  size_t end = std::min(to, x.size());
-  for (size_t block = from; block < end; block += kBlock) {
+  for (size_t block = first; block < end; block += kBlock) {
     Complex phasor = std::polar(1.0, std::fmod(step * static_cast<double>(block), 2.0 * kPi));
-    turnBlock(x.data() + block, turn.data(), phasor, std::min(kBlock, end - block));
+    turnBlock(in + block, out + block, turn.data(), phasor, std::min(kBlock, end - block));
   }
+}
+
+}  // namespace
+
+void rotate(Samples& x, size_t from, double step, size_t to) {
+  turnSpan(x.data(), x.data(), from, std::min(to, x.size()), step);
+}
+
+void turnInto(const Complex* in, size_t count, double step, Complex* out) {
+  turnSpan(in, out, 0, count, step);
 }
 
 TEVRA_VECTOR_CLONES Line fitLine(const std::vector<double>& values) {

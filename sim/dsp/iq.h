@@ -49,6 +49,8 @@ using TurnTable = std::array<Complex, 64>;
 TurnTable turnTable(double step);
 // Multiplies x[n] by exp(j step n) for from <= n < to.
 void rotate(Samples& x, size_t from, double step, size_t to = static_cast<size_t>(-1));
+// in[n] exp(j step n) into out[n] for n < count; `out` may be `in`.
+void turnInto(const Complex* in, size_t count, double step, Complex* out);
 // The angle of each of `count` values into `out`, as std::arg() gives it to within 1e-11 radian, in a loop
 // that vectorizes (the library's atan2 is a call per value).
 void phasesOf(const Complex* values, size_t count, double* out);

@@ -32,9 +32,8 @@ double offsetOfPhase(double radians, size_t lag) {
   return radians / (2 * kPi * static_cast<double>(lag)) * kSampleRateHz;
 }
 
-// The first long training symbol and the fine offset, on the capture with the coarse offset taken out. Only
-// the samples that the timing search and the fine estimate read are turned: those from just before the
-// detection on (the timing backs off into the guard interval) to the last candidate's second symbol.
+// The first long training symbol and the fine offset, with the coarse offset taken out of the samples as
+// the timing search reads them (the timing backs off into the guard interval).
 struct LongTraining {
   size_t start;
   double fineHz;
@@ -45,14 +44,12 @@ LongTraining findLongTraining(const Samples& x, size_t detected, double coarseHz
     Samples ltf = longTrainingField();
     return Samples(ltf.begin() + 32, ltf.begin() + 96);
   }();
-  size_t origin = detected >= kTimingBackoff ? detected - kTimingBackoff : 0;
-  size_t end = std::min(x.size(), detected + kTimingPositions + 2 * kFftSize);
-  Samples near(x.begin() + static_cast<std::ptrdiff_t>(origin), x.begin() + static_cast<std::ptrdiff_t>(end));
-  rotate(near, 0, radiansPerSample(coarseHz));
-  size_t best =
-      origin + sync::twoSymbolMatch(near, reference, detected - origin, detected - origin + kTimingPositions);
+  double step = radiansPerSample(coarseHz);
+  size_t best = sync::twoSymbolMatch(x, reference, detected, detected + kTimingPositions, step);
   size_t start = best >= kTimingBackoff ? best - kTimingBackoff : best;
-  return {start, offsetOfPhase(sync::lagPhase(near, start - origin, kFftSize, kFftSize), kFftSize)};
+  // The coarse offset, which the samples still hold, turns the phase over the lag by step kFftSize.
+  double lag = sync::lagPhase(x, start, kFftSize, kFftSize) + step * static_cast<double>(kFftSize);
+  return {start, offsetOfPhase(unwrapOnto(lag, 0.0), kFftSize)};
 }
 
 // The loops over a window's samples and a symbol's carriers work on plain arrays that GCC may vectorize

@@ -241,7 +241,7 @@ Correlator& correlatorFor(const Samples& symbol, size_t size) {
 
 }  // namespace
 
-size_t twoSymbolMatch(const Samples& x, const Samples& symbol, size_t from, size_t last) {
+size_t twoSymbolMatch(const Samples& x, const Samples& symbol, size_t from, size_t last, double step) {
   size_t length = symbol.size();
   if (length == 0 || x.size() < 2 * length) return from;
   last = std::min(last, x.size() - 2 * length);
@@ -253,8 +253,7 @@ size_t twoSymbolMatch(const Samples& x, const Samples& symbol, size_t from, size
   Correlator& c = correlatorFor(symbol, size);
   Complex* in = c.forward->input();
   size_t available = std::min(size, x.size() - from);
-  std::copy(x.begin() + static_cast<std::ptrdiff_t>(from),
-            x.begin() + static_cast<std::ptrdiff_t>(from + available), in);
+  turnInto(x.data() + from, available, step, in);
   std::fill(in + available, in + size, Complex{});
   c.forward->execute();
   timesReference(reinterpret_cast<const double*>(c.forward->output()), c.real.data(), c.imaginary.data(),

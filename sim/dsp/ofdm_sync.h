@@ -16,7 +16,8 @@ std::optional<size_t> detectShortTraining(const Samples& x, size_t from, size_t 
 // The angle of the correlation between x[n] and x[n + lag] over `count` samples from `first`.
 double lagPhase(const Samples& x, size_t first, size_t count, size_t lag);
 
-// The start of the best match of `symbol` at n and again at n + symbol.size(), for n in [from, last].
-size_t twoSymbolMatch(const Samples& x, const Samples& symbol, size_t from, size_t last);
+// The start of the best match of `symbol` at n and again at n + symbol.size(), for n in [from, last], on x
+// turned by exp(j step n) (a carrier offset taken out as the samples are read).
+size_t twoSymbolMatch(const Samples& x, const Samples& symbol, size_t from, size_t last, double step = 0.0);
 
 }  // namespace tevra::dsp::sync
