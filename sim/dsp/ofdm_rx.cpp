@@ -257,6 +257,7 @@ struct DataScratch {
     scratch.changes.resize(symbols);
     scratch.phases.resize(symbols);
     scratch.slopes.resize(symbols);
+    scratch.slopeSums.resize(symbols);
     scratch.sums.clear();
     return scratch;
   }
@@ -264,6 +265,7 @@ struct DataScratch {
   std::vector<std::array<double, 4>> pilotSigns;
   std::vector<Complex> windowPhases, derotations, changes;
   std::vector<double> phases, slopes;
+  std::vector<SlopeSums> slopeSums;
   PairSums sums;
 };
 
@@ -353,7 +355,10 @@ void measureData(const Receiver& rx, const Bins& numerator, double weightOfTrain
   // weights, so it cancels.
   for (size_t s = 0; s < symbols; ++s) {
     decision.setPilots(data.pilotSigns[s]);
-    SlopeSums slope = decideAndSum(data.received[s], data.derotations[s], scaled, decision, data.sums);
+    data.slopeSums[s] = decideAndSum(data.received[s], data.derotations[s], scaled, decision, data.sums);
+  }
+  for (size_t s = 0; s < symbols; ++s) {
+    const SlopeSums& slope = data.slopeSums[s];
     data.slopes[s] = slope.den > 0 ? slope.num / slope.den : 0.0;
   }
   // Least squares over the training and the decided data keeps the estimate's own noise out of the EVM.

@@ -252,7 +252,7 @@ size_t twoSymbolMatch(const Samples& x, const Samples& symbol, size_t from, size
   while (size < span) size *= 2;
   Correlator& c = correlatorFor(symbol, size);
   Complex* in = c.forward->input();
-  size_t available = std::min(size, x.size() - from);
+  size_t available = std::min(span, x.size() - from);
   turnInto(x.data() + from, available, step, in);
   std::fill(in + available, in + size, Complex{});
   c.forward->execute();
