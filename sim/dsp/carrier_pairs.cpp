@@ -17,7 +17,20 @@ constexpr Lanes kLaneNumbers = [] {
 // The nearest level's index to u (in units of the decision's scale) and the level of that index, as
 // AxisDecision::level() finds them, in single precision.
 inline float levelOf(float u, float offset, float top, float step, float shift) {
-  return std::nearbyint(std::min(std::max(u + offset, 0.0f), top)) * step + shift;
+  // Written as the comparisons that the vector minimum and maximum make, so that each is one instruction.
+  float index = u + offset;
+  index = index > 0.0f ? index : 0.0f;
+  index = index < top ? index : top;
+  return std::nearbyint(index) * step + shift;
+}
+
+// The sum of the lanes, by halves (loops of fixed length, so each is a vector operation).
+inline float sumOfLanes(Lanes& v) {
+  static_assert(kPairLanes == 32);
+  for (size_t j = 0; j < 16; ++j) v[j] += v[j + 16];
+  for (size_t j = 0; j < 8; ++j) v[j] += v[j + 8];
+  for (size_t j = 0; j < 4; ++j) v[j] += v[j + 4];
+  return (v[0] + v[2]) + (v[1] + v[3]);
 }
 
 }  // namespace
@@ -108,8 +121,9 @@ TEVRA_VECTOR_CLONES SlopeSums decideAndSum(const CarrierPairs& __restrict y, Com
   const CarrierPairs& g = scaledInverse;
   const CarrierPairs& step = decision.step;
   const CarrierPairs& shift = decision.shift;
-  float num = 0, den = 0;
-#pragma omp simd reduction(+ : num, den)
+  // The slope's sums are kept per lane and added in halves afterwards: a vector reduction's last steps
+  // would add the lanes one after another.
+  alignas(64) Lanes num, den;
   for (size_t j = 0; j < kPairLanes; ++j) {
     float lRe = y.lowRe[j] * dRe - y.lowIm[j] * dIm, lIm = y.lowRe[j] * dIm + y.lowIm[j] * dRe;
     float hRe = y.highRe[j] * dRe - y.highIm[j] * dIm, hIm = y.highRe[j] * dIm + y.highIm[j] * dRe;
@@ -122,28 +136,29 @@ TEVRA_VECTOR_CLONES SlopeSums decideAndSum(const CarrierPairs& __restrict y, Com
     float elRe = ulRe * unscale - ilRe, elIm = ulIm * unscale - ilIm;
     float ehRe = uhRe * unscale - ihRe, ehIm = uhIm * unscale - ihIm;
     float wl = ilRe * ilRe + ilIm * ilIm, wh = ihRe * ihRe + ihIm * ihIm;
-    sums.numerator.lowRe[j] += lRe * ilRe + lIm * ilIm;
-    sums.numerator.lowIm[j] += lIm * ilRe - lRe * ilIm;
-    sums.numerator.highRe[j] += hRe * ihRe + hIm * ihIm;
-    sums.numerator.highIm[j] += hIm * ihRe - hRe * ihIm;
+    // Each sum takes its products one at a time, a multiply-add each.
+    sums.numerator.lowRe[j] = sums.numerator.lowRe[j] + lRe * ilRe + lIm * ilIm;
+    sums.numerator.lowIm[j] = sums.numerator.lowIm[j] + lIm * ilRe - lRe * ilIm;
+    sums.numerator.highRe[j] = sums.numerator.highRe[j] + hRe * ihRe + hIm * ihIm;
+    sums.numerator.highIm[j] = sums.numerator.highIm[j] + hIm * ihRe - hRe * ihIm;
     sums.weightLow[j] += wl;
     sums.weightHigh[j] += wh;
-    sums.mirrored.lowRe[j] += ihRe * lRe - ihIm * lIm;
-    sums.mirrored.lowIm[j] += ihRe * lIm + ihIm * lRe;
-    sums.mirrored.highRe[j] += ilRe * hRe - ilIm * hIm;
-    sums.mirrored.highIm[j] += ilRe * hIm + ilIm * hRe;
-    sums.crossRe[j] += ilRe * ihRe - ilIm * ihIm;
-    sums.crossIm[j] -= ilRe * ihIm + ilIm * ihRe;
-    sums.errorLow[j] += elRe * elRe + elIm * elIm;
-    sums.errorHigh[j] += ehRe * ehRe + ehIm * ehIm;
-    sums.energyLow[j] += lRe * lRe + lIm * lIm;
-    sums.energyHigh[j] += hRe * hRe + hIm * hIm;
+    sums.mirrored.lowRe[j] = sums.mirrored.lowRe[j] + ihRe * lRe - ihIm * lIm;
+    sums.mirrored.lowIm[j] = sums.mirrored.lowIm[j] + ihRe * lIm + ihIm * lRe;
+    sums.mirrored.highRe[j] = sums.mirrored.highRe[j] + ilRe * hRe - ilIm * hIm;
+    sums.mirrored.highIm[j] = sums.mirrored.highIm[j] + ilRe * hIm + ilIm * hRe;
+    sums.crossRe[j] = sums.crossRe[j] + ilRe * ihRe - ilIm * ihIm;
+    sums.crossIm[j] = sums.crossIm[j] - ilRe * ihIm - ilIm * ihRe;
+    sums.errorLow[j] = sums.errorLow[j] + elRe * elRe + elIm * elIm;
+    sums.errorHigh[j] = sums.errorHigh[j] + ehRe * ehRe + ehIm * ehIm;
+    sums.energyLow[j] = sums.energyLow[j] + lRe * lRe + lIm * lIm;
+    sums.energyHigh[j] = sums.energyHigh[j] + hRe * hRe + hIm * hIm;
     // The low side's carrier numbers are -k.
     float k = kLaneNumbers[j];
-    num += k * ((ehIm * ihRe - ehRe * ihIm) - (elIm * ilRe - elRe * ilIm));
-    den += k * k * (wl + wh);
+    num[j] = k * (ehIm * ihRe - ehRe * ihIm - elIm * ilRe + elRe * ilIm);
+    den[j] = k * k * (wl + wh);
   }
-  return {num, den};
+  return {sumOfLanes(num), sumOfLanes(den)};
 }
 
 TEVRA_VECTOR_CLONES CarrierPairs refinedChannel(const CarrierPairs& __restrict training,
