@@ -113,8 +113,9 @@ TEVRA_VECTOR_CLONES void phasesOf(const Complex* __restrict values, size_t count
     for (size_t k = kArctanSeries.size() - 1; k-- > 0;) series = series * a2 + kArctanSeries[k];
     double angle = a * series + (upper ? kPi / 4 : 0.0);
     angle = std::abs(y) > std::abs(x) ? kPi / 2 - angle : angle;
-    angle = std::signbit(x) ? kPi - angle : angle;
-    out[i] = std::signbit(y) ? -angle : angle;
+    // The signs are read with copysign(), which vectorizes where signbit() does not.
+    angle = std::copysign(1.0, x) < 0 ? kPi - angle : angle;
+    out[i] = std::copysign(angle, y);
   }
 }
 
