@@ -97,17 +97,6 @@ struct PairSums {
   alignas(32) Lanes energyHigh;
 };
 
-// A symbol's pilots equalized by `inverse` and summed, each times its sign.
-inline Complex pilotSum(const CarrierPairs& y, const CarrierPairs& inverse, const PilotPlaces& places,
-                        const std::array<double, 4>& values) {
-  Complex sum{};
-  for (size_t p = 0; p < values.size(); ++p)
-    sum +=
-        multiplied(y.atLane(places.lane[p], places.low[p]), inverse.atLane(places.lane[p], places.low[p])) *
-        values[p];
-  return sum;
-}
-
 // A symbol's phase slope across the carriers: the sums over the carriers of k Im(e conj(ideal)) and of
 // k^2 |ideal|^2.
 struct SlopeSums {

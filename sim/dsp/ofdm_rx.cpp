@@ -236,13 +236,13 @@ void measureFlatness(const CarrierPairs& h, int edge, OfdmAnalysis& result) {
   for (size_t i = 0; i < count; ++i) energy[i] /= inner;
   result.flatnessDb.resize(count);
   decibelsOf(energy.data(), count, result.flatnessDb.data());
-  result.flatnessMarginDb = 1e9;
+  double least = 1e9;
   for (int k = -edge, i = 0; k <= edge; ++k) {
     if (k == 0) continue;
     double d = result.flatnessDb[static_cast<size_t>(i++)];
-    double margin = std::abs(k) <= kInner ? 2.0 - std::abs(d) : std::min(2.0 - d, d + 4.0);
-    result.flatnessMarginDb = std::min(result.flatnessMarginDb, margin);
+    least = std::min(least, std::abs(k) <= kInner ? 2.0 - std::abs(d) : std::min(2.0 - d, d + 4.0));
   }
+  result.flatnessMarginDb = least;
 }
 
 // The arrays over a burst's DATA symbols, reused from burst to burst so that they are neither allocated
@@ -252,6 +252,8 @@ struct DataScratch {
     thread_local DataScratch scratch;
     scratch.received.resize(symbols);
     scratch.pilotSigns.resize(symbols);
+    scratch.pilotBins.resize(symbols);
+    scratch.turned.resize(symbols);
     scratch.windowPhases.resize(symbols);
     scratch.derotations.resize(symbols);
     scratch.changes.resize(symbols);
@@ -263,17 +265,35 @@ struct DataScratch {
   }
   std::vector<CarrierPairs> received;
   std::vector<std::array<double, 4>> pilotSigns;
-  std::vector<Complex> windowPhases, derotations, changes;
+  std::vector<std::array<Complex, 4>> pilotBins;
+  std::vector<Complex> windowPhases, derotations, turned, changes;
   std::vector<double> phases, slopes;
   std::vector<SlopeSums> slopeSums;
   PairSums sums;
 };
 
-// The factor that takes out a symbol's common phase, the conjugate direction of its pilot sum. The
-// carriers still lack their window's starting phase (`windowPhase`), which the factor absorbs.
-Complex derotationOf(Complex pilots, Complex windowPhase) {
-  double norm = std::norm(pilots);
-  return norm > 0 ? std::conj(pilots) * (1.0 / std::sqrt(norm)) : windowPhase;
+// Each symbol's pilot bins (interleaved parts, 4 a symbol) equalized by `inverse` (1 / h at the pilots) and
+// summed with their signs (4 a symbol); from the sum, the factor that takes out the symbol's common phase
+// (the sum's conjugate direction; the carriers still lack their window's starting phase, which the factor
+// absorbs, so without pilot energy it is that phase) and the sum turned by that phase.
+TEVRA_VECTOR_CLONES void sumPilots(const double* __restrict bins, const double* __restrict signs,
+                                   const double* __restrict inverse, const double* __restrict windowPhases,
+                                   size_t symbols, double* __restrict derotations,
+                                   double* __restrict turned) {
+  for (size_t s = 0; s < symbols; ++s) {
+    double re = 0, im = 0;
+    for (size_t p = 0; p < 4; ++p) {
+      double bRe = bins[8 * s + 2 * p], bIm = bins[8 * s + 2 * p + 1], sign = signs[4 * s + p];
+      re += sign * (bRe * inverse[2 * p] - bIm * inverse[2 * p + 1]);
+      im += sign * (bRe * inverse[2 * p + 1] + bIm * inverse[2 * p]);
+    }
+    double wRe = windowPhases[2 * s], wIm = windowPhases[2 * s + 1];
+    double norm = re * re + im * im, unit = 1.0 / std::sqrt(norm > 0 ? norm : 1.0);
+    derotations[2 * s] = norm > 0 ? re * unit : wRe;
+    derotations[2 * s + 1] = norm > 0 ? -im * unit : wIm;
+    turned[2 * s] = re * wRe - im * wIm;
+    turned[2 * s + 1] = re * wIm + im * wRe;
+  }
 }
 
 // The means over the DATA symbols' windows of the centre bin (as a sample value) and of the samples' power.
@@ -297,6 +317,8 @@ WindowMeans receiveSymbols(const Receiver& rx, size_t firstWindow, int edge, Dat
     data.windowPhases[s] =
         s % kPhaseBlock ? multiplied(data.windowPhases[s - 1], symbolTurn) : rx.phaseAt(window);
     dc += multiplied(bins[0], data.windowPhases[s]);
+    for (size_t p = 0; p < data.pilotBins[s].size(); ++p)
+      data.pilotBins[s][p] = bins[binOf(pilotCarriers()[p])];
   }
   if (!symbols) return {};
   double windows = static_cast<double>(kFftSize) * static_cast<double>(symbols);
@@ -315,15 +337,25 @@ CarrierPairs pairsOf(const Bins& bins, int edge) {
 // Each symbol's pilot phase, unwrapped, and the factor that takes it out. A phase is the one before it plus
 // the angle between their pilot sums, which stays within +-pi as unwrapping requires; a symbol with no
 // pilot energy keeps the phase before it.
-void trackPilots(DataScratch& data, const CarrierPairs& inverse, const PilotPlaces& places) {
+void trackPilots(DataScratch& data, const Bins& h) {
+  std::array<Complex, 4> inverse{};
+  for (size_t p = 0; p < inverse.size(); ++p) {
+    Complex channel = h[binOf(pilotCarriers()[p])];
+    double norm = std::norm(channel);
+    inverse[p] = norm > 0 ? std::conj(channel) / norm : Complex{};
+  }
   size_t symbols = data.received.size();
+  // std::complex<double> and arrays of it are arrays of their parts.
+  sumPilots(reinterpret_cast<const double*>(data.pilotBins.data()),
+            reinterpret_cast<const double*>(data.pilotSigns.data()),
+            reinterpret_cast<const double*>(inverse.data()),
+            reinterpret_cast<const double*>(data.windowPhases.data()), symbols,
+            reinterpret_cast<double*>(data.derotations.data()),
+            reinterpret_cast<double*>(data.turned.data()));
   Complex previous{1.0, 0.0};
   for (size_t s = 0; s < symbols; ++s) {
-    Complex pilots = pilotSum(data.received[s], inverse, places, data.pilotSigns[s]);
-    data.derotations[s] = derotationOf(pilots, data.windowPhases[s]);
-    Complex turned = multiplied(pilots, data.windowPhases[s]);
-    data.changes[s] = multiplied(turned, std::conj(previous));
-    if (std::norm(turned) > 0) previous = turned;
+    data.changes[s] = multiplied(data.turned[s], std::conj(previous));
+    previous = std::norm(data.turned[s]) > 0 ? data.turned[s] : previous;
   }
   phasesOf(data.changes.data(), symbols, data.phases.data());
   for (size_t s = 1; s < symbols; ++s) data.phases[s] += data.phases[s - 1];
@@ -344,7 +376,7 @@ void measureData(const Receiver& rx, const Bins& numerator, double weightOfTrain
   CarrierPairs h = pairsOf(rx.h, layout.edge);
   PilotPlaces places(pilotCarriers());
   CarrierPairs inverse = inverseOf(h);
-  trackPilots(data, inverse, places);
+  trackPilots(data, rx.h);
   AxisDecision axis(layout.bitsPerCarrier);
   PairDecision decision(axis, static_cast<size_t>(layout.edge), places);
   CarrierPairs scaled = inverseOf(h, axis.scale());
