@@ -4,7 +4,7 @@
 #include <bit>
 #include <cstddef>
 #include <limits>
-#include <memory>
+#include <vector>
 
 #include "sim/dsp/iq.h"
 
@@ -123,16 +123,23 @@ Bits viterbiDecode(const std::vector<double>& soft) {
   size_t steps = soft.size() / 2;
   // The metrics of every step are kept and each survivor's choice is taken again along the final path
   // only: the forward steps then neither decide nor store a choice per state. Every step writes all of its
-  // metrics, so they are not cleared first.
-  auto metrics = std::make_unique_for_overwrite<std::array<double, kStates>[]>(steps + 1);
+  // metrics, so they are not cleared first; the array is kept per thread, so that a decode of a length seen
+  // before allocates nothing for it.
+  thread_local std::vector<std::array<double, kStates>> metrics;
+  if (metrics.size() < steps + 1) metrics.resize(steps + 1);
   metrics[0].fill(std::numeric_limits<double>::infinity());
   metrics[0][0] = 0.0;
   for (size_t t = 0; t < steps; ++t)
     viterbiStep(metrics[t].data(), metrics[t + 1].data(), soft[2 * t], soft[2 * t + 1]);
+  // The final path starts at the first state of least metric: the least is found first, as a vector
+  // reduction, rather than by a chain of compares that each wait for the last.
   const std::array<double, kStates>& metric = metrics[steps];
+  double least = metric[0];
+#pragma omp simd reduction(min : least)
+  for (unsigned s = 1; s < kStates; ++s) least = metric[s] < least ? metric[s] : least;
   unsigned state = 0;
-  for (unsigned s = 1; s < kStates; ++s)
-    if (metric[s] < metric[state]) state = s;
+  while (state < kStates - 1 && metric[state] != least) ++state;
+  if (metric[state] != least) state = 0;
   Bits bits(steps);
   for (size_t t = steps; t-- > 0;) {
     bits[t] = static_cast<uint8_t>((state >> 5) & 1);
