@@ -144,13 +144,17 @@ TEVRA_VECTOR_CLONES void decibelsOf(const double* __restrict ratios, size_t coun
 
 namespace {
 
-// in[n] exp(j step n) into out[n] for first <= n < end: an exact phasor at the start of every block times
-// the turns within a block. The blocks vectorize.
+// in[n] exp(j step n) into out[n] for first <= n < end: a phasor at the start of every block times the
+// turns within a block. The phasor is exact every kExactBlocks blocks and advanced by a block's turn in
+// between, which keeps its rounding below a part in 1e14 without a sine and a cosine per block. The blocks
+// vectorize.
 void turnSpan(const Complex* in, Complex* out, size_t first, size_t end, double step) {
-  constexpr size_t kBlock = std::tuple_size_v<TurnTable>;
+  constexpr size_t kBlock = std::tuple_size_v<TurnTable>, kExactBlocks = 16;
   TurnTable turn = turnTable(step);
-  for (size_t block = first; block < end; block += kBlock) {
-    Complex phasor = std::polar(1.0, std::fmod(step * static_cast<double>(block), 2.0 * kPi));
+  Complex blockTurn = multiplied(turn[kBlock - 1], turn[1]), phasor{};
+  for (size_t block = first, count = 0; block < end; block += kBlock, ++count) {
+    phasor = count % kExactBlocks ? multiplied(phasor, blockTurn)
+                                  : std::polar(1.0, std::fmod(step * static_cast<double>(block), 2.0 * kPi));
     turnBlock(in + block, out + block, turn.data(), phasor, std::min(kBlock, end - block));
   }
 }
