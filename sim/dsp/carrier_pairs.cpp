@@ -151,8 +151,6 @@ TEVRA_VECTOR_CLONES SlopeSums decideAndSum(const CarrierPairs& __restrict y, Com
     sums.crossIm[j] = sums.crossIm[j] - ilRe * ihIm - ilIm * ihRe;
     sums.errorLow[j] = sums.errorLow[j] + elRe * elRe + elIm * elIm;
     sums.errorHigh[j] = sums.errorHigh[j] + ehRe * ehRe + ehIm * ehIm;
-    sums.energyLow[j] = sums.energyLow[j] + lRe * lRe + lIm * lIm;
-    sums.energyHigh[j] = sums.energyHigh[j] + hRe * hRe + hIm * hIm;
     // The low side's carrier numbers are -k.
     float k = kLaneNumbers[j];
     num[j] = k * (ehIm * ihRe - ehRe * ihIm - elIm * ilRe + elRe * ilIm);
@@ -177,9 +175,11 @@ TEVRA_VECTOR_CLONES CarrierPairs refinedChannel(const CarrierPairs& __restrict t
 
 namespace {
 
-// One carrier's share of refinedError(), from its sums, g and g'.
-inline double carrierError(double error, double energy, double numRe, double numIm, double gRe, double gIm,
+// One carrier's share of refinedError(), from its sums (|e|^2, |ideal|^2 and t conj(ideal)), g and g'.
+inline double carrierError(double error, double weight, double numRe, double numIm, double gRe, double gIm,
                            double refinedRe, double refinedIm) {
+  double gNorm = gRe * gRe + gIm * gIm;
+  double energy = gNorm > 0 ? (error + 2.0 * (gRe * numRe - gIm * numIm) - weight) / gNorm : 0.0;
   double xRe = gRe * energy - numRe, xIm = -gIm * energy - numIm;
   double dRe = refinedRe - gRe, dIm = refinedIm - gIm;
   // A sum of squares, which rounding may take just below zero when there is no error at all.
@@ -212,9 +212,9 @@ TEVRA_VECTOR_CLONES double refinedError(const PairSums& __restrict sums,
 #pragma omp simd reduction(+ : error)
   for (size_t j = 0; j < kPairLanes; ++j)
     error +=
-        carrierError(sums.errorLow[j], sums.energyLow[j], sums.numerator.lowRe[j], sums.numerator.lowIm[j],
+        carrierError(sums.errorLow[j], sums.weightLow[j], sums.numerator.lowRe[j], sums.numerator.lowIm[j],
                      inverse.lowRe[j], inverse.lowIm[j], refined.lowRe[j], refined.lowIm[j]) +
-        carrierError(sums.errorHigh[j], sums.energyHigh[j], sums.numerator.highRe[j],
+        carrierError(sums.errorHigh[j], sums.weightHigh[j], sums.numerator.highRe[j],
                      sums.numerator.highIm[j], inverse.highRe[j], inverse.highIm[j], refined.highRe[j],
                      refined.highIm[j]);
   return error;

@@ -82,7 +82,7 @@ struct PairDecision {
 // The sums over a burst's DATA symbols, per carrier, with t a carrier turned by its symbol's common phase
 // and e = t / h - ideal its error against the channel that decided it: the data's share of the least-squares
 // channel (t conj(ideal), |ideal|^2), the mirror's correlation with the carrier (ideal(-k) t) and
-// conj(ideal(k) ideal(-k)), which is the same for k and -k, and |e|^2 and |t|^2, from which the error
+// conj(ideal(k) ideal(-k)), which is the same for k and -k, and |e|^2, from which with the others the error
 // against a refined channel follows (refinedError()).
 struct PairSums {
   void clear();
@@ -93,8 +93,6 @@ struct PairSums {
   alignas(32) Lanes crossIm;
   alignas(32) Lanes errorLow;
   alignas(32) Lanes errorHigh;
-  alignas(32) Lanes energyLow;
-  alignas(32) Lanes energyHigh;
 };
 
 // A symbol's phase slope across the carriers: the sums over the carriers of k Im(e conj(ideal)) and of
@@ -116,7 +114,9 @@ CarrierPairs refinedChannel(const CarrierPairs& training, double weightOfTrainin
 // The squared error over the burst against a refined channel (`refined`: 1 / h'), from the sums taken
 // against the channel that decided it (`inverse`: 1 / h). With g = 1 / h and g' = g + delta, each error
 // becomes e + t delta, so the carrier's sum is |e|^2 + 2 Re(X delta) + |t|^2 |delta|^2, where
-// X = sum conj(e) t = conj(g) sum |t|^2 - sum t conj(ideal). The carriers are not visited again.
+// X = sum conj(e) t = conj(g) sum |t|^2 - sum t conj(ideal); and since t g = e + ideal,
+// |g|^2 sum |t|^2 = sum |e|^2 + 2 Re(g sum t conj(ideal)) - sum |ideal|^2. The carriers are not visited
+// again.
 double refinedError(const PairSums& sums, const CarrierPairs& inverse, const CarrierPairs& refined);
 
 // The mirror signal's share (nu/mu of mu x + nu conj(x), which an IQ imbalance adds): for each data carrier
