@@ -14,12 +14,12 @@ constexpr Lanes kLaneNumbers = [] {
   return numbers;
 }();
 
-// The nearest level's index to u (in units of the decision's scale) and the level of that index, as
-// AxisDecision::level() finds them, in single precision.
-inline float levelOf(float u, float offset, float top, float step, float shift) {
+// The nearest level's index to u (in units of the decision's scale), clamped to bottom..top, and the level
+// of that index, as AxisDecision::level() finds them, in single precision.
+inline float levelOf(float u, float offset, float bottom, float top, float step, float shift) {
   // Written as the comparisons that the vector minimum and maximum make, so that each is one instruction.
   float index = u + offset;
-  index = index > 0.0f ? index : 0.0f;
+  index = index > bottom ? index : bottom;
   index = index < top ? index : top;
   return std::nearbyint(index) * step + shift;
 }
@@ -117,7 +117,10 @@ TEVRA_VECTOR_CLONES SlopeSums decideAndSum(const CarrierPairs& __restrict y, Com
                                            const PairDecision& __restrict decision,
                                            PairSums& __restrict sums) {
   const float dRe = static_cast<float>(d.real()), dIm = static_cast<float>(d.imag());
-  const float offset = decision.offset, top = decision.top, unscale = decision.unscale;
+  // The lowest index (0) is read from the decision: against a constant GCC compares and masks instead of
+  // taking the maximum.
+  const float offset = decision.offset, bottom = decision.bottom, top = decision.top,
+              unscale = decision.unscale;
   const CarrierPairs& g = scaledInverse;
   const CarrierPairs& step = decision.step;
   const CarrierPairs& shift = decision.shift;
@@ -129,10 +132,10 @@ TEVRA_VECTOR_CLONES SlopeSums decideAndSum(const CarrierPairs& __restrict y, Com
     float hRe = y.highRe[j] * dRe - y.highIm[j] * dIm, hIm = y.highRe[j] * dIm + y.highIm[j] * dRe;
     float ulRe = lRe * g.lowRe[j] - lIm * g.lowIm[j], ulIm = lRe * g.lowIm[j] + lIm * g.lowRe[j];
     float uhRe = hRe * g.highRe[j] - hIm * g.highIm[j], uhIm = hRe * g.highIm[j] + hIm * g.highRe[j];
-    float ilRe = levelOf(ulRe, offset, top, step.lowRe[j], shift.lowRe[j]);
-    float ilIm = levelOf(ulIm, offset, top, step.lowIm[j], shift.lowIm[j]);
-    float ihRe = levelOf(uhRe, offset, top, step.highRe[j], shift.highRe[j]);
-    float ihIm = levelOf(uhIm, offset, top, step.highIm[j], shift.highIm[j]);
+    float ilRe = levelOf(ulRe, offset, bottom, top, step.lowRe[j], shift.lowRe[j]);
+    float ilIm = levelOf(ulIm, offset, bottom, top, step.lowIm[j], shift.lowIm[j]);
+    float ihRe = levelOf(uhRe, offset, bottom, top, step.highRe[j], shift.highRe[j]);
+    float ihIm = levelOf(uhIm, offset, bottom, top, step.highIm[j], shift.highIm[j]);
     float elRe = ulRe * unscale - ilRe, elIm = ulIm * unscale - ilIm;
     float ehRe = uhRe * unscale - ihRe, ehIm = uhIm * unscale - ihIm;
     float wl = ilRe * ilRe + ilIm * ilIm, wh = ihRe * ihRe + ihIm * ihIm;

@@ -75,6 +75,7 @@ struct PairDecision {
   // The pilots' values of one symbol.
   void setPilots(const std::array<double, 4>& values);
   float offset, top, unscale;
+  float bottom = 0.0f;  // the lowest index
   CarrierPairs step, shift;
   PilotPlaces pilots;
 };
