@@ -308,6 +308,8 @@ WindowMeans receiveSymbols(const Receiver& rx, size_t firstWindow, int edge, Dat
   Complex symbolTurn = std::polar(1.0, rx.step * static_cast<double>(kSymbol)), dc{};
   double energy = 0;  // of the bins, kFftSize times the samples' (Parseval)
   size_t symbols = data.received.size();
+  std::array<size_t, 4> pilotBins{};
+  for (size_t p = 0; p < pilotBins.size(); ++p) pilotBins[p] = binOf(pilotCarriers()[p]);
   for (size_t s = 0; s < symbols; ++s) {
     size_t window = firstWindow + kSymbol * s;
     const Complex* bins = rx.transformFromZeroPhase(window);
@@ -317,8 +319,7 @@ WindowMeans receiveSymbols(const Receiver& rx, size_t firstWindow, int edge, Dat
     data.windowPhases[s] =
         s % kPhaseBlock ? multiplied(data.windowPhases[s - 1], symbolTurn) : rx.phaseAt(window);
     dc += multiplied(bins[0], data.windowPhases[s]);
-    for (size_t p = 0; p < data.pilotBins[s].size(); ++p)
-      data.pilotBins[s][p] = bins[binOf(pilotCarriers()[p])];
+    for (size_t p = 0; p < pilotBins.size(); ++p) data.pilotBins[s][p] = bins[pilotBins[p]];
   }
   if (!symbols) return {};
   double windows = static_cast<double>(kFftSize) * static_cast<double>(symbols);
