@@ -51,7 +51,7 @@ TEVRA_VECTOR_CLONES void turnBlock(const Complex* in, Complex* out, const Comple
   auto* w = reinterpret_cast<double*>(out);
   const auto* t = reinterpret_cast<const double*>(turn);
   double pRe = phasor.real(), pIm = phasor.imag();
-#pragma GCC ivdep
+#pragma omp simd
   for (size_t m = 0; m < count; ++m) {
     double tRe = t[2 * m] * pRe - t[2 * m + 1] * pIm, tIm = t[2 * m] * pIm + t[2 * m + 1] * pRe;
     double re = v[2 * m], im = v[2 * m + 1];
