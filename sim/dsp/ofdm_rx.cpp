@@ -78,18 +78,16 @@ Complex divided(Complex a, Complex b) {
   return a * std::conj(b) / std::norm(b);
 }
 
-// The common phase of a symbol from its pilots, equalized by h.
-double pilotPhase(const Bins& y, const Bins& h, const std::array<double, 4>& pilots) {
+// The carriers of y within the edge, equalized by h and turned back by the symbol's common phase: the
+// conjugate direction of its pilots' sum, equalized and each times its sign.
+Bins equalize(const Bins& y, const Bins& h, const std::array<double, 4>& pilots, int edge) {
   Complex sum{};
   for (size_t p = 0; p < 4; ++p) {
     size_t bin = binOf(pilotCarriers()[p]);
     sum += divided(y[bin], h[bin]) * pilots[p];
   }
-  return std::arg(sum);
-}
-
-Bins equalize(const Bins& y, const Bins& h, const std::array<double, 4>& pilots, int edge) {
-  Complex derotation = std::polar(1.0, -pilotPhase(y, h, pilots));
+  double norm = std::norm(sum);
+  Complex derotation = norm > 0 ? std::conj(sum) / std::sqrt(norm) : Complex{1.0, 0.0};
   Bins out{};
   for (int k = -edge; k <= edge; ++k)
     if (k != 0) out[binOf(k)] = divided(y[binOf(k)] * derotation, h[binOf(k)]);
