@@ -77,22 +77,31 @@ TurnTable turnTable(double step) {
 
 namespace {
 
-// The odd series of atan, sum of (-1)^i a^(2i+1) / (2i+1): over |a| <= tan(pi/8) its first 13 terms leave
-// less than 0.4142^27 / 27, about 2e-12.
-constexpr std::array<double, 13> kArctanSeries = [] {
-  std::array<double, 13> terms{};
-  for (size_t i = 0; i < terms.size(); ++i) terms[i] = (i % 2 ? -1.0 : 1.0) / static_cast<double>(2 * i + 1);
+// The coefficients of an odd power series whose i-th term is sign^i x^(2i+1) / (2i+1): atan for sign -1,
+// atanh for sign +1.
+template <size_t N>
+constexpr std::array<double, N> oddSeries(double sign) {
+  std::array<double, N> terms{};
+  double power = 1.0;
+  for (size_t i = 0; i < N; ++i, power *= sign) terms[i] = power / static_cast<double>(2 * i + 1);
   return terms;
-}();
+}
+
+// The series' sum at x, given x^2, by Horner's rule.
+template <size_t N>
+inline double oddSeriesAt(const std::array<double, N>& terms, double x, double x2) {
+  double sum = terms.back();
+  for (size_t k = N - 1; k-- > 0;) sum = sum * x2 + terms[k];
+  return x * sum;
+}
+
+// atan's series over |a| <= tan(pi/8): its first 13 terms leave less than 0.4142^27 / 27, about 2e-12.
+constexpr auto kArctanSeries = oddSeries<13>(-1.0);
 constexpr double kTanPiOver8 = 0.41421356237309504880;
 
-// The odd series of atanh, sum of s^(2i+1) / (2i+1): ln m = 2 atanh((m - 1) / (m + 1)), and over
-// sqrt(1/2) <= m < sqrt(2), where |s| <= 0.1716, its first 11 terms leave less than 1e-18.
-constexpr std::array<double, 11> kArctanhSeries = [] {
-  std::array<double, 11> terms{};
-  for (size_t i = 0; i < terms.size(); ++i) terms[i] = 1.0 / static_cast<double>(2 * i + 1);
-  return terms;
-}();
+// atanh's series, for ln m = 2 atanh((m - 1) / (m + 1)): over sqrt(1/2) <= m < sqrt(2), where
+// |s| <= 0.1716, its first 11 terms leave less than 1e-18.
+constexpr auto kArctanhSeries = oddSeries<11>(1.0);
 constexpr double kSqrtTwo = 1.41421356237309504880;
 constexpr double kLn2 = 0.69314718055994530942;
 constexpr double kDecibelsPerNeper = 10.0 / 2.30258509299404568402;  // 10 / ln 10
@@ -108,10 +117,8 @@ TEVRA_VECTOR_CLONES void phasesOf(const Complex* __restrict values, size_t count
     // atan(small / big) in [0, pi/4]; above tan(pi/8) it is pi/4 + atan((small - big) / (small + big)).
     bool upper = small > kTanPiOver8 * big;
     double den = upper ? small + big : big;
-    double a = (upper ? small - big : small) / (den > 0 ? den : 1.0), a2 = a * a;
-    double series = kArctanSeries.back();
-    for (size_t k = kArctanSeries.size() - 1; k-- > 0;) series = series * a2 + kArctanSeries[k];
-    double angle = a * series + (upper ? kPi / 4 : 0.0);
+    double a = (upper ? small - big : small) / (den > 0 ? den : 1.0);
+    double angle = oddSeriesAt(kArctanSeries, a, a * a) + (upper ? kPi / 4 : 0.0);
     angle = std::abs(y) > std::abs(x) ? kPi / 2 - angle : angle;
     // The signs are read with copysign(), which vectorizes where signbit() does not.
     angle = std::copysign(1.0, x) < 0 ? kPi - angle : angle;
@@ -135,10 +142,8 @@ TEVRA_VECTOR_CLONES void decibelsOf(const double* __restrict ratios, size_t coun
     bool high = m > kSqrtTwo;
     m = high ? 0.5 * m : m;
     exponent = high ? exponent + 1.0 : exponent;
-    double s = (m - 1.0) / (m + 1.0), s2 = s * s;
-    double series = kArctanhSeries.back();
-    for (size_t k = kArctanhSeries.size() - 1; k-- > 0;) series = series * s2 + kArctanhSeries[k];
-    out[i] = (exponent * kLn2 + 2.0 * s * series) * kDecibelsPerNeper;
+    double s = (m - 1.0) / (m + 1.0);
+    out[i] = (exponent * kLn2 + 2.0 * oddSeriesAt(kArctanhSeries, s, s * s)) * kDecibelsPerNeper;
   }
 }
 
