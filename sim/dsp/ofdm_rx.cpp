@@ -78,16 +78,63 @@ Complex divided(Complex a, Complex b) {
   return a * std::conj(b) / std::norm(b);
 }
 
-// The carriers of y within the edge, equalized by h and turned back by the symbol's common phase: the
-// conjugate direction of its pilots' sum, equalized and each times its sign.
-Bins equalize(const Bins& y, const Bins& h, const std::array<double, 4>& pilots, int edge) {
-  Complex sum{};
-  for (size_t p = 0; p < 4; ++p) {
-    size_t bin = binOf(pilotCarriers()[p]);
-    sum += divided(y[bin], h[bin]) * pilots[p];
+using PilotValues = std::array<Complex, 4>;
+
+// The FFT bins of the pilots.
+const std::array<size_t, 4>& pilotBins() {
+  static const std::array<size_t, 4> bins = [] {
+    std::array<size_t, 4> b{};
+    for (size_t p = 0; p < b.size(); ++p) b[p] = binOf(pilotCarriers()[p]);
+    return b;
+  }();
+  return bins;
+}
+
+// 1 / h at the pilots (0 where h is 0).
+PilotValues pilotInverse(const Bins& h) {
+  PilotValues inverse{};
+  for (size_t p = 0; p < inverse.size(); ++p) {
+    Complex channel = h[pilotBins()[p]];
+    double norm = std::norm(channel);
+    inverse[p] = norm > 0 ? std::conj(channel) / norm : Complex{};
   }
-  double norm = std::norm(sum);
-  Complex derotation = norm > 0 ? std::conj(sum) / std::sqrt(norm) : Complex{1.0, 0.0};
+  return inverse;
+}
+
+// Each symbol's pilot bins (interleaved parts, 4 a symbol) equalized by `inverse` (1 / h at the pilots) and
+// summed with their signs (4 a symbol); from the sum, the factor that takes out the symbol's common phase
+// (the sum's conjugate direction; the carriers still lack their window's starting phase, which the factor
+// absorbs, so without pilot energy it is that phase) and the sum turned by that phase.
+TEVRA_VECTOR_CLONES void sumPilots(const double* __restrict bins, const double* __restrict signs,
+                                   const double* __restrict inverse, const double* __restrict windowPhases,
+                                   size_t symbols, double* __restrict derotations,
+                                   double* __restrict turned) {
+  for (size_t s = 0; s < symbols; ++s) {
+    double re = 0, im = 0;
+    for (size_t p = 0; p < 4; ++p) {
+      double bRe = bins[8 * s + 2 * p], bIm = bins[8 * s + 2 * p + 1], sign = signs[4 * s + p];
+      re += sign * (bRe * inverse[2 * p] - bIm * inverse[2 * p + 1]);
+      im += sign * (bRe * inverse[2 * p + 1] + bIm * inverse[2 * p]);
+    }
+    double wRe = windowPhases[2 * s], wIm = windowPhases[2 * s + 1];
+    double norm = re * re + im * im, unit = 1.0 / std::sqrt(norm > 0 ? norm : 1.0);
+    derotations[2 * s] = norm > 0 ? re * unit : wRe;
+    derotations[2 * s + 1] = norm > 0 ? -im * unit : wIm;
+    turned[2 * s] = re * wRe - im * wIm;
+    turned[2 * s + 1] = re * wIm + im * wRe;
+  }
+}
+
+// The carriers of y within the edge, equalized by h and turned back by the symbol's common phase (the
+// transform's window phase already applied).
+Bins equalize(const Bins& y, const Bins& h, const std::array<double, 4>& signs, int edge) {
+  PilotValues values{}, inverse = pilotInverse(h);
+  for (size_t p = 0; p < values.size(); ++p) values[p] = y[pilotBins()[p]];
+  Complex windowPhase{1.0, 0.0}, derotation, turned;
+  // std::complex<double> and arrays of it are arrays of their parts.
+  sumPilots(reinterpret_cast<const double*>(values.data()), signs.data(),
+            reinterpret_cast<const double*>(inverse.data()), reinterpret_cast<const double*>(&windowPhase), 1,
+            reinterpret_cast<double*>(&derotation), reinterpret_cast<double*>(&turned));
   Bins out{};
   for (int k = -edge; k <= edge; ++k)
     if (k != 0) out[binOf(k)] = divided(y[binOf(k)] * derotation, h[binOf(k)]);
@@ -263,36 +310,12 @@ struct DataScratch {
   }
   std::vector<CarrierPairs> received;
   std::vector<std::array<double, 4>> pilotSigns;
-  std::vector<std::array<Complex, 4>> pilotBins;
+  std::vector<PilotValues> pilotBins;
   std::vector<Complex> windowPhases, derotations, turned, changes;
   std::vector<double> phases, slopes;
   std::vector<SlopeSums> slopeSums;
   PairSums sums;
 };
-
-// Each symbol's pilot bins (interleaved parts, 4 a symbol) equalized by `inverse` (1 / h at the pilots) and
-// summed with their signs (4 a symbol); from the sum, the factor that takes out the symbol's common phase
-// (the sum's conjugate direction; the carriers still lack their window's starting phase, which the factor
-// absorbs, so without pilot energy it is that phase) and the sum turned by that phase.
-TEVRA_VECTOR_CLONES void sumPilots(const double* __restrict bins, const double* __restrict signs,
-                                   const double* __restrict inverse, const double* __restrict windowPhases,
-                                   size_t symbols, double* __restrict derotations,
-                                   double* __restrict turned) {
-  for (size_t s = 0; s < symbols; ++s) {
-    double re = 0, im = 0;
-    for (size_t p = 0; p < 4; ++p) {
-      double bRe = bins[8 * s + 2 * p], bIm = bins[8 * s + 2 * p + 1], sign = signs[4 * s + p];
-      re += sign * (bRe * inverse[2 * p] - bIm * inverse[2 * p + 1]);
-      im += sign * (bRe * inverse[2 * p + 1] + bIm * inverse[2 * p]);
-    }
-    double wRe = windowPhases[2 * s], wIm = windowPhases[2 * s + 1];
-    double norm = re * re + im * im, unit = 1.0 / std::sqrt(norm > 0 ? norm : 1.0);
-    derotations[2 * s] = norm > 0 ? re * unit : wRe;
-    derotations[2 * s + 1] = norm > 0 ? -im * unit : wIm;
-    turned[2 * s] = re * wRe - im * wIm;
-    turned[2 * s + 1] = re * wIm + im * wRe;
-  }
-}
 
 // The means over the DATA symbols' windows of the centre bin (as a sample value) and of the samples' power.
 struct WindowMeans {
@@ -306,8 +329,7 @@ WindowMeans receiveSymbols(const Receiver& rx, size_t firstWindow, int edge, Dat
   Complex symbolTurn = std::polar(1.0, rx.step * static_cast<double>(kSymbol)), dc{};
   double energy = 0;  // of the bins, kFftSize times the samples' (Parseval)
   size_t symbols = data.received.size();
-  std::array<size_t, 4> pilotBins{};
-  for (size_t p = 0; p < pilotBins.size(); ++p) pilotBins[p] = binOf(pilotCarriers()[p]);
+  const std::array<size_t, 4>& pilots = pilotBins();
   for (size_t s = 0; s < symbols; ++s) {
     size_t window = firstWindow + kSymbol * s;
     const Complex* bins = rx.transformFromZeroPhase(window);
@@ -317,7 +339,7 @@ WindowMeans receiveSymbols(const Receiver& rx, size_t firstWindow, int edge, Dat
     data.windowPhases[s] =
         s % kPhaseBlock ? multiplied(data.windowPhases[s - 1], symbolTurn) : rx.phaseAt(window);
     dc += multiplied(bins[0], data.windowPhases[s]);
-    for (size_t p = 0; p < pilotBins.size(); ++p) data.pilotBins[s][p] = bins[pilotBins[p]];
+    for (size_t p = 0; p < pilots.size(); ++p) data.pilotBins[s][p] = bins[pilots[p]];
   }
   if (!symbols) return {};
   double windows = static_cast<double>(kFftSize) * static_cast<double>(symbols);
@@ -337,12 +359,7 @@ CarrierPairs pairsOf(const Bins& bins, int edge) {
 // the angle between their pilot sums, which stays within +-pi as unwrapping requires; a symbol with no
 // pilot energy keeps the phase before it.
 void trackPilots(DataScratch& data, const Bins& h) {
-  std::array<Complex, 4> inverse{};
-  for (size_t p = 0; p < inverse.size(); ++p) {
-    Complex channel = h[binOf(pilotCarriers()[p])];
-    double norm = std::norm(channel);
-    inverse[p] = norm > 0 ? std::conj(channel) / norm : Complex{};
-  }
+  PilotValues inverse = pilotInverse(h);
   size_t symbols = data.received.size();
   // std::complex<double> and arrays of it are arrays of their parts.
   sumPilots(reinterpret_cast<const double*>(data.pilotBins.data()),
