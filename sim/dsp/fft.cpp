@@ -22,10 +22,18 @@ struct Fft::Plan {
   fftw_plan plan = nullptr;
 };
 
-Fft::Fft(size_t size, Direction direction) : size_(size), plan_(std::make_unique<Plan>()) {
+// Slices start 64 bytes apart or a multiple of it, so that each has the alignment of the first, which
+// FFTW's vector code was planned for.
+constexpr size_t kSliceAlignment = 64 / sizeof(fftw_complex);
+
+Fft::Fft(size_t size, Direction direction, size_t slices)
+    : size_(size),
+      slices_(std::max<size_t>(slices, 1)),
+      stride_((size + kSliceAlignment - 1) / kSliceAlignment * kSliceAlignment),
+      plan_(std::make_unique<Plan>()) {
   std::lock_guard lock(plannerMutex());
-  plan_->in = fftw_alloc_complex(size);
-  plan_->out = fftw_alloc_complex(size);
+  plan_->in = fftw_alloc_complex(stride_ * slices_);
+  plan_->out = fftw_alloc_complex(stride_ * slices_);
   plan_->plan =
       fftw_plan_dft_1d(static_cast<int>(size), plan_->in, plan_->out,
                        direction == Direction::kForward ? FFTW_FORWARD : FFTW_BACKWARD, FFTW_ESTIMATE);
@@ -45,16 +53,19 @@ void Fft::run(const Complex* in, Complex* out) {
   std::copy(reinterpret_cast<Complex*>(plan_->out), reinterpret_cast<Complex*>(plan_->out) + size_, out);
 }
 
-Complex* Fft::input() {
-  return reinterpret_cast<Complex*>(plan_->in);
+Complex* Fft::input(size_t slice) {
+  return reinterpret_cast<Complex*>(plan_->in + stride_ * slice);
 }
 
-const Complex* Fft::output() const {
-  return reinterpret_cast<const Complex*>(plan_->out);
+const Complex* Fft::output(size_t slice) const {
+  return reinterpret_cast<const Complex*>(plan_->out + stride_ * slice);
 }
 
-void Fft::execute() {
-  fftw_execute(plan_->plan);
+void Fft::execute(size_t slice) {
+  if (slice == 0)
+    fftw_execute(plan_->plan);
+  else
+    fftw_execute_dft(plan_->plan, plan_->in + stride_ * slice, plan_->out + stride_ * slice);
 }
 
 Samples fractionalDelay(const Samples& x, double samples) {

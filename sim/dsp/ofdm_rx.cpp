@@ -67,8 +67,12 @@ TEVRA_VECTOR_CLONES void turnWindow(const double* __restrict window, const doubl
   }
 }
 
+// Windows transformed back to back: between two 64-point transforms, the vector loops that fill and read
+// them would each time slow the transform that follows.
+constexpr size_t kTransformBlock = 8;
+
 Fft& forwardTransform() {
-  thread_local Fft forward(kFftSize, Fft::Direction::kForward);
+  thread_local Fft forward(kFftSize, Fft::Direction::kForward, kTransformBlock);
   return forward;
 }
 
@@ -179,15 +183,20 @@ struct Receiver {
     return std::polar(1.0, std::fmod(step * static_cast<double>(n), 2.0 * kPi));
   }
 
-  // Transforms the window at `at` turned as if it started at phase 0 (phaseAt(at) is still to be applied).
-  // The bins are forwardTransform().output().
-  const Complex* transformFromZeroPhase(size_t at) const {
+  // Transforms `count` windows (at most kTransformBlock), kSymbol apart from `first`, each turned as if it
+  // started at phase 0 (phaseAt() of its start is still to be applied). The bins of window i are
+  // forwardTransform().output(i).
+  void transformFromZeroPhase(size_t first, size_t count) const {
     Fft& fft = forwardTransform();
     // std::complex<double> is an array of its two parts.
-    turnWindow(reinterpret_cast<const double*>(x.data() + at), turnReal.data(), turnImaginary.data(),
-               reinterpret_cast<double*>(fft.input()));
-    fft.execute();
-    return fft.output();
+    for (size_t i = 0; i < count; ++i)
+      turnWindow(reinterpret_cast<const double*>(x.data() + first + kSymbol * i), turnReal.data(),
+                 turnImaginary.data(), reinterpret_cast<double*>(fft.input(i)));
+    for (size_t i = 0; i < count; ++i) fft.execute(i);
+  }
+  const Complex* transformFromZeroPhase(size_t at) const {
+    transformFromZeroPhase(at, 1);
+    return forwardTransform().output();
   }
 
   Bins transform(size_t at) const {
@@ -330,16 +339,20 @@ WindowMeans receiveSymbols(const Receiver& rx, size_t firstWindow, int edge, Dat
   double energy = 0;  // of the bins, kFftSize times the samples' (Parseval)
   size_t symbols = data.received.size();
   const std::array<size_t, 4>& pilots = pilotBins();
-  for (size_t s = 0; s < symbols; ++s) {
-    size_t window = firstWindow + kSymbol * s;
-    const Complex* bins = rx.transformFromZeroPhase(window);
-    energy +=
-        splitIntoPairs(reinterpret_cast<const double*>(bins), static_cast<size_t>(edge), data.received[s]);
-    // Set exactly every kPhaseBlock symbols and advanced by a symbol's turn in between, like rotate().
-    data.windowPhases[s] =
-        s % kPhaseBlock ? multiplied(data.windowPhases[s - 1], symbolTurn) : rx.phaseAt(window);
-    dc += multiplied(bins[0], data.windowPhases[s]);
-    for (size_t p = 0; p < pilots.size(); ++p) data.pilotBins[s][p] = bins[pilots[p]];
+  for (size_t block = 0; block < symbols; block += kTransformBlock) {
+    size_t count = std::min(kTransformBlock, symbols - block);
+    rx.transformFromZeroPhase(firstWindow + kSymbol * block, count);
+    for (size_t i = 0; i < count; ++i) {
+      size_t s = block + i;
+      const Complex* bins = forwardTransform().output(i);
+      energy +=
+          splitIntoPairs(reinterpret_cast<const double*>(bins), static_cast<size_t>(edge), data.received[s]);
+      // Set exactly every kPhaseBlock symbols and advanced by a symbol's turn in between, like rotate().
+      data.windowPhases[s] = s % kPhaseBlock ? multiplied(data.windowPhases[s - 1], symbolTurn)
+                                             : rx.phaseAt(firstWindow + kSymbol * s);
+      dc += multiplied(bins[0], data.windowPhases[s]);
+      for (size_t p = 0; p < pilots.size(); ++p) data.pilotBins[s][p] = bins[pilots[p]];
+    }
   }
   if (!symbols) return {};
   double windows = static_cast<double>(kFftSize) * static_cast<double>(symbols);
