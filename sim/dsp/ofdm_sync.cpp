@@ -12,7 +12,7 @@ namespace tevra::dsp::sync {
 
 namespace {
 
-// Positions of the packet search handled at a time: a block's products and decisions are vector loops, and
+// Positions that firstPlateau() handles at a time: a block's products and decisions are vector loops, and
 // its running sums start near zero (carryOver()).
 constexpr size_t kSearchBlock = 128;
 // The arrays the search sums: two products at a lag of a period, two at half a period, and the power.
@@ -77,47 +77,44 @@ void carryOver(LagSums& sums, size_t from, size_t count) {
   }
 }
 
-// 1 where the window at each of `count` positions repeats after a period but not after half of one, from
-// the running sums at its two ends (`window` apart), else 0.
+// 1 when a window's sums (`re`, `im`: at a lag of a period; `halfRe`, `halfIm`: at half a period; `power`)
+// show a signal that repeats after a period but not after half of one, else 0. Each test is a 0 or 1 and
+// they are multiplied: a branch would keep a loop over positions scalar.
+inline uint8_t repeatsOver(double re, double im, double halfRe, double halfIm, double power) {
+  constexpr double kThreshold = 0.6;
+  constexpr double kMostHalfPeriodMatch = 0.3;
+  double squared = power * power;
+  return static_cast<uint8_t>(
+      (power > 0) * (re * re + im * im > kThreshold * kThreshold * squared) *
+      (halfRe * halfRe + halfIm * halfIm < kMostHalfPeriodMatch * kMostHalfPeriodMatch * squared));
+}
+
+// repeatsOver() at each of `count` positions, from the running sums at its window's two ends (`window`
+// apart).
 TEVRA_VECTOR_CLONES void windowRepeats(const double* __restrict cRe, const double* __restrict cIm,
                                        const double* __restrict hRe, const double* __restrict hIm,
                                        const double* __restrict p, size_t count, size_t window,
                                        uint8_t* __restrict repeats) {
-  constexpr double kThreshold = 0.6;
-  constexpr double kMostHalfPeriodMatch = 0.3;
-  for (size_t n = 0; n < count; ++n) {
-    double re = cRe[n + window] - cRe[n], im = cIm[n + window] - cIm[n];
-    double halfRe = hRe[n + window] - hRe[n], halfIm = hIm[n + window] - hIm[n];
-    double power = p[n + window] - p[n], squared = power * power;
-    // Each test is a 0 or 1 and they are multiplied: a branch would keep the loop scalar.
-    repeats[n] = static_cast<uint8_t>(
-        (power > 0) * (re * re + im * im > kThreshold * kThreshold * squared) *
-        (halfRe * halfRe + halfIm * halfIm < kMostHalfPeriodMatch * kMostHalfPeriodMatch * squared));
-  }
+  for (size_t n = 0; n < count; ++n)
+    repeats[n] = repeatsOver(cRe[n + window] - cRe[n], cIm[n + window] - cIm[n], hRe[n + window] - hRe[n],
+                             hIm[n + window] - hIm[n], p[n + window] - p[n]);
 }
 
-}  // namespace
-
-std::optional<size_t> detectShortTraining(const Samples& x, size_t from, size_t period) {
+// The first position of `positions` from `first` that starts two periods of repeating windows in a row. A
+// window's sum is the difference of two running sums, which is exactly zero over idle samples: a sum kept
+// up to date by adding and removing products would keep a rounding residue there, which could pass for a
+// repeating signal.
+std::optional<size_t> firstPlateau(const Samples& x, size_t first, size_t positions, size_t period) {
   size_t window = 3 * period, half = period / 2, plateau = 2 * period, run = 0;
-  // Sums over the window [n, n + window) of the products at a lag of a period and of half a period, and of
-  // the power. The training field's carriers are every fourth one with as much power on the odd multiples
-  // as on the even ones, so it repeats after a period but not after half of one; a carrier leakage between
-  // bursts (a constant, or a slow turn under a frequency offset) repeats after any lag, and is told apart by
-  // the half period. A window's sum is the difference of two running sums, which is exactly zero over
-  // idle samples: a sum kept up to date by adding and removing products keeps a rounding residue there,
-  // which could pass for a repeating signal.
-  if (x.size() <= from + window + period) return std::nullopt;
-  size_t positions = x.size() - from - window - period;
   LagSums& sums = LagSums::of(window + kSearchBlock + 1);
   std::array<uint8_t, kSearchBlock> repeats;
-  // Index j of the sums is position first + j; from the second block on, the first window + 1 are carried
+  // Index j of the sums is position block + j; from the second block on, the first window + 1 are carried
   // over from the block before.
-  for (size_t first = from, count = 0; first < from + positions; first += count) {
-    size_t known = first == from ? 0 : window;
+  for (size_t block = first, count = 0; block < first + positions; block += count) {
+    size_t known = block == first ? 0 : window;
     if (known) carryOver(sums, count, window);
-    count = std::min(kSearchBlock, from + positions - first);
-    size_t start = first + known;
+    count = std::min(kSearchBlock, first + positions - block);
+    size_t start = block + known;
     lagProducts(reinterpret_cast<const double*>(x.data() + start), count + window - known, period, half,
                 sums.part(0) + known + 1, sums.part(1) + known + 1, sums.part(2) + known + 1,
                 sums.part(3) + known + 1, sums.part(4) + known + 1);
@@ -128,7 +125,85 @@ std::optional<size_t> detectShortTraining(const Samples& x, size_t from, size_t 
                   repeats.data());
     for (size_t n = 0; n < count; ++n) {
       run = repeats[n] ? run + 1 : 0;
-      if (run == plateau) return first + n + 1 - plateau;
+      if (run == plateau) return block + n + 1 - plateau;
+    }
+  }
+  return std::nullopt;
+}
+
+// Blocks of a period whose sums the coarse search takes at a time.
+constexpr size_t kCoarseBlocks = 8;
+
+using BlockSums = std::array<std::array<double, kCoarseBlocks + 2>, kLagParts>;
+
+// The sums of lagProducts()'s products over each of `blocks` blocks of `period` positions of x (interleaved
+// parts) into sums[k][into + j]. Each block is added up in kSumLanes lanes, which are then added in halves:
+// a vector reduction's last steps would add its lanes one after another.
+TEVRA_VECTOR_CLONES void lagBlockSums(const double* __restrict x, size_t blocks, size_t period, size_t half,
+                                      BlockSums& __restrict sums, size_t into) {
+  constexpr size_t kSumLanes = 8;
+  for (size_t j = 0; j < blocks; ++j) {
+    const double* early = x + 2 * j * period;
+    const double* late = early + 2 * period;
+    const double* middle = early + 2 * half;
+    alignas(64) std::array<std::array<double, kSumLanes>, kLagParts> lanes{};
+    auto add = [&](size_t i, size_t l) {
+      double aRe = late[2 * i], aIm = late[2 * i + 1];
+      lanes[0][l] += aRe * early[2 * i] + aIm * early[2 * i + 1];
+      lanes[1][l] += aIm * early[2 * i] - aRe * early[2 * i + 1];
+      lanes[2][l] += aRe * middle[2 * i] + aIm * middle[2 * i + 1];
+      lanes[3][l] += aIm * middle[2 * i] - aRe * middle[2 * i + 1];
+      lanes[4][l] += aRe * aRe + aIm * aIm;
+    };
+    size_t i = 0;
+    for (; i + kSumLanes <= period; i += kSumLanes)
+      for (size_t l = 0; l < kSumLanes; ++l) add(i + l, l);
+    for (; i < period; ++i) add(i, 0);
+    for (size_t k = 0; k < kLagParts; ++k) {
+      for (size_t l = 0; l < 4; ++l) lanes[k][l] += lanes[k][l + 4];
+      sums[k][into + j] = (lanes[k][0] + lanes[k][2]) + (lanes[k][1] + lanes[k][3]);
+    }
+  }
+}
+
+}  // namespace
+
+std::optional<size_t> detectShortTraining(const Samples& x, size_t from, size_t period) {
+  size_t window = 3 * period, half = period / 2;
+  // Sums over the window [n, n + window) of the products at a lag of a period and of half a period, and of
+  // the power. The training field's carriers are every fourth one with as much power on the odd multiples
+  // as on the even ones, so it repeats after a period but not after half of one; a carrier leakage between
+  // bursts (a constant, or a slow turn under a frequency offset) repeats after any lag, and is told apart by
+  // the half period. Over idle samples every sum is exactly zero, so nothing left of a burst before passes
+  // for a repeating signal.
+  //
+  // A run of two periods of repeating windows holds two positions a whole number of periods from `from`,
+  // a period apart: the search tests only those (each window the sum of three blocks of a period), and
+  // where two in a row repeat, tests every position that a run through both could start at or reach.
+  if (period == 0 || x.size() <= from + window + period) return std::nullopt;
+  size_t positions = x.size() - from - window - period;
+  size_t coarse = (positions - 1) / period + 1, blocks = coarse + 2;
+  // The sums of kCoarseBlocks blocks at a time: sums[k][2 + j] is block first + j's; the two before are the
+  // last two of the blocks before.
+  BlockSums sums{};
+  bool repeatedBefore = false;
+  for (size_t first = 0; first < blocks; first += kCoarseBlocks) {
+    size_t count = std::min(kCoarseBlocks, blocks - first);
+    for (auto& part : sums) std::copy(part.end() - 2, part.end(), part.begin());
+    lagBlockSums(reinterpret_cast<const double*>(x.data() + from + first * period), count, period, half, sums,
+                 2);
+    // The positions whose window's last block is in this lot: block c + 2 = first + j.
+    for (size_t j = first < 2 ? 2 - first : 0; j < count; ++j) {
+      size_t c = first + j - 2;
+      std::array<double, kLagParts> s{};
+      for (size_t k = 0; k < kLagParts; ++k) s[k] = sums[k][j] + sums[k][j + 1] + sums[k][j + 2];
+      bool repeats = repeatsOver(s[0], s[1], s[2], s[3], s[4]) != 0;
+      if (repeats && repeatedBefore) {
+        size_t at = c * period, lo = at + 1 >= 2 * period ? at + 1 - 2 * period : 0;
+        size_t hi = std::min(at + period, positions);
+        if (auto found = firstPlateau(x, from + lo, hi - lo, period)) return found;
+      }
+      repeatedBefore = repeats;
     }
   }
   return std::nullopt;

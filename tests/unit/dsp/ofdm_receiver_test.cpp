@@ -82,6 +82,60 @@ TEST(OfdmReceiver, DetectsNothingInTheIdleTimeAfterABurst) {
   }
 }
 
+// The first start of two periods of windows that repeat after a period but not after half of one, every
+// window summed anew: what the packet search must find, however it gets there.
+std::optional<size_t> firstPlateauByWindows(const Samples& x, size_t period) {
+  size_t window = 3 * period, run = 0;
+  for (size_t n = 0; n + window + period < x.size(); ++n) {
+    Complex full, half;
+    double power = 0;
+    for (size_t i = n; i < n + window; ++i) {
+      full += x[i + period] * std::conj(x[i]);
+      half += x[i + period] * std::conj(x[i + period / 2]);
+      power += std::norm(x[i + period]);
+    }
+    bool repeats =
+        power > 0 && std::norm(full) > 0.36 * power * power && std::norm(half) < 0.09 * power * power;
+    run = repeats ? run + 1 : 0;
+    if (run == 2 * period) return n + 1 - 2 * period;
+  }
+  return std::nullopt;
+}
+
+// Packet detection finds the first run of repeating windows wherever it starts within a period, after a
+// shorter periodic stretch that is no training field (a decoy), for the 20 MHz and the 40 MHz period.
+TEST(OfdmReceiver, DetectionFindsTheFirstRunAtEveryPhase) {
+  struct Case {
+    size_t period;
+    size_t decoyPeriods;  // 0: none
+  };
+  const Case cases[] = {{16, 0}, {16, 3}, {16, 4}, {32, 0}, {32, 4}};
+  for (const Case& c : cases) {
+    Samples pattern = noiseSignal(c.period, 77);
+    auto periodic = [&](size_t periods) {
+      Samples s;
+      for (size_t p = 0; p < periods; ++p) s.insert(s.end(), pattern.begin(), pattern.end());
+      return s;
+    };
+    for (size_t lead = 0; lead < 2 * c.period; lead += 3) {
+      SCOPED_TRACE(testing::Message()
+                   << "period " << c.period << " decoy " << c.decoyPeriods << " lead " << lead);
+      Samples x = noiseSignal(lead + 40, 5);
+      Samples decoy = periodic(c.decoyPeriods), field = periodic(10), tail = noiseSignal(60, 6);
+      x.insert(x.end(), decoy.begin(), decoy.end());
+      Samples gap = noiseSignal(c.decoyPeriods ? 3 * c.period : 0, 8);
+      x.insert(x.end(), gap.begin(), gap.end());
+      x.insert(x.end(), field.begin(), field.end());
+      x.insert(x.end(), tail.begin(), tail.end());
+      Samples noise = noiseSignal(x.size(), 9);
+      for (size_t n = 0; n < x.size(); ++n) x[n] += noise[n] * 0.05;
+      auto expected = firstPlateauByWindows(x, c.period);
+      ASSERT_TRUE(expected);
+      EXPECT_EQ(sync::detectShortTraining(x, 0, c.period), expected);
+    }
+  }
+}
+
 // The same receiver tells HT-mixed bursts by their HT-SIG and measures every MCS.
 TEST(OfdmReceiver, MeasuresHtMixedBursts) {
   struct Case {
