@@ -1,9 +1,13 @@
 #include "sim/dsp/convolutional.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
+#include <cmath>
 #include <cstddef>
 #include <limits>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "sim/dsp/iq.h"
@@ -117,10 +121,35 @@ unsigned fromOddState(const double* metric, unsigned state, double a, double b) 
   return evenWins ? 0 : 1;
 }
 
+// The bits whose code agrees in sign with every soft value, when there are such bits. Any other path
+// disagrees somewhere and costs at least twice that value's magnitude more, so these are the path that
+// the trellis search finds; a value too small for that margin to stand above the sums' rounding (or a
+// zero, as puncturing leaves) leaves the search to decide. Both generators tap the newest bit, so the A
+// value's sign fixes the bit from the state and the B value's sign checks it.
+std::optional<Bits> agreeingPath(const std::vector<double>& soft, size_t steps) {
+  constexpr double kLeastShare = 1e-9;
+  double largest = 0.0;
+  for (size_t i = 0; i < 2 * steps; ++i) largest = std::max(largest, std::abs(soft[i]));
+  double least = largest * kLeastShare;
+  Bits bits(steps);
+  unsigned state = 0;
+  for (size_t t = 0; t < steps; ++t) {
+    double a = soft[2 * t], b = soft[2 * t + 1];
+    if (!(std::abs(a) > least && std::abs(b) > least)) return std::nullopt;
+    unsigned bit = static_cast<unsigned>(a > 0) ^ parity(state & kGeneratorA);
+    unsigned reg = (bit << 6) | state;
+    if (parity(reg & kGeneratorB) != static_cast<uint8_t>(b > 0)) return std::nullopt;
+    bits[t] = static_cast<uint8_t>(bit);
+    state = reg >> 1;
+  }
+  return bits;
+}
+
 }  // namespace
 
 Bits viterbiDecode(const std::vector<double>& soft) {
   size_t steps = soft.size() / 2;
+  if (auto path = agreeingPath(soft, steps)) return *std::move(path);
   // The metrics of every step are kept and each survivor's choice is taken again along the final path
   // only: the forward steps then neither decide nor store a choice per state. Every step writes all of its
   // metrics, so they are not cleared first; the array is kept per thread, so that a decode of a length seen

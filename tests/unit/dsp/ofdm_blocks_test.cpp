@@ -80,5 +80,31 @@ TEST(OfdmBlocks, EveryRateInvertsItsBlocks) {
   }
 }
 
+// Soft values of uneven confidence decode to the bits sent; so do the same values with one of them
+// turned against its bit (weakly) or erased, at every place, where the signs no longer form a codeword.
+TEST(OfdmBlocks, ViterbiCorrectsOneWeakErrorOrErasureAnywhere) {
+  std::mt19937 engine(11);
+  std::uniform_real_distribution<double> confidence(0.2, 3.0);
+  Bits bits(24);
+  for (uint8_t& b : bits) b = static_cast<uint8_t>(engine() & 1);
+  for (size_t i = bits.size() - 6; i < bits.size(); ++i) bits[i] = 0;
+  Bits coded = convolutionalEncode(bits);
+  std::vector<double> soft(coded.size());
+  for (size_t i = 0; i < coded.size(); ++i) soft[i] = (coded[i] ? 1.0 : -1.0) * confidence(engine);
+  EXPECT_EQ(viterbiDecode(soft), bits);
+  struct Change {
+    const char* name;
+    double factor;
+  };
+  for (Change change : {Change{"turned", -0.1}, Change{"erased", 0.0}}) {
+    for (size_t i = 0; i < soft.size(); ++i) {
+      SCOPED_TRACE(testing::Message() << change.name << " " << i);
+      std::vector<double> changed = soft;
+      changed[i] *= change.factor;
+      EXPECT_EQ(viterbiDecode(changed), bits);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tevra::dsp
