@@ -19,10 +19,20 @@ constexpr unsigned kGeneratorA = 0133;
 constexpr unsigned kGeneratorB = 0171;
 constexpr unsigned kStates = 64;
 
-// The register holds the new bit in bit 6 and the six before it below.
-uint8_t parity(unsigned value) {
-  return static_cast<uint8_t>(std::popcount(value) & 1);
-}
+// Each generator's coded bit of every register value (the new bit in bit 6 and the six before it below),
+// looked up: a population count is a library call on processors without its instruction.
+struct CodedBits {
+  std::array<uint8_t, 128> a, b;
+};
+
+constexpr CodedBits kCodedBits = [] {
+  CodedBits coded{};
+  for (unsigned reg = 0; reg < 128; ++reg) {
+    coded.a[reg] = static_cast<uint8_t>(std::popcount(reg & kGeneratorA) & 1);
+    coded.b[reg] = static_cast<uint8_t>(std::popcount(reg & kGeneratorB) & 1);
+  }
+  return coded;
+}();
 
 struct Pattern {
   std::array<uint8_t, 10> keep;  // A0 B0 A1 B1 ... of one period
@@ -51,8 +61,8 @@ Bits convolutionalEncode(const Bits& bits) {
   unsigned state = 0;
   for (uint8_t bit : bits) {
     unsigned reg = (static_cast<unsigned>(bit & 1) << 6) | state;
-    out.push_back(parity(reg & kGeneratorA));
-    out.push_back(parity(reg & kGeneratorB));
+    out.push_back(kCodedBits.a[reg]);
+    out.push_back(kCodedBits.b[reg]);
     state = reg >> 1;
   }
   return out;
@@ -136,9 +146,9 @@ std::optional<Bits> agreeingPath(const std::vector<double>& soft, size_t steps) 
   for (size_t t = 0; t < steps; ++t) {
     double a = soft[2 * t], b = soft[2 * t + 1];
     if (!(std::abs(a) > least && std::abs(b) > least)) return std::nullopt;
-    unsigned bit = static_cast<unsigned>(a > 0) ^ parity(state & kGeneratorA);
+    unsigned bit = static_cast<unsigned>(a > 0) ^ kCodedBits.a[state];
     unsigned reg = (bit << 6) | state;
-    if (parity(reg & kGeneratorB) != static_cast<uint8_t>(b > 0)) return std::nullopt;
+    if (kCodedBits.b[reg] != static_cast<uint8_t>(b > 0)) return std::nullopt;
     bits[t] = static_cast<uint8_t>(bit);
     state = reg >> 1;
   }

@@ -41,10 +41,7 @@ void shiftFrequency(Samples& x, double hz, double rateHz) {
   if (hz != 0.0) rotate(x, 0, 2.0 * kPi * hz / rateHz);
 }
 
-namespace {
-
-// in[m] times phasor * turn[m] into out[m], for m < count. `out` is `in` or apart from it, so no element
-// depends on another one.
+// No element of `out` depends on another one, as `out` is `in` or apart from it.
 TEVRA_VECTOR_CLONES void turnBlock(const Complex* in, Complex* out, const Complex* turn, Complex phasor,
                                    size_t count) {
   const auto* v = reinterpret_cast<const double*>(in);  // std::complex<double> is an array of its two parts
@@ -59,8 +56,6 @@ TEVRA_VECTOR_CLONES void turnBlock(const Complex* in, Complex* out, const Comple
     w[2 * m + 1] = re * tIm + im * tRe;
   }
 }
-
-}  // namespace
 
 TurnTable turnTable(double step) {
   // Repeated doubling: each half of the table is the half before it times one turn, so the products need

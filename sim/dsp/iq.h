@@ -47,6 +47,9 @@ void shiftFrequency(Samples& x, double hz, double rateHz);
 // exp(j step m) for m = 0..63.
 using TurnTable = std::array<Complex, 64>;
 TurnTable turnTable(double step);
+// in[m] times phasor * turn[m] into out[m], for m < count (turn: a turnTable() or a part of one). `out` is
+// `in` or apart from it.
+void turnBlock(const Complex* in, Complex* out, const Complex* turn, Complex phasor, size_t count);
 // Multiplies x[n] by exp(j step n) for from <= n < to.
 void rotate(Samples& x, size_t from, double step, size_t to = static_cast<size_t>(-1));
 // in[n] exp(j step n) into out[n] for n < count; `out` may be `in`.

@@ -76,12 +76,6 @@ Fft& forwardTransform() {
   return forward;
 }
 
-// a / b without the library's complex division, which guards against infinities that a channel estimate
-// never holds and costs a call per carrier.
-Complex divided(Complex a, Complex b) {
-  return a * std::conj(b) / std::norm(b);
-}
-
 using PilotValues = std::array<Complex, 4>;
 
 // The FFT bins of the pilots.
@@ -129,9 +123,9 @@ TEVRA_VECTOR_CLONES void sumPilots(const double* __restrict bins, const double* 
   }
 }
 
-// The carriers of y within the edge, equalized by h and turned back by the symbol's common phase (the
-// transform's window phase already applied).
-Bins equalize(const Bins& y, const Bins& h, const std::array<double, 4>& signs, int edge) {
+// The carriers of the bins y within the edge, equalized by h and turned back by the symbol's common phase
+// (the transform's window phase already applied).
+Bins equalize(const Complex* y, const Bins& h, const std::array<double, 4>& signs, int edge) {
   PilotValues values{}, inverse = pilotInverse(h);
   for (size_t p = 0; p < values.size(); ++p) values[p] = y[pilotBins()[p]];
   Complex windowPhase{1.0, 0.0}, derotation, turned;
@@ -140,8 +134,12 @@ Bins equalize(const Bins& y, const Bins& h, const std::array<double, 4>& signs, 
             reinterpret_cast<const double*>(inverse.data()), reinterpret_cast<const double*>(&windowPhase), 1,
             reinterpret_cast<double*>(&derotation), reinterpret_cast<double*>(&turned));
   Bins out{};
-  for (int k = -edge; k <= edge; ++k)
-    if (k != 0) out[binOf(k)] = divided(y[binOf(k)] * derotation, h[binOf(k)]);
+  for (int k = -edge; k <= edge; ++k) {
+    size_t bin = binOf(k);
+    double norm = std::norm(h[bin]);
+    if (k != 0 && norm > 0)
+      out[bin] = multiplied(multiplied(y[bin], derotation), std::conj(h[bin])) * (1.0 / norm);
+  }
   return out;
 }
 
@@ -164,7 +162,8 @@ struct Receiver {
   const Samples& x;
   size_t t1 = 0;  // first long training symbol
   double step = 0;
-  // exp(j step m) over a window, laid out as turnWindow() takes it.
+  // exp(j step m) over a window, and laid out as turnWindow() takes it.
+  TurnTable turns{};
   std::array<double, 2 * kFftSize> turnReal{}, turnImaginary{};
   Bins h{};
   Bins ltfSum{};
@@ -172,7 +171,7 @@ struct Receiver {
   void correctOffset(double hz) {
     step = radiansPerSample(hz);
     static_assert(std::tuple_size_v<TurnTable> == kFftSize);
-    TurnTable turns = turnTable(step);
+    turns = turnTable(step);
     for (size_t m = 0; m < kFftSize; ++m) {
       turnReal[2 * m] = turnReal[2 * m + 1] = turns[m].real();
       turnImaginary[2 * m] = -turns[m].imag();
@@ -199,24 +198,31 @@ struct Receiver {
     return forwardTransform().output();
   }
 
-  Bins transform(size_t at) const {
-    const Complex* bins = transformFromZeroPhase(at);
-    Complex phase = phaseAt(at);
-    Bins out;
-    for (size_t k = 0; k < kFftSize; ++k) out[k] = multiplied(bins[k], phase);
-    return out;
+  // The bins of the window at `at`, its phase from the capture's start applied, in slice `slice` of
+  // forwardTransform().
+  const Complex* transform(size_t at, size_t slice = 0) const {
+    Fft& fft = forwardTransform();
+    turnBlock(x.data() + at, fft.input(slice), turns.data(), phaseAt(at), kFftSize);
+    fft.execute(slice);
+    return fft.output(slice);
   }
 
   size_t symbolWindow(size_t symbol) const { return t1 + 128 + kSymbol * symbol + kGuard; }
   bool holds(size_t symbol) const { return symbolWindow(symbol) + kFftSize <= x.size(); }
 
   void estimateChannel() {
-    Bins a = transform(t1), b = transform(t1 + 64);
-    for (int k = -26; k <= 26; ++k) {
-      size_t bin = binOf(k);
-      ltfSum[bin] = (a[bin] + b[bin]) * longTrainingValue(k);
-      h[bin] = k == 0 ? Complex{1.0, 0.0} : ltfSum[bin] / 2.0;
+    // The training's values are +-1 on carriers -26..26 but 0, and 0 elsewhere.
+    static const std::array<double, kFftSize> trainingSigns = [] {
+      std::array<double, kFftSize> signs{};
+      for (int k = -26; k <= 26; ++k) signs[binOf(k)] = longTrainingValue(k).real();
+      return signs;
+    }();
+    const Complex *a = transform(t1, 0), *b = transform(t1 + 64, 1);
+    for (size_t bin = 0; bin < kFftSize; ++bin) {
+      ltfSum[bin] = (a[bin] + b[bin]) * trainingSigns[bin];
+      h[bin] = ltfSum[bin] * 0.5;
     }
+    h[0] = 1.0;
   }
 
   // The data carriers of a legacy-format symbol, equalized.
@@ -227,8 +233,9 @@ struct Receiver {
   std::optional<SignalField> decodeSignal() const {
     if (!holds(0)) return std::nullopt;
     Bins eq = legacySymbol(0);
+    const auto& carriers = dataCarriers();
     std::vector<double> soft(kDataCarriers);
-    for (size_t d = 0; d < kDataCarriers; ++d) soft[d] = eq[binOf(dataCarriers()[d])].real();
+    for (size_t d = 0; d < kDataCarriers; ++d) soft[d] = eq[binOf(carriers[d])].real();
     return parseSignal(viterbiDecode(deinterleave(soft, 1)));
   }
 
@@ -255,7 +262,7 @@ struct Receiver {
 
   // The channel from the HT long training symbol over 56 carriers.
   Bins htTraining() {
-    Bins y = transform(symbolWindow(4));
+    const Complex* y = transform(symbolWindow(4));
     Bins sum{};
     for (int k = -28; k <= 28; ++k) {
       if (k == 0) continue;
