@@ -20,10 +20,10 @@ inline constexpr size_t kPairLanes = 32;
 using Lanes = std::array<float, kPairLanes>;
 
 struct CarrierPairs {
-  alignas(32) Lanes lowRe;
-  alignas(32) Lanes lowIm;
-  alignas(32) Lanes highRe;
-  alignas(32) Lanes highIm;
+  alignas(64) Lanes lowRe;
+  alignas(64) Lanes lowIm;
+  alignas(64) Lanes highRe;
+  alignas(64) Lanes highIm;
 
   // The value on one side of a lane.
   Complex atLane(size_t lane, bool low) const {
@@ -88,12 +88,12 @@ struct PairDecision {
 struct PairSums {
   void clear();
   CarrierPairs numerator, mirrored;
-  alignas(32) Lanes weightLow;
-  alignas(32) Lanes weightHigh;
-  alignas(32) Lanes crossRe;
-  alignas(32) Lanes crossIm;
-  alignas(32) Lanes errorLow;
-  alignas(32) Lanes errorHigh;
+  alignas(64) Lanes weightLow;
+  alignas(64) Lanes weightHigh;
+  alignas(64) Lanes crossRe;
+  alignas(64) Lanes crossIm;
+  alignas(64) Lanes errorLow;
+  alignas(64) Lanes errorHigh;
 };
 
 // A symbol's phase slope across the carriers: the sums over the carriers of k Im(e conj(ideal)) and of

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <new>
 
 namespace tevra::dsp {
 namespace {
@@ -14,6 +15,17 @@ std::mutex& plannerMutex() {
   return mutex;
 }
 
+// The buffers are aligned for the widest vector loops that fill and read them (FFTW's own allocation aligns
+// for its 32-byte vectors only).
+fftw_complex* allocate(size_t count) {
+  return static_cast<fftw_complex*>(
+      ::operator new (count * sizeof(fftw_complex), std::align_val_t{kVectorAlignment}));
+}
+
+void release(fftw_complex* values) {
+  ::operator delete (values, std::align_val_t{kVectorAlignment});
+}
+
 }  // namespace
 
 struct Fft::Plan {
@@ -22,9 +34,9 @@ struct Fft::Plan {
   fftw_plan plan = nullptr;
 };
 
-// Slices start 64 bytes apart or a multiple of it, so that each has the alignment of the first, which
+// Slices start a multiple of kVectorAlignment apart, so that each has the alignment of the first, which
 // FFTW's vector code was planned for.
-constexpr size_t kSliceAlignment = 64 / sizeof(fftw_complex);
+constexpr size_t kSliceAlignment = kVectorAlignment / sizeof(fftw_complex);
 
 Fft::Fft(size_t size, Direction direction, size_t slices)
     : size_(size),
@@ -32,8 +44,8 @@ Fft::Fft(size_t size, Direction direction, size_t slices)
       stride_((size + kSliceAlignment - 1) / kSliceAlignment * kSliceAlignment),
       plan_(std::make_unique<Plan>()) {
   std::lock_guard lock(plannerMutex());
-  plan_->in = fftw_alloc_complex(stride_ * slices_);
-  plan_->out = fftw_alloc_complex(stride_ * slices_);
+  plan_->in = allocate(stride_ * slices_);
+  plan_->out = allocate(stride_ * slices_);
   plan_->plan =
       fftw_plan_dft_1d(static_cast<int>(size), plan_->in, plan_->out,
                        direction == Direction::kForward ? FFTW_FORWARD : FFTW_BACKWARD, FFTW_ESTIMATE);
@@ -42,8 +54,8 @@ Fft::Fft(size_t size, Direction direction, size_t slices)
 Fft::~Fft() {
   std::lock_guard lock(plannerMutex());
   fftw_destroy_plan(plan_->plan);
-  fftw_free(plan_->in);
-  fftw_free(plan_->out);
+  release(plan_->in);
+  release(plan_->out);
 }
 
 void Fft::run(const Complex* in, Complex* out) {

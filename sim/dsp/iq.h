@@ -6,6 +6,7 @@
 #include <cmath>
 #include <complex>
 #include <cstddef>
+#include <new>
 #include <vector>
 
 // Marks a function whose loops vectorize: GCC builds it for the baseline x86-64 and again for x86-64-v3 (AVX2
@@ -20,6 +21,31 @@ namespace tevra::dsp {
 
 using Complex = std::complex<double>;
 using Samples = std::vector<Complex>;
+
+// The alignment of the arrays that the widest vector loops read whole: a 64-byte load from an address that
+// is not a multiple of 64 spans two cache lines.
+inline constexpr size_t kVectorAlignment = 64;
+
+// An allocator of kVectorAlignment-aligned arrays, for vectors that those loops read.
+template <typename T>
+struct AlignedAllocator {
+  using value_type = T;
+  AlignedAllocator() = default;
+  template <typename U>
+  explicit AlignedAllocator(const AlignedAllocator<U>& /*other*/) {}
+  T* allocate(size_t count) {
+    return static_cast<T*>(::operator new (count * sizeof(T), std::align_val_t{kVectorAlignment}));
+  }
+  void deallocate(T* values, size_t /*count*/) {
+    ::operator delete (values, std::align_val_t{kVectorAlignment});
+  }
+  template <typename U>
+  bool operator==(const AlignedAllocator<U>& /*other*/) const {
+    return true;
+  }
+};
+
+using AlignedDoubles = std::vector<double, AlignedAllocator<double>>;
 
 inline constexpr double kPi = 3.14159265358979323846;
 

@@ -70,6 +70,7 @@ TEVRA_VECTOR_CLONES void turnWindow(const double* __restrict window, const doubl
 // Windows transformed back to back: between two 64-point transforms, the vector loops that fill and read
 // them would each time slow the transform that follows.
 constexpr size_t kTransformBlock = 8;
+static_assert(kTransformBlock >= 2, "the channel estimate transforms both long training symbols at once");
 
 Fft& forwardTransform() {
   thread_local Fft forward(kFftSize, Fft::Direction::kForward, kTransformBlock);
@@ -163,8 +164,9 @@ struct Receiver {
   size_t t1 = 0;  // first long training symbol
   double step = 0;
   // exp(j step m) over a window, and laid out as turnWindow() takes it.
-  TurnTable turns{};
-  std::array<double, 2 * kFftSize> turnReal{}, turnImaginary{};
+  alignas(kVectorAlignment) TurnTable turns{};
+  alignas(kVectorAlignment) std::array<double, 2 * kFftSize> turnReal{};
+  alignas(kVectorAlignment) std::array<double, 2 * kFftSize> turnImaginary{};
   Bins h{};
   Bins ltfSum{};
 

@@ -243,9 +243,9 @@ struct Correlator {
   std::unique_ptr<Fft> forward, inverse;
   // The conjugate spectrum as its real parts twice (c, c) and its imaginary parts with the signs that a
   // product with an interleaved value needs (-s, s).
-  std::vector<double> real, imaginary;
+  AlignedDoubles real, imaginary;
   // The correlation's power at each position and the sums of pairs a symbol apart (bestPosition()).
-  std::vector<double> power, pair;
+  AlignedDoubles power, pair;
 };
 
 // The spectrum (interleaved parts) times the reference, into `out`.
