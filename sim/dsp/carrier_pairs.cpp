@@ -60,11 +60,11 @@ TEVRA_VECTOR_CLONES double splitIntoPairs(const double* __restrict bins, size_t 
   return energy;
 }
 
-TEVRA_VECTOR_CLONES CarrierPairs inverseOf(const CarrierPairs& h, double scale) {
+TEVRA_VECTOR_CLONES CarrierPairs inverseOf(const CarrierPairs& h) {
   CarrierPairs inverse;
-  auto factor = [scale](float re, float im) {
+  auto factor = [](float re, float im) {
     double norm = static_cast<double>(re) * re + static_cast<double>(im) * im;
-    return norm > 0 ? scale / norm : 0.0;
+    return norm > 0 ? 1.0 / norm : 0.0;
   };
   for (size_t j = 0; j < kPairLanes; ++j) {
     double low = factor(h.lowRe[j], h.lowIm[j]), high = factor(h.highRe[j], h.highIm[j]);
@@ -74,6 +74,18 @@ TEVRA_VECTOR_CLONES CarrierPairs inverseOf(const CarrierPairs& h, double scale) 
     inverse.highIm[j] = static_cast<float>(-h.highIm[j] * high);
   }
   return inverse;
+}
+
+TEVRA_VECTOR_CLONES CarrierPairs timesScale(const CarrierPairs& pairs, double scale) {
+  CarrierPairs out;
+  const auto factor = static_cast<float>(scale);
+  for (size_t j = 0; j < kPairLanes; ++j) {
+    out.lowRe[j] = pairs.lowRe[j] * factor;
+    out.lowIm[j] = pairs.lowIm[j] * factor;
+    out.highRe[j] = pairs.highRe[j] * factor;
+    out.highIm[j] = pairs.highIm[j] * factor;
+  }
+  return out;
 }
 
 PilotPlaces::PilotPlaces(const std::array<int, 4>& carriers) {

@@ -55,8 +55,10 @@ inline void CarrierPairs::set(int carrier, Complex value) {
 // lanes past `edge` are cleared. Returns the energy of all the bins.
 double splitIntoPairs(const double* bins, size_t edge, CarrierPairs& out);
 
-// 1 / h over the lanes that hold a carrier, 0 elsewhere, times `scale`.
-CarrierPairs inverseOf(const CarrierPairs& h, double scale = 1.0);
+// 1 / h over the lanes that hold a carrier, 0 elsewhere.
+CarrierPairs inverseOf(const CarrierPairs& h);
+// Every lane times `scale`.
+CarrierPairs timesScale(const CarrierPairs& pairs, double scale);
 
 // Where a plan's pilots are (lane and side), found once per burst rather than per symbol.
 struct PilotPlaces {

@@ -296,7 +296,8 @@ void measureFlatness(const CarrierPairs& h, int edge, OfdmAnalysis& result) {
     if (std::abs(k) <= kInner) inner += energy[count] / (2 * kInner);
     ++count;
   }
-  for (size_t i = 0; i < count; ++i) energy[i] /= inner;
+  double toInner = 1.0 / inner;
+  for (size_t i = 0; i < count; ++i) energy[i] *= toInner;
   result.flatnessDb.resize(count);
   decibelsOf(energy.data(), count, result.flatnessDb.data());
   double least = 1e9;
@@ -417,7 +418,7 @@ void measureData(const Receiver& rx, const Bins& numerator, double weightOfTrain
   trackPilots(data, rx.h);
   AxisDecision axis(layout.bitsPerCarrier);
   PairDecision decision(axis, static_cast<size_t>(layout.edge), places);
-  CarrierPairs scaled = inverseOf(h, axis.scale());
+  CarrierPairs scaled = timesScale(inverse, axis.scale());
   // A sampling clock that runs off slides the FFT window through the burst, which turns each symbol's phase
   // slope across the carriers by 2 pi e kSymbol / kFftSize a symbol for a clock error e. The residual phases
   // are small, so each carrier's phase weighted by its energy is Im(e conj(ideal)). The mirror carriers'

@@ -85,7 +85,7 @@ TEST(CarrierPairs, ErrorAgainstTheRefinedChannelIsTheDirectSum) {
         ideal[s].set(carrier, sent);
         received[s].set(carrier, sent * h.at(carrier) + Complex{normal(rng), normal(rng)} * 0.03);
       }
-    decideAndSum(received[s], 1.0, inverseOf(h, axis.scale()), decision, sums);
+    decideAndSum(received[s], 1.0, timesScale(inverseOf(h), axis.scale()), decision, sums);
   }
   CarrierPairs refined{};
   for (int k = 1; k <= kEdge; ++k)
