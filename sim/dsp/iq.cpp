@@ -57,7 +57,7 @@ TEVRA_VECTOR_CLONES void turnBlock(const Complex* in, Complex* out, const Comple
   }
 }
 
-TurnTable turnTable(double step) {
+TEVRA_VECTOR_CLONES TurnTable turnTable(double step) {
   // Repeated doubling: each half of the table is the half before it times one turn, so the products need
   // not wait for each other, and over the table their rounding stays far below a part in 1e12.
   TurnTable turn;
