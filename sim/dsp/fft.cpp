@@ -40,12 +40,11 @@ constexpr size_t kSliceAlignment = kVectorAlignment / sizeof(fftw_complex);
 
 Fft::Fft(size_t size, Direction direction, size_t slices)
     : size_(size),
-      slices_(std::max<size_t>(slices, 1)),
       stride_((size + kSliceAlignment - 1) / kSliceAlignment * kSliceAlignment),
       plan_(std::make_unique<Plan>()) {
   std::lock_guard lock(plannerMutex());
-  plan_->in = allocate(stride_ * slices_);
-  plan_->out = allocate(stride_ * slices_);
+  plan_->in = allocate(stride_ * std::max<size_t>(slices, 1));
+  plan_->out = allocate(stride_ * std::max<size_t>(slices, 1));
   plan_->plan =
       fftw_plan_dft_1d(static_cast<int>(size), plan_->in, plan_->out,
                        direction == Direction::kForward ? FFTW_FORWARD : FFTW_BACKWARD, FFTW_ESTIMATE);

@@ -21,9 +21,8 @@ class Fft {
   size_t size() const { return size_; }
   // Unnormalised: X[k] = sum x[n] e^(-+j 2 pi k n / N). `in` and `out` hold size() values each.
   void run(const Complex* in, Complex* out);
-  size_t slices() const { return slices_; }
   // The transform on the plan's own buffers, for callers that fill the input and read the output in place
-  // (saving the copies of run()); `slice` below slices().
+  // (saving the copies of run()); `slice` is below the constructor's `slices`.
   Complex* input(size_t slice = 0);
   const Complex* output(size_t slice = 0) const;
   void execute(size_t slice = 0);
@@ -31,7 +30,6 @@ class Fft {
  private:
   struct Plan;
   size_t size_;
-  size_t slices_;
   size_t stride_;  // between slices, in values
   std::unique_ptr<Plan> plan_;
 };

@@ -195,10 +195,6 @@ struct Receiver {
                  turnImaginary.data(), reinterpret_cast<double*>(fft.input(i)));
     for (size_t i = 0; i < count; ++i) fft.execute(i);
   }
-  const Complex* transformFromZeroPhase(size_t at) const {
-    transformFromZeroPhase(at, 1);
-    return forwardTransform().output();
-  }
 
   // The bins of the window at `at`, its phase from the capture's start applied, in slice `slice` of
   // forwardTransform().

@@ -34,19 +34,32 @@ struct LagSums {
   size_t length = 0;
 };
 
-// The products of `count` positions of x (interleaved parts) into cRe, cIm, hRe, hIm and p.
+// The kLagParts products at position i of x (interleaved parts): x[i + period] times the conjugates of x[i]
+// and x[i + half], and |x[i + period]|^2.
+struct LagProducts {
+  double cRe, cIm, hRe, hIm, p;
+};
+
+inline LagProducts lagProductsAt(const double* x, size_t i, size_t period, size_t half) {
+  const double* late = x + 2 * period;
+  const double* middle = x + 2 * half;
+  double aRe = late[2 * i], aIm = late[2 * i + 1];
+  return {aRe * x[2 * i] + aIm * x[2 * i + 1], aIm * x[2 * i] - aRe * x[2 * i + 1],
+          aRe * middle[2 * i] + aIm * middle[2 * i + 1], aIm * middle[2 * i] - aRe * middle[2 * i + 1],
+          aRe * aRe + aIm * aIm};
+}
+
+// The products of `count` positions of x into cRe, cIm, hRe, hIm and p.
 TEVRA_VECTOR_CLONES void lagProducts(const double* __restrict x, size_t count, size_t period, size_t half,
                                      double* __restrict cRe, double* __restrict cIm, double* __restrict hRe,
                                      double* __restrict hIm, double* __restrict p) {
-  const double* late = x + 2 * period;
-  const double* middle = x + 2 * half;
   for (size_t i = 0; i < count; ++i) {
-    double aRe = late[2 * i], aIm = late[2 * i + 1];
-    cRe[i] = aRe * x[2 * i] + aIm * x[2 * i + 1];
-    cIm[i] = aIm * x[2 * i] - aRe * x[2 * i + 1];
-    hRe[i] = aRe * middle[2 * i] + aIm * middle[2 * i + 1];
-    hIm[i] = aIm * middle[2 * i] - aRe * middle[2 * i + 1];
-    p[i] = aRe * aRe + aIm * aIm;
+    LagProducts v = lagProductsAt(x, i, period, half);
+    cRe[i] = v.cRe;
+    cIm[i] = v.cIm;
+    hRe[i] = v.hRe;
+    hIm[i] = v.hIm;
+    p[i] = v.p;
   }
 }
 
@@ -136,24 +149,22 @@ constexpr size_t kCoarseBlocks = 8;
 
 using BlockSums = std::array<std::array<double, kCoarseBlocks + 2>, kLagParts>;
 
-// The sums of lagProducts()'s products over each of `blocks` blocks of `period` positions of x (interleaved
+// The sums of the products over each of `blocks` blocks of `period` positions of x (interleaved
 // parts) into sums[k][into + j]. Each block is added up in kSumLanes lanes, which are then added in halves:
 // a vector reduction's last steps would add its lanes one after another.
 TEVRA_VECTOR_CLONES void lagBlockSums(const double* __restrict x, size_t blocks, size_t period, size_t half,
                                       BlockSums& __restrict sums, size_t into) {
   constexpr size_t kSumLanes = 8;
   for (size_t j = 0; j < blocks; ++j) {
-    const double* early = x + 2 * j * period;
-    const double* late = early + 2 * period;
-    const double* middle = early + 2 * half;
+    const double* block = x + 2 * j * period;
     alignas(64) std::array<std::array<double, kSumLanes>, kLagParts> lanes{};
     auto add = [&](size_t i, size_t l) {
-      double aRe = late[2 * i], aIm = late[2 * i + 1];
-      lanes[0][l] += aRe * early[2 * i] + aIm * early[2 * i + 1];
-      lanes[1][l] += aIm * early[2 * i] - aRe * early[2 * i + 1];
-      lanes[2][l] += aRe * middle[2 * i] + aIm * middle[2 * i + 1];
-      lanes[3][l] += aIm * middle[2 * i] - aRe * middle[2 * i + 1];
-      lanes[4][l] += aRe * aRe + aIm * aIm;
+      LagProducts v = lagProductsAt(block, i, period, half);
+      lanes[0][l] += v.cRe;
+      lanes[1][l] += v.cIm;
+      lanes[2][l] += v.hRe;
+      lanes[3][l] += v.hIm;
+      lanes[4][l] += v.p;
     };
     size_t i = 0;
     for (; i + kSumLanes <= period; i += kSumLanes)
