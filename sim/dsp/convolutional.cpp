@@ -98,8 +98,8 @@ struct Signs {
 constexpr Signs kSigns = [] {
   Signs s{};
   for (unsigned i = 0; i < kStates / 2; ++i) {
-    s.a[i] = (std::popcount(2 * i & kGeneratorA) & 1) ? -1.0 : 1.0;
-    s.b[i] = (std::popcount(2 * i & kGeneratorB) & 1) ? -1.0 : 1.0;
+    s.a[i] = kCodedBits.a[2 * i] ? -1.0 : 1.0;
+    s.b[i] = kCodedBits.b[2 * i] ? -1.0 : 1.0;
   }
   return s;
 }();
